@@ -1,0 +1,29 @@
+// The operating system as the core needs it: where the program runs from, finding a file that a
+// Windows-written project names in other letter case, and file permissions.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace tarnwick {
+
+// The running executable's path (/proc/self/exe) and its folder, the latter ending in "/".
+std::string ExecutablePath();
+std::string ExecutableFolder();
+
+bool FileExists(const std::string& path);  // any existing entry that is not a folder
+bool PathExists(const std::string& path);  // any existing entry
+
+// Turns a project's own name into a path to open: every "\" becomes "/".
+std::string ToOpenPath(std::string_view projectName);
+
+// The path itself when it exists. Otherwise each component is matched against its folder's
+// entries without regard to ASCII letter case (an exact match wins, then the first match in byte
+// order); returns the path found, or an empty text when some component has no match.
+std::string ResolvePathIgnoringCase(const std::string& path);
+
+// Gives the owner write permission (what clearing the read-only attribute means here). Returns
+// false when the file does not exist or its mode cannot be changed.
+bool MakeOwnerWritable(const std::string& path);
+
+}  // namespace tarnwick

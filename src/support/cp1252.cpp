@@ -1,0 +1,66 @@
+#include "support/cp1252.h"
+
+#include <array>
+
+namespace tarnwick {
+namespace {
+
+// 0x80 to 0x9F; the rest of the code page is ISO 8859-1, that is, the byte's own number.
+constexpr std::array<char16_t, 32> kHighControls = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,  // 0x80
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,  // 0x88
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  // 0x90
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,  // 0x98
+};
+
+}  // namespace
+
+char16_t Cp1252ToUnicode(unsigned char byte) {
+    if (byte >= 0x80 && byte <= 0x9F) {
+        return kHighControls[byte - 0x80];
+    }
+    return byte;
+}
+
+std::optional<unsigned char> UnicodeToCp1252(char32_t codePoint) {
+    if (codePoint < 0x80 || (codePoint >= 0xA0 && codePoint <= 0xFF)) {
+        return static_cast<unsigned char>(codePoint);
+    }
+    for (unsigned i = 0; i < kHighControls.size(); ++i) {
+        if (kHighControls[i] == codePoint) {
+            return static_cast<unsigned char>(0x80 + i);
+        }
+    }
+    return std::nullopt;
+}
+
+void AppendDecodedCp1252(std::string_view bytes, std::u16string& out) {
+    const size_t start = out.size();
+    out.resize(start + bytes.size());
+    char16_t* dst = out.data() + start;
+    for (char c : bytes) {
+        *dst++ = Cp1252ToUnicode(static_cast<unsigned char>(c));
+    }
+}
+
+std::u16string DecodeCp1252(std::string_view bytes) {
+    std::u16string out;
+    AppendDecodedCp1252(bytes, out);
+    return out;
+}
+
+bool EncodeCp1252(std::u16string_view text, std::string& out) {
+    out.clear();
+    out.reserve(text.size());
+    for (char16_t unit : text) {
+        // A surrogate half never maps to Windows-1252, so code units are enough here.
+        auto byte = UnicodeToCp1252(unit);
+        if (!byte) {
+            return false;
+        }
+        out.push_back(static_cast<char>(*byte));
+    }
+    return true;
+}
+
+}  // namespace tarnwick
