@@ -80,12 +80,9 @@ std::string ResolvePathIgnoringCase(const std::string& path) {
     if (path.empty()) {
         return {};
     }
-    std::string resolved;
-    size_t pos = 0;
-    if (path[0] == '/') {
-        resolved = "/";
-        pos = 1;
-    }
+    const size_t rootLength = path[0] == '/' ? 1 : 0;
+    std::string resolved(rootLength, '/');
+    size_t pos = rootLength;
     while (pos <= path.size()) {
         size_t next = path.find('/', pos);
         if (next == std::string::npos) next = path.size();
