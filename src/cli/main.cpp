@@ -1,11 +1,51 @@
 // tarnwick-cli: the index pipeline from the command line, for scripted help builds.
-#include <CLI/CLI.hpp>
+#include <unistd.h>
 
 #include <cstdio>
+#include <iostream>
+
+#include "cli/cli_options.h"
+#include "cli/cli_run.h"
+#include "support/message.h"
+
+namespace {
+
+// The messages the desktop program shows in a box, printed as their bare text on stderr
+// (for an unopenable page: "Could not open file" and the path on the next line).
+class TStderrMesg : public tarnwick::TMesg {
+protected:
+    int ShowBox(const std::string& text, const std::string& /*caption*/, unsigned style,
+                tarnwick::WindowHandle /*owner*/) override {
+        std::cerr << text << '\n' << std::flush;
+        switch (style & 0x0F) {
+            case 0x03:
+                return tarnwick::kIdCancel;
+            case 0x04:
+                return tarnwick::kIdNo;
+            default:
+                return tarnwick::kIdOk;
+        }
+    }
+};
+
+}  // namespace
 
 int main(int argc, char** argv) {
-    CLI::App app{"Builds the keyword index of an HTML Help project.", "tarnwick-cli"};
-    app.set_version_flag("--version", TARNWICK_VERSION);
-    CLI11_PARSE(app, argc, argv);
-    return 0;
+    using namespace tarnwick::cli;
+    const TCommandLine commandLine = ParseCommandLine(argc, argv, std::cout, std::cerr);
+    if (!commandLine.Run) {
+        return commandLine.ExitCode;
+    }
+    TStderrMesg mesg;
+    tarnwick::SetMesg(&mesg);
+    const bool showProgress = !commandLine.Options.Quiet && ::isatty(STDERR_FILENO) == 1;
+    int status = kExitFailure;
+    try {
+        status = RunCommand(commandLine.Options, std::cout, std::cerr, showProgress);
+    } catch (const std::exception& error) {
+        std::cerr << "tarnwick-cli: " << error.what() << '\n';
+        status = kExitFailure;
+    }
+    tarnwick::SetMesg(nullptr);
+    return status;
 }

@@ -43,7 +43,8 @@ bool PathExists(const std::string& path) {
 std::string ToOpenPath(std::string_view projectName) {
     std::string path(projectName);
     for (char& c : path) {
-        if (c == '\\') c = '/';
+        if (c == '\\')
+            c = '/';
     }
     return path;
 }
@@ -85,7 +86,8 @@ std::string ResolvePathIgnoringCase(const std::string& path) {
     size_t pos = rootLength;
     while (pos <= path.size()) {
         size_t next = path.find('/', pos);
-        if (next == std::string::npos) next = path.size();
+        if (next == std::string::npos)
+            next = path.size();
         const std::string part = path.substr(pos, next - pos);
         if (!part.empty()) {
             std::string joined = resolved + part;
@@ -104,6 +106,28 @@ std::string ResolvePathIgnoringCase(const std::string& path) {
         pos = next + 1;
     }
     return PathExists(resolved) ? resolved : std::string();
+}
+
+std::vector<std::string> ListTextFiles(const std::string& folder) {
+    std::vector<std::string> names;
+    DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+    if (!dir) {
+        return names;
+    }
+    const std::string base = folder.empty() || folder.back() == '/' ? folder : folder + "/";
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name.size() < 4 ||
+            !EqualsAsciiNoCase(std::string_view(name).substr(name.size() - 4), ".txt")) {
+            continue;
+        }
+        struct stat st {};
+        if (::stat((base + name).c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+            names.push_back(name);
+        }
+    }
+    ::closedir(dir);
+    return names;
 }
 
 bool MakeOwnerWritable(const std::string& path) {

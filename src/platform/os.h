@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tarnwick {
 
@@ -21,6 +22,10 @@ std::string ToOpenPath(std::string_view projectName);
 // entries without regard to ASCII letter case (an exact match wins, then the first match in byte
 // order); returns the path found, or an empty text when some component has no match.
 std::string ResolvePathIgnoringCase(const std::string& path);
+
+// The names (no folder) of the regular files in `folder` whose names end in ".txt", ASCII case
+// ignored, in no particular order. Empty when the folder cannot be read.
+std::vector<std::string> ListTextFiles(const std::string& folder);
 
 // Gives the owner write permission (what clearing the read-only attribute means here). Returns
 // false when the file does not exist or its mode cannot be changed.

@@ -36,8 +36,12 @@ constexpr CaseTables kCase;
 
 }  // namespace
 
-unsigned char AnsiUpper(unsigned char byte) { return kCase.upper[byte]; }
-unsigned char AnsiLower(unsigned char byte) { return kCase.lower[byte]; }
+unsigned char AnsiUpper(unsigned char byte) {
+    return kCase.upper[byte];
+}
+unsigned char AnsiLower(unsigned char byte) {
+    return kCase.lower[byte];
+}
 
 std::string AnsiUpperCase(std::string_view text) {
     std::string out(text);
@@ -62,8 +66,10 @@ bool EqualsAsciiNoCase(std::string_view a, std::string_view b) {
     for (size_t i = 0; i < a.size(); ++i) {
         unsigned char x = static_cast<unsigned char>(a[i]);
         unsigned char y = static_cast<unsigned char>(b[i]);
-        if (x >= 'A' && x <= 'Z') x += 0x20;
-        if (y >= 'A' && y <= 'Z') y += 0x20;
+        if (x >= 'A' && x <= 'Z')
+            x += 0x20;
+        if (y >= 'A' && y <= 'Z')
+            y += 0x20;
         if (x != y) {
             return false;
         }

@@ -44,19 +44,23 @@ std::string ReadFileBytes(const std::string& path) {
     for (;;) {
         const ssize_t n = ::read(fd, chunk, sizeof chunk);
         if (n < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR)
+                continue;
             const int error = errno;
             ::close(fd);
             throw EFOpenError(path, SystemErrorText(error));
         }
-        if (n == 0) break;
+        if (n == 0)
+            break;
         bytes.append(chunk, static_cast<size_t>(n));
     }
     ::close(fd);
     return bytes;
 }
 
-void TFileWriter::SetFaultAfterBytes(long long bytes) { faultBudget = bytes; }
+void TFileWriter::SetFaultAfterBytes(long long bytes) {
+    faultBudget = bytes;
+}
 
 TFileWriter::TFileWriter(const std::string& path, int lockWaitMs) : path_(path) {
     fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
@@ -107,7 +111,8 @@ void TFileWriter::WriteToFile(const char* data, size_t size) {
         }
         const ssize_t n = ::write(fd_, data, chunk);
         if (n < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR)
+                continue;
             throw EWriteError(SystemErrorText(errno));
         }
         if (n == 0) {

@@ -45,8 +45,8 @@ public:
     TFileWriter& operator=(const TFileWriter&) = delete;
 
     void Write(std::string_view bytes);  // throws EWriteError
-    void Flush();                         // throws EWriteError
-    void Close();                         // throws EWriteError
+    void Flush();                        // throws EWriteError
+    void Close();                        // throws EWriteError
 
     const std::string& Path() const { return path_; }
 

@@ -37,6 +37,8 @@ TMesg& Mesg() {
     return installed ? *installed : console;
 }
 
-void SetMesg(TMesg* mesg) { installed = mesg; }
+void SetMesg(TMesg* mesg) {
+    installed = mesg;
+}
 
 }  // namespace tarnwick

@@ -11,10 +11,10 @@ namespace tarnwick {
 // Message box styles, with the numbers of the Windows style bits the program's texts were
 // written for.
 enum MessageStyle : unsigned {
-    kMbError = 0x10,         // error icon, OK
-    kMbInformation = 0x40,   // information icon, OK
-    kMbYesNo = 0x24,         // question icon, Yes and No
-    kMbYesNoCancel = 0x23,   // question icon, Yes, No and Cancel
+    kMbError = 0x10,        // error icon, OK
+    kMbInformation = 0x40,  // information icon, OK
+    kMbYesNo = 0x24,        // question icon, Yes and No
+    kMbYesNoCancel = 0x23,  // question icon, Yes, No and Cancel
 };
 
 // The button pressed, with the Windows numbers.

@@ -47,7 +47,8 @@ PathInfo SplitPath(std::string_view path) {
     }
     const auto slash = info.FullPath.rfind('/');
     std::string dir = slash == std::string::npos ? "" : info.FullPath.substr(0, slash + 1);
-    std::string nameExt = slash == std::string::npos ? info.FullPath : info.FullPath.substr(slash + 1);
+    std::string nameExt =
+        slash == std::string::npos ? info.FullPath : info.FullPath.substr(slash + 1);
     if (!dir.empty() && dir.back() == '/') {
         dir.pop_back();
     }
@@ -107,15 +108,19 @@ bool FolderExists(std::string_view path) {
         text.pop_back();
     }
     auto isBlank = [](char c) { return static_cast<unsigned char>(c) <= 0x20; };
-    while (!text.empty() && isBlank(text.back())) text.pop_back();
+    while (!text.empty() && isBlank(text.back()))
+        text.pop_back();
     size_t first = 0;
-    while (first < text.size() && isBlank(text[first])) ++first;
+    while (first < text.size() && isBlank(text[first]))
+        ++first;
     text.erase(0, first);
     struct stat st {};
     return !text.empty() && ::stat(text.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-bool IsDriveRoot(std::string_view path) { return path == "/"; }
+bool IsDriveRoot(std::string_view path) {
+    return path == "/";
+}
 
 bool ForceFolder(const std::string& path) {
     const auto slash = path.rfind('/');

@@ -16,7 +16,9 @@ namespace {
 constexpr int kCommonSecondary = 0x05;
 
 // Continuation elements carry the rest of a long primary weight, not a character of their own.
-bool IsContinuation(int32_t element) { return (element & 0xC0) == 0xC0; }
+bool IsContinuation(int32_t element) {
+    return (element & 0xC0) == 0xC0;
+}
 
 struct DecodeBuffers {
     std::u16string a;
@@ -123,16 +125,20 @@ WordCollator::WordCollator() {
     }
 }
 
-WordCollator::~WordCollator() { ucol_close(collator_); }
+WordCollator::~WordCollator() {
+    ucol_close(collator_);
+}
 
 bool WordCollator::CompareAscii(std::string_view a, std::string_view b, int& result) const {
     for (char c : a) {
         auto u = static_cast<unsigned char>(c);
-        if (u >= 128 || asciiRank_[u] == kNoRank) return false;
+        if (u >= 128 || asciiRank_[u] == kNoRank)
+            return false;
     }
     for (char c : b) {
         auto u = static_cast<unsigned char>(c);
-        if (u >= 128 || asciiRank_[u] == kNoRank) return false;
+        if (u >= 128 || asciiRank_[u] == kNoRank)
+            return false;
     }
     size_t i = 0;
     size_t j = 0;

@@ -36,9 +36,12 @@ protected:
             return button;
         }
         switch (style & 0x0F) {
-            case 0x03: return kIdCancel;
-            case 0x04: return kIdNo;
-            default: return kIdOk;
+            case 0x03:
+                return kIdCancel;
+            case 0x04:
+                return kIdNo;
+            default:
+                return kIdOk;
         }
     }
 

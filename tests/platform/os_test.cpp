@@ -3,6 +3,8 @@
 #include "common/temp_folder.h"
 #include "platform/os.h"
 
+#include <algorithm>
+
 namespace tarnwick {
 namespace {
 
@@ -24,6 +26,19 @@ TEST(ResolvePathTest, WindowsProjectsNameFilesInOtherCase) {
 
 TEST(ResolvePathTest, BackslashesBecomeSlashesOnlyToOpen) {
     EXPECT_EQ(ToOpenPath("html\\sub\\a.htm"), "html/sub/a.htm");
+}
+
+TEST(ListTextFilesTest, OnlyRegularFilesEndingInTxtAnyCase) {
+    TempFolder temp;
+    temp.Write("a.txt", "");
+    temp.Write("B.TXT", "");
+    temp.Write("c.txt.bak", "");
+    temp.Write("txt", "");
+    temp.Write("folder.txt/inner.txt", "");
+    auto names = ListTextFiles(temp.Folder());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"B.TXT", "a.txt"}));
+    EXPECT_TRUE(ListTextFiles(temp.File("missing")).empty());
 }
 
 TEST(PermissionsTest, MakeOwnerWritable) {

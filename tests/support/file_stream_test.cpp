@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <sys/file.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include "common/temp_folder.h"
@@ -49,8 +49,8 @@ TEST(FileWriterTest, CreateAndOpenErrorsNameTheFile) {
         TFileWriter writer(temp.File("missing/out.txt"));
         FAIL();
     } catch (const EFCreateError& e) {
-        EXPECT_NE(std::string(e.what()).find("Cannot create file \"" + temp.File("missing/out.txt") +
-                                             "\". No such file"),
+        EXPECT_NE(std::string(e.what()).find("Cannot create file \"" +
+                                             temp.File("missing/out.txt") + "\". No such file"),
                   std::string::npos);
     }
     EXPECT_THROW(ReadFileBytes(temp.File("none")), EFOpenError);

@@ -14,7 +14,8 @@ namespace {
 
 TEST(Cp1252Test, EveryByteRoundTrips) {
     std::string all;
-    for (int b = 0; b < 256; ++b) all.push_back(static_cast<char>(b));
+    for (int b = 0; b < 256; ++b)
+        all.push_back(static_cast<char>(b));
     std::u16string text = DecodeCp1252(all);
     ASSERT_EQ(text.size(), 256u);
     std::string back;
@@ -89,18 +90,51 @@ TEST_F(WordCompareTest, EmptyWordSortsFirst) {
 }
 
 TEST_F(WordCompareTest, ReaderOrderNotByteOrder) {
-    std::vector<std::string> list = {"zebra", "Apple", "apple2", "_under", "10", "9", "\xC4pfel",
-                                     "apfel", "Zoo", "\x9A" "esir"};
+    std::vector<std::string> list = {"zebra",
+                                     "Apple",
+                                     "apple2",
+                                     "_under",
+                                     "10",
+                                     "9",
+                                     "\xC4pfel",
+                                     "apfel",
+                                     "Zoo",
+                                     "\x9A"
+                                     "esir"};
     std::sort(list.begin(), list.end(), WordLess());
-    const std::vector<std::string> expected = {"_under", "10", "9", "apfel", "\xC4pfel",
-                                               "Apple", "apple2", "\x9A" "esir", "zebra", "Zoo"};
+    const std::vector<std::string> expected = {"_under",
+                                               "10",
+                                               "9",
+                                               "apfel",
+                                               "\xC4pfel",
+                                               "Apple",
+                                               "apple2",
+                                               "\x9A"
+                                               "esir",
+                                               "zebra",
+                                               "Zoo"};
     EXPECT_EQ(list, expected);
 }
 
 TEST_F(WordCompareTest, KeysOrderAsTheComparison) {
-    const std::vector<std::string> sample = {"", "a", "A", "ab", "a-b", "a b", "\xE0", "\xC6on",
-                                             "aeon", "stra\xDF" "e", "strasse", "\x80", "x\x01y",
-                                             "xy", "\xAD", "co\x9Cur", "coeur"};
+    const std::vector<std::string> sample = {"",
+                                             "a",
+                                             "A",
+                                             "ab",
+                                             "a-b",
+                                             "a b",
+                                             "\xE0",
+                                             "\xC6on",
+                                             "aeon",
+                                             "stra\xDF"
+                                             "e",
+                                             "strasse",
+                                             "\x80",
+                                             "x\x01y",
+                                             "xy",
+                                             "\xAD",
+                                             "co\x9Cur",
+                                             "coeur"};
     for (const auto& a : sample) {
         for (const auto& b : sample) {
             const int byKey = Sign(words.Key(a).compare(words.Key(b)));
@@ -114,8 +148,7 @@ TEST_F(WordCompareTest, KeysOrderAsTheComparison) {
 TEST_F(WordCompareTest, AsciiShortcutAgreesWithCollator) {
     std::mt19937 random(1234);
     std::uniform_int_distribution<int> length(0, 6);
-    const std::string alphabet =
-        std::string("aAbBzZ09 -_.'&;,!~\t\x01\x1F\x7F") + "mMnN";
+    const std::string alphabet = std::string("aAbBzZ09 -_.'&;,!~\t\x01\x1F\x7F") + "mMnN";
     std::uniform_int_distribution<size_t> pick(0, alphabet.size() - 1);
     std::uniform_int_distribution<int> anyAscii(0, 127);
     auto make = [&](bool full) {

@@ -14,9 +14,15 @@ using testing::TempFolder;
 
 TEST(GroupDigitsTest, ThousandsAfterSignAndBeforePoint) {
     const std::pair<const char*, const char*> cases[] = {
-        {"12", "12"},       {"123", "123"},         {"1000", "1,000"},
-        {"-100", "-100"},   {"-1234", "-1,234"},    {"1234567", "1,234,567"},
-        {"1234.5", "1,234.5"}, {"123456.78", "123,456.78"}, {"", ""},
+        {"12", "12"},
+        {"123", "123"},
+        {"1000", "1,000"},
+        {"-100", "-100"},
+        {"-1234", "-1,234"},
+        {"1234567", "1,234,567"},
+        {"1234.5", "1,234.5"},
+        {"123456.78", "123,456.78"},
+        {"", ""},
     };
     for (const auto& [in, out] : cases) {
         EXPECT_EQ(GroupDigits(in), out) << in;
@@ -98,8 +104,10 @@ TEST(DataFolderTest, FollowsXdgThenHome) {
     EXPECT_EQ(AppDataFolder("Tarnwick"), "");
     EXPECT_EQ(ShellFolder("Personal"), "");
 
-    if (oldXdg) setenv("XDG_DATA_HOME", savedXdg.c_str(), 1);
-    if (oldHome) setenv("HOME", savedHome.c_str(), 1);
+    if (oldXdg)
+        setenv("XDG_DATA_HOME", savedXdg.c_str(), 1);
+    if (oldHome)
+        setenv("HOME", savedHome.c_str(), 1);
 }
 
 }  // namespace

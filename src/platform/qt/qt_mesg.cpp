@@ -25,11 +25,20 @@ int TQtMesg::ShowBox(const std::string& text, const std::string& caption, unsign
     box.setWindowTitle(FromCp1252(caption));
     box.setText(FromCp1252(text));
     switch (style & 0xF0) {
-        case 0x10: box.setIcon(QMessageBox::Critical); break;
-        case 0x20: box.setIcon(QMessageBox::Question); break;
-        case 0x30: box.setIcon(QMessageBox::Warning); break;
-        case 0x40: box.setIcon(QMessageBox::Information); break;
-        default: break;
+        case 0x10:
+            box.setIcon(QMessageBox::Critical);
+            break;
+        case 0x20:
+            box.setIcon(QMessageBox::Question);
+            break;
+        case 0x30:
+            box.setIcon(QMessageBox::Warning);
+            break;
+        case 0x40:
+            box.setIcon(QMessageBox::Information);
+            break;
+        default:
+            break;
     }
     switch (style & 0x0F) {
         case 0x03:
@@ -43,10 +52,14 @@ int TQtMesg::ShowBox(const std::string& text, const std::string& caption, unsign
             break;
     }
     switch (box.exec()) {
-        case QMessageBox::Yes: return kIdYes;
-        case QMessageBox::No: return kIdNo;
-        case QMessageBox::Cancel: return kIdCancel;
-        default: return kIdOk;
+        case QMessageBox::Yes:
+            return kIdYes;
+        case QMessageBox::No:
+            return kIdNo;
+        case QMessageBox::Cancel:
+            return kIdCancel;
+        default:
+            return kIdOk;
     }
 }
 

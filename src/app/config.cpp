@@ -1,0 +1,168 @@
+#include "app/config.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+
+#include "app/program_folders.h"
+#include "platform/os.h"
+#include "support/ansi_case.h"
+#include "support/message.h"
+#include "support/mru_item.h"
+#include "support/utils.h"
+
+namespace tarnwick {
+namespace {
+
+constexpr std::size_t kPlacementSize = 16;
+constexpr int kScreenMargin = 50;  // this much of a window stays on the screen
+
+void ShowError(const CKdfException& e) {
+    Mesg().Show(e.Message(), kMbError, nullptr);
+}
+
+}  // namespace
+
+t_Placement CenteredPlacement(int width, int height, int screenWidth, int screenHeight) {
+    return {(screenWidth - width) / 2, (screenHeight - height) / 2, width, height};
+}
+
+std::string CConfig::FilePath() {
+    if (DataFolder().empty()) {
+        return {};
+    }
+    return DataFolder() + std::string(ApplicationName) + std::string(FileExtension);
+}
+
+CConfig::CConfig() {
+    const std::string path = FilePath();
+    if (path.empty()) {
+        return;
+    }
+    if (FileExists(path)) {
+        MakeOwnerWritable(path);
+    }
+    try {
+        std::string owner;
+        if (ReadApplicationName(path, owner) && !EqualsAsciiNoCase(owner, ApplicationName)) {
+            // Another program's file, or a stale one: replaced by a new configuration. One that
+            // cannot be removed must not be adopted either.
+            if (::unlink(path.c_str()) != 0 && errno != ENOENT) {
+                const int error = errno;
+                throw CKdfException(error, true, path, SystemErrorText(error));
+            }
+        }
+        Open(path, 1, kKdfOpenAlways, OpenFlags);
+    } catch (const CKdfException& e) {
+        ShowError(e);
+        return;
+    }
+    SetApplicationName(ApplicationName);
+}
+
+CConfig::~CConfig() {
+    try {
+        Close();
+    } catch (const CKdfException& e) {
+        ShowError(e);  // the burst's changes may be lost: the user must hear of it
+    }
+}
+
+int CConfig::TextBufferSize() const {
+    const std::int64_t size = (static_cast<std::int64_t>(Header().LargestRecord) + 8) / 8 * 8;
+    return static_cast<int>(std::min<std::int64_t>(size, INT32_MAX));
+}
+
+void CConfig::PutText(int key, std::string_view text) {
+    if (!IsOpen()) {
+        return;
+    }
+    try {
+        if (text.empty()) {
+            DeleteKey(key);
+        } else {
+            WriteString(key, text);
+        }
+    } catch (const CKdfException& e) {
+        ShowError(e);
+    }
+}
+
+std::string CConfig::GetText(int key, std::string_view defaultText) {
+    if (IsOpen()) {
+        try {
+            std::string text = ReadString(key, static_cast<std::size_t>(TextBufferSize()));
+            if (!text.empty()) {
+                return text;
+            }
+        } catch (const CKdfException& e) {
+            ShowError(e);
+        }
+    }
+    return std::string(defaultText);
+}
+
+void CConfig::PutPlacement(int key, int left, int top, int width, int height) {
+    const std::int32_t values[4] = {left, top, width, height};
+    unsigned char bytes[kPlacementSize];
+    for (std::size_t i = 0; i < 4; ++i) {
+        const auto v = static_cast<std::uint32_t>(values[i]);
+        for (std::size_t k = 0; k < 4; ++k) {
+            bytes[i * 4 + k] = static_cast<unsigned char>(v >> (8 * k));
+        }
+    }
+    try {
+        WriteData(key, bytes, sizeof bytes);
+    } catch (const CKdfException& e) {
+        ShowError(e);
+    }
+}
+
+bool CConfig::GetPlacement(int key, t_Placement& placement, int screenWidth, int screenHeight) {
+    std::int32_t* fields[4] = {&placement.Left, &placement.Top, &placement.Width,
+                               &placement.Height};
+    unsigned char bytes[kPlacementSize];
+    for (std::size_t i = 0; i < 4; ++i) {
+        const auto v = static_cast<std::uint32_t>(*fields[i]);
+        for (std::size_t k = 0; k < 4; ++k) {
+            bytes[i * 4 + k] = static_cast<unsigned char>(v >> (8 * k));
+        }
+    }
+    std::size_t read = 0;
+    try {
+        read = ReadData(key, bytes, sizeof bytes);
+    } catch (const CKdfException& e) {
+        ShowError(e);
+    }
+    for (std::size_t i = 0; i < 4; ++i) {
+        std::uint32_t v = 0;
+        for (std::size_t k = 0; k < 4; ++k) {
+            v |= static_cast<std::uint32_t>(bytes[i * 4 + k]) << (8 * k);
+        }
+        *fields[i] = static_cast<std::int32_t>(v);
+    }
+    // Keep at least a corner of the window on the screen, whatever was stored.
+    placement.Left = std::max(0, std::min(placement.Left, screenWidth - kScreenMargin));
+    placement.Top = std::max(0, std::min(placement.Top, screenHeight - kScreenMargin));
+    return read == kPlacementSize;
+}
+
+void CConfig::PutMruRecord(const TMruItem& record, int key) {
+    TMruItem stored = record;
+    if (!FileExists(stored.ProjectFile)) {
+        stored.ProjectFile.clear();
+    }
+    unsigned char bytes[TMruItem::kRecordSize];
+    stored.Encode(bytes);
+    WriteData(key, bytes, sizeof bytes);
+}
+
+bool CConfig::GetMruRecord(TMruItem& record, int key) {
+    unsigned char bytes[TMruItem::kRecordSize] = {};
+    const std::size_t read = ReadData(key, bytes, sizeof bytes);
+    record = TMruItem::Decode(bytes, sizeof bytes);
+    return read == TMruItem::kRecordSize;
+}
+
+}  // namespace tarnwick

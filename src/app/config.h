@@ -1,0 +1,84 @@
+// CConfig: Tarnwick's configuration, a container of integer keys in the data folder
+// (DataFolder() + "Tarnwick.cfg"), opened for one burst of reads or writes and closed at once.
+// When it cannot be opened it stays closed: reads give their defaults and writes do nothing.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "support/kdf.h"
+
+namespace tarnwick {
+
+struct TMruItem;
+
+// The configuration's keys. Placements are t_Placement records, columns integers, the list name
+// a text; keys 100 to 109 hold the recently used projects, most recent first.
+enum ConfigKey : int {
+    kCfgMainPlacement = 0,      // main window; its left and top centre it by default
+    kCfgMainColumns = 1,        // columns of the main window's word list
+    kCfgEditorPlacement = 2,    // exclude-list editor
+    kCfgEditorListName = 3,     // the exclude list last shown in the editor
+    kCfgExportPlacement = 4,    // word-list export dialog (left, top and width applied)
+    kCfgAliasMapPlacement = 5,  // alias/map options dialog (left and top applied)
+    kCfgEditorColumns = 6,      // columns of the editor's word list
+    kCfgFirstMru = 100,
+    kCfgLastMru = 109,
+};
+
+inline constexpr int kMainWindowDefaultWidth = 500;
+inline constexpr int kMainWindowDefaultHeight = 600;
+inline constexpr int kEditorDefaultWidth = 500;
+inline constexpr int kEditorDefaultHeight = 500;
+inline constexpr int kDefaultColumns = 1;
+
+// A window's placement in pixels, stored as four signed 32-bit little-endian integers.
+struct t_Placement {
+    std::int32_t Left = 0;
+    std::int32_t Top = 0;
+    std::int32_t Width = 0;
+    std::int32_t Height = 0;
+};
+
+// A placement of the given size centred on a screen of the given size.
+t_Placement CenteredPlacement(int width, int height, int screenWidth, int screenHeight);
+
+class CConfig : public CKdf {
+public:
+    static constexpr std::string_view ApplicationName = "Tarnwick";
+    static constexpr std::string_view FileExtension = ".cfg";
+    static constexpr std::uint32_t OpenFlags = kKdfReadAccess | kKdfWriteAccess | kKdfShareRead;
+
+    // DataFolder() + "Tarnwick.cfg"; empty when there is no data folder.
+    static std::string FilePath();
+
+    // Opens the configuration file, creating it when missing. A read-only file is made
+    // writable; a file of another application is deleted and replaced by a new one. A failure
+    // is shown in an error box and leaves the configuration closed.
+    CConfig();
+    // Writes header and index back and closes; a failure is shown in an error box.
+    ~CConfig() override;
+
+    // An empty text deletes the key. Failures are shown in an error box.
+    void PutText(int key, std::string_view text);
+    // The stored text, or the default when it is absent, empty or unreadable (shown).
+    std::string GetText(int key, std::string_view defaultText);
+    void PutPlacement(int key, int left, int top, int width, int height);
+    // Reads the stored placement over `placement`, which holds the defaults, then keeps left
+    // within 0 .. screenWidth - 50 and top within 0 .. screenHeight - 50 (also when nothing was
+    // stored). True when a whole record was read.
+    bool GetPlacement(int key, t_Placement& placement, int screenWidth, int screenHeight);
+    // Stores the record; a project file that no longer exists is stored as an empty path.
+    // CKdfException propagates.
+    void PutMruRecord(const TMruItem& record, int key);
+    // Reads the record (missing bytes zero); true when a whole record was read. CKdfException
+    // propagates.
+    bool GetMruRecord(TMruItem& record, int key);
+
+    // The size of the buffer text values are read into: (largest record + 8) rounded down to a
+    // multiple of 8, so that the longest record and a NUL always fit.
+    int TextBufferSize() const;
+};
+
+}  // namespace tarnwick

@@ -1,0 +1,36 @@
+// Where Tarnwick finds its installed files and keeps the user's own: the program folder, the data
+// folder with the configuration, and the exclude-list folder. Every folder text ends in "/".
+// Program-wide values, used from the GUI thread only.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace tarnwick {
+
+inline constexpr std::string_view DefaultExcludeListName = "Default_Exclude_List.txt";
+inline constexpr std::string_view ExcludeListSubfolder = "Exclude_List/";
+
+// The folder of the installed files: the executable's folder when it holds the default exclude
+// list (a build's output folder), otherwise <that folder>/../share/tarnwick/ (an installation).
+std::string LocateProgramFolder(const std::string& executableFolder);
+
+// The program folder: set with SetProgramFolder, else located from the running executable on
+// first use.
+const std::string& ProgramFolder();
+// Replaces the program folder (a "/" is appended when missing); an empty text locates it again.
+void SetProgramFolder(std::string folder);
+
+// The user's data folder ("<application data folder>/Tarnwick/") and its exclude-list folder
+// (DataFolder() + "Exclude_List/"); both empty until PrepareDataFolders has found them, and
+// when the user has no application data folder.
+const std::string& DataFolder();
+const std::string& ExcludeListFolder();
+
+// Finds the data folders and creates the missing ones. The installed default exclude list is
+// copied into the exclude-list folder only in the start that creates that folder, so a user who
+// deletes the list later does not get it back. A folder that cannot be created, or a copy that
+// fails, is reported in a "System Error" box; start-up goes on.
+void PrepareDataFolders();
+
+}  // namespace tarnwick

@@ -1,0 +1,73 @@
+#include "cli/cli_options.h"
+
+#include <CLI/CLI.hpp>
+
+#include <ostream>
+
+namespace tarnwick::cli {
+namespace {
+
+void AddOptions(CLI::App& app, TCliOptions& o) {
+    app.add_option("PROJECT.hhp", o.Project, "the HTML Help project file")->required();
+
+    app.add_flag("-b,--body", o.Body, "body text (option 0x08)");
+    app.add_flag("-t,--title", o.Title, "title (0x01)");
+    app.add_flag("-k,--keywords", o.Keywords, "keyword param elements (0x02)");
+    app.add_flag("-d,--description", o.Description,
+                 "description meta element (0x04); none of the four given means --body");
+    app.add_flag("--keep-numbers", o.KeepNumbers,
+                 "keep words that contain a digit (clears 0x10, which is set by default)");
+    app.add_flag("--no-default-exclude", o.NoDefaultExclude,
+                 "do not use the default exclude list (clears 0x20, set by default)");
+    app.add_option("--default-list", o.DefaultList,
+                   "the default exclude list (default: the one in the user's exclude-list "
+                   "folder, else the installed copy in the program folder)")
+        ->type_name("PATH");
+    app.add_option("--exclude-list", o.ExcludeList, "a secondary exclude list")
+        ->type_name("PATH")
+        ->check(CLI::ExistingFile);
+    app.add_flag("--scan", o.Scan, "print what the project file names, and exit");
+    app.add_option("--words", o.WordsFile,
+                   "write the word list, one word per line, each followed by CR LF (an empty "
+                   "word list writes no file)")
+        ->type_name("FILE");
+    app.add_flag("-q,--quiet", o.Quiet, "no progress output");
+}
+
+}  // namespace
+
+ParseOptions TCliOptions::Options() const {
+    ParseOptions options = 0;
+    if (Title)
+        options |= kParseTitle;
+    if (Keywords)
+        options |= kParseKeywords;
+    if (Description)
+        options |= kParseDescription;
+    if (Body || !(Title || Keywords || Description))
+        options |= kParseBody;
+    if (!KeepNumbers)
+        options |= kExcludeNumbers;
+    if (!NoDefaultExclude)
+        options |= kUseDefaultExclude;
+    return options;
+}
+
+TCommandLine ParseCommandLine(int argc, const char* const* argv, std::ostream& out,
+                              std::ostream& err) {
+    TCommandLine result;
+    CLI::App app{"Builds the keyword index of an HTML Help project.", "tarnwick-cli"};
+    app.set_version_flag("--version", TARNWICK_VERSION, "the program's version");
+    AddOptions(app, result.Options);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& error) {
+        const int code = app.exit(error, out, err);
+        result.ExitCode = code == 0 ? kExitOk : kExitFailure;
+        return result;
+    }
+    result.Run = true;
+    return result;
+}
+
+}  // namespace tarnwick::cli

@@ -1,0 +1,53 @@
+// The command line of tarnwick-cli: what a script asked for, read with CLI11. The option set is
+// a contract that scripts rely on; new options are added to TCliOptions and AddOptions only.
+#pragma once
+
+#include <iosfwd>
+#include <optional>
+#include <string>
+
+#include "pipeline/html_parser.h"
+
+namespace tarnwick::cli {
+
+struct TCliOptions {
+    std::string Project;  // the .hhp file
+
+    // Page parts; none given means the body.
+    bool Body = false;
+    bool Title = false;
+    bool Keywords = false;
+    bool Description = false;
+    bool KeepNumbers = false;       // clears kExcludeNumbers
+    bool NoDefaultExclude = false;  // clears kUseDefaultExclude
+
+    // --default-list: loaded whatever the options say. Not given: the user's or the installed
+    // list with kUseDefaultExclude, none without.
+    std::optional<std::string> DefaultList;
+    std::optional<std::string> ExcludeList;  // the secondary list
+    bool Scan = false;                       // print what the project names, and exit
+    std::optional<std::string> WordsFile;    // write the word list here
+    bool Quiet = false;                      // no progress output
+
+    // The option byte the parse runs with.
+    ParseOptions Options() const;
+};
+
+// The outcome of reading the command line: either run, or stop at once with ExitCode (help
+// and version give 0, usage errors kExitUsage).
+struct TCommandLine {
+    bool Run = false;
+    int ExitCode = 0;
+    TCliOptions Options;
+};
+
+// Exit statuses of tarnwick-cli.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitSomeFilesUnopened = 1;
+inline constexpr int kExitFailure = 2;  // usage error, unreadable project or default list
+
+// Reads argv. Help and version text go to `out`, usage errors to `err`.
+TCommandLine ParseCommandLine(int argc, const char* const* argv, std::ostream& out,
+                              std::ostream& err);
+
+}  // namespace tarnwick::cli

@@ -1,0 +1,172 @@
+#include "cli/cli_run.h"
+
+#include <chrono>
+#include <ostream>
+
+#include "app/program_folders.h"
+#include "pipeline/exclude_list.h"
+#include "pipeline/hhp_scanner.h"
+#include "pipeline/parse_run.h"
+#include "pipeline/word_list.h"
+#include "platform/os.h"
+#include "support/file_stream.h"
+#include "support/utils.h"
+
+namespace tarnwick::cli {
+namespace {
+
+// Progress on a terminal: one line, rewritten at most ten times a second.
+class TConsoleProgress : public TParseProgress {
+public:
+    explicit TConsoleProgress(std::ostream& err) : err_(err) {}
+
+    void ShowCount(std::string_view countText, int position) override {
+        finished_ = position;
+        const auto now = std::chrono::steady_clock::now();
+        if (now - lastShown_ < std::chrono::milliseconds(100)) {
+            return;
+        }
+        lastShown_ = now;
+        Show(countText);
+    }
+
+    void Finish(const TParseResult& result) {
+        if (result.FileCount > 0) {
+            Show(ParseCountText(result.FileIndex, result.FileCount));
+        }
+        err_ << '\n' << std::flush;
+    }
+
+private:
+    void Show(std::string_view countText) {
+        const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(
+                                 std::chrono::steady_clock::now() - start_)
+                                 .count();
+        err_ << '\r' << countText << "  " << LapsedTimeText(static_cast<int>(seconds))
+             << std::flush;
+    }
+
+    std::ostream& err_;
+    int finished_ = 0;
+    std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+    std::chrono::steady_clock::time_point lastShown_{};
+};
+
+std::string Trimmed(std::string_view caption) {
+    size_t first = 0;
+    while (first < caption.size() && static_cast<unsigned char>(caption[first]) <= 0x20) {
+        ++first;
+    }
+    size_t last = caption.size();
+    while (last > first && static_cast<unsigned char>(caption[last - 1]) <= 0x20) {
+        --last;
+    }
+    return std::string(caption.substr(first, last - first));
+}
+
+void PrintScan(const THhpScanResult& scan, std::ostream& out) {
+    out << "Index file: " << Trimmed(scan.IndexCaption) << '\n';
+    out << "Alias file: " << Trimmed(scan.AliasCaption) << '\n';
+    out << "Map file: " << Trimmed(scan.MapCaption) << '\n';
+    out << "Longest topic name: " << scan.MaxNameLength << '\n';
+    for (const std::string& name : scan.WindowNames) {
+        out << "Window: " << name << '\n';
+    }
+    for (const std::string& file : scan.Files) {
+        out << "Topic: " << file << '\n';
+    }
+    out.flush();
+}
+
+// One word per line, each followed by CR LF; an empty word list writes no file.
+void WriteWords(const TWordList& words, const std::string& path) {
+    if (words.empty()) {
+        return;
+    }
+    TFileWriter writer(path);
+    for (const TIndexEntry& entry : words) {
+        if (entry.Word.empty()) {
+            continue;
+        }
+        writer.Write(entry.Word);
+        writer.Write("\r\n");
+    }
+    writer.Close();
+}
+
+}  // namespace
+
+std::string DefaultExcludeListPath() {
+    const std::string dataFolder = AppDataFolder("Tarnwick");
+    if (!dataFolder.empty()) {
+        const std::string userList =
+            dataFolder + "/Exclude_List/" + std::string(kDefaultExcludeListName);
+        if (FileExists(userList)) {
+            return userList;
+        }
+    }
+    return LocateProgramFolder(ExecutableFolder()) + std::string(kDefaultExcludeListName);
+}
+
+int RunCommand(const TCliOptions& options, std::ostream& out, std::ostream& err,
+               bool showProgress) {
+    const THhpScanResult scan = THhpScanner().Scan(options.Project);
+    if (!scan.ProjectRead) {
+        err << (scan.ReadError.empty()
+                    ? "Cannot open file \"" + options.Project + "\". No such file."
+                    : scan.ReadError)
+            << '\n';
+        return kExitFailure;
+    }
+    if (options.Scan) {
+        PrintScan(scan, out);
+        return kExitOk;
+    }
+
+    TdlgParse_InitData input;
+    input.ProjectFile = options.Project;
+    input.Files = &scan.Files;
+    TWordList wordList;
+    input.WordList = &wordList;
+    input.Options = options.Options();
+    if (options.DefaultList) {
+        input.DefaultListPath = *options.DefaultList;
+    } else if (input.Options & kUseDefaultExclude) {
+        input.DefaultListPath = DefaultExcludeListPath();
+    }
+    if (options.ExcludeList) {
+        input.SecondaryListPath = *options.ExcludeList;
+    }
+
+    TConsoleProgress consoleProgress(err);
+    TParseProgress quietProgress;
+    TParseProgress& progress = showProgress ? consoleProgress : quietProgress;
+    TParseResult result;
+    try {
+        result = RunParse(input, progress);
+    } catch (const EFileError& error) {
+        // Only the exclude lists are opened this way; nothing has been written.
+        err << error.what() << '\n';
+        return kExitFailure;
+    }
+    if (showProgress) {
+        consoleProgress.Finish(result);
+    }
+    if (result.End == ParseEnd::NoFolder) {
+        err << "The project's folder does not exist: " << ProjectFolderOf(input.ProjectFile)
+            << '\n';
+        return kExitFailure;
+    }
+
+    if (options.WordsFile) {
+        try {
+            WriteWords(wordList, *options.WordsFile);
+        } catch (const EFileError& error) {
+            err << error.what() << '\n';
+            return kExitFailure;
+        }
+    }
+    return result.UnopenedFiles.empty() ? kExitOk : kExitSomeFilesUnopened;
+}
+
+}  // namespace tarnwick::cli

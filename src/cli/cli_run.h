@@ -1,0 +1,21 @@
+// What tarnwick-cli does once its command line is read: scan the project, and either print what
+// it names (--scan) or parse its topic files and write what was asked for.
+#pragma once
+
+#include <iosfwd>
+#include <string>
+
+#include "cli/cli_options.h"
+
+namespace tarnwick::cli {
+
+// Runs the command; returns the exit status (kExitOk, kExitSomeFilesUnopened, kExitFailure).
+// --scan output goes to `out`; errors and progress go to `err`. Messages that the desktop
+// program would show in a box go through Mesg(), which the caller points at stderr.
+int RunCommand(const TCliOptions& options, std::ostream& out, std::ostream& err, bool showProgress);
+
+// The default exclude list when --default-list is not given: the user's list when that file
+// exists, else the installed copy in the program folder.
+std::string DefaultExcludeListPath();
+
+}  // namespace tarnwick::cli

@@ -1,0 +1,282 @@
+#include "output/build_run.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <new>
+#include <stdexcept>
+
+#include "output/html_index_file.h"
+#include "output/map_file.h"
+#include "output/output_names.h"
+#include "platform/os.h"
+#include "support/file_stream.h"
+
+namespace tarnwick {
+namespace {
+
+int DecimalDigits(int value) {
+    int digits = 1;
+    for (long long rest = value < 0 ? -static_cast<long long>(value) : value; rest >= 10;
+         rest /= 10) {
+        ++digits;
+    }
+    return digits;
+}
+
+// The project's folder with its trailing "/"; empty for a bare file name, which leaves the
+// output files in the current folder beside the project.
+std::string_view ProjectFolderPrefix(std::string_view projectFile) {
+    const size_t slash = projectFile.rfind('/');
+    return slash == std::string_view::npos ? std::string_view() : projectFile.substr(0, slash + 1);
+}
+
+// The text the user sees for a failure that ended the index run.
+std::string IndexErrorText(std::exception_ptr error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const EFileError& e) {
+        // The file layer's create, open and write errors carry their own texts.
+        return e.what();
+    } catch (const std::bad_alloc&) {
+        return "Out of memory";
+    } catch (...) {
+        return "Unknown exception.";
+    }
+}
+
+// The text the user sees for a failure of one map file.
+std::string MapErrorText(std::exception_ptr error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const EMapFileError& e) {
+        return e.what();
+    } catch (const std::bad_alloc&) {
+        return "Out of memory";
+    } catch (...) {
+        return "Unknown exception.";
+    }
+}
+
+}  // namespace
+
+std::string BuildCountText(int wordsDone, int wordCount, int fileCount) {
+    char text[96];
+    std::snprintf(text, sizeof text, "%*d of %d Words Inserted From %d Files",
+                  DecimalDigits(wordCount), wordsDone, wordCount, fileCount);
+    return text;
+}
+
+std::string BuildLapsedTimeText(int seconds) {
+    const int h = seconds / 3600;
+    const int m = (seconds / 60) % 60;
+    const int s = seconds % 60;
+    char text[64];
+    if (h > 0) {
+        std::snprintf(text, sizeof text, "Lapsed Time = %dh : %.2dm : %.2ds", h, m, s);
+    } else {
+        std::snprintf(text, sizeof text, "Lapsed Time = %dm : %.2ds", m, s);
+    }
+    return text;
+}
+
+std::string IndexFilePath(std::string_view projectFile, std::string_view indexFile) {
+    const std::string name = ChangeFileExtension(TrimBlanks(indexFile), ".hhk");
+    // A name with nothing before its extension (none at all, ".hhk", "html\") names no file.
+    if (FileNamePart(name) == ".hhk") {
+        return {};
+    }
+    return std::string(ProjectFolderPrefix(projectFile)) + name;
+}
+
+std::string MapFilePath(std::string_view projectFile, std::string_view mapName) {
+    return std::string(ProjectFolderPrefix(projectFile)) + std::string(mapName);
+}
+
+TBuildRun::TBuildRun(const TdlgBuildNdx_InitData& input, TBuildProgress& progress)
+    : input_(input), progress_(progress) {}
+
+int TBuildRun::FileCount() const {
+    return input_.Files ? static_cast<int>(input_.Files->size()) : 0;
+}
+
+const std::string& TBuildRun::TopicName(TopicIndex topic) const {
+    if (!input_.Files || topic >= input_.Files->size()) {
+        throw std::out_of_range("topic index outside the topic list");
+    }
+    return (*input_.Files)[topic];
+}
+
+void TBuildRun::SetMessage(std::string text) {
+    result_.Message = std::move(text);
+    progress_.ShowMessage(result_.Message);
+}
+
+void TBuildRun::ShowErrorBox(std::string_view text) {
+    result_.BoxMessages.emplace_back(text);
+    Mesg().Show(text, kMbError, progress_.MessageOwner());
+}
+
+void TBuildRun::ShowWordCount() {
+    if (input_.BuildIndex) {
+        progress_.ShowCount(BuildCountText(result_.WordsDone, result_.WordCount, FileCount()),
+                            progressPosition_);
+    } else {
+        progress_.ShowCount({}, progressPosition_);
+    }
+}
+
+void TBuildRun::StepProgress() {
+    progressPosition_ = std::min(progressPosition_ + 1, progressMaximum_);
+    ShowWordCount();
+}
+
+TBuildResult TBuildRun::Run() {
+    const bool hasInput = !input_.ProjectFile.empty() || !TrimBlanks(input_.IndexFile).empty() ||
+                          input_.Words != nullptr || input_.Files != nullptr;
+    if (!hasInput || (!input_.BuildIndex && !input_.BuildMap)) {
+        // Nothing to do still has to end with a button that closes the dialog.
+        result_.ResultCaption = kBuildOkCaption;
+        SetMessage(std::string(kNothingToBuildMessage));
+        return result_;
+    }
+    progressMaximum_ = 0;
+    progressPosition_ = 0;
+    if (input_.BuildIndex) {
+        progressMaximum_ = input_.Words ? static_cast<int>(input_.Words->size()) : 0;
+    }
+    if (input_.BuildMap) {
+        progressMaximum_ += 2;
+    }
+    progress_.SetProgressMaximum(progressMaximum_);
+    if (input_.BuildIndex) {
+        RunIndex();
+    }
+    if (input_.BuildMap) {
+        RunMapFiles();
+    }
+    return result_;
+}
+
+void TBuildRun::RunIndex() {
+    result_.WordCount = input_.Words ? static_cast<int>(input_.Words->size()) : 0;
+    result_.WordsDone = 0;
+
+    const std::string path = IndexFilePath(input_.ProjectFile, input_.IndexFile);
+    if (path.empty()) {
+        // A project without an index file name would get a file called ".hhk" that no project
+        // refers to; tell the author what to add instead.
+        result_.Index = IndexEnd::Failed;
+        result_.ResultCaption = kBuildAbortedCaption;
+        SetMessage(std::string(kNoIndexNameMessage));
+        ShowErrorBox(kNoIndexNameMessage);
+        return;
+    }
+    result_.IndexPath = ToOpenPath(path);
+
+    std::string errorText;
+    bool succeeded = false;
+    try {
+        if (FileExists(result_.IndexPath)) {
+            MakeOwnerWritable(result_.IndexPath);
+        }
+        THtmlIndexFile file(result_.IndexPath);
+        file.WriteHeader();
+        while (result_.WordsDone < result_.WordCount) {
+            progress_.PumpEvents();
+            if (progress_.CancelRequested()) {
+                break;
+            }
+            const TIndexEntry& entry = input_.Words->Entry(static_cast<size_t>(result_.WordsDone));
+            for (const TopicIndex topic : entry.Files) {
+                file.WriteEntry(entry.Word, TopicName(topic));
+            }
+            StepProgress();
+            ++result_.WordsDone;
+        }
+        StepProgress();
+        file.WriteFooter();
+        file.Close();
+        succeeded = true;
+    } catch (...) {
+        errorText = IndexErrorText(std::current_exception());
+    }
+
+    if (!succeeded) {
+        result_.Index = IndexEnd::Failed;
+        result_.ResultCaption = kBuildAbortedCaption;
+        SetMessage(std::string(kIndexProblemPrefix) + errorText);
+        result_.Errors.push_back(result_.Message);
+        return;
+    }
+    const bool canceled = result_.WordsDone < result_.WordCount;
+    result_.Index = canceled ? IndexEnd::Canceled : IndexEnd::Completed;
+    result_.ResultCaption = canceled ? kBuildCanceledCaption : kBuildOkCaption;
+    SetMessage(std::string(kIndexCreatedMessage));
+}
+
+void TBuildRun::RunMapFiles() {
+    const TMapSettings settings = input_.MapSettings ? input_.MapSettings() : TMapSettings();
+    static const std::vector<std::string> kNoTopics;
+    const std::vector<std::string>& topics = input_.Files ? *input_.Files : kNoTopics;
+
+    // The success phrases go in before the files are written; any failure replaces the whole
+    // message with the failure texts.
+    std::string message = result_.Message + "\n";
+    std::string errorText;
+
+    if (settings.Options & kMapAliasFiles) {
+        const std::string aliasName = TrimBlanks(settings.AliasFile);
+        if (!aliasName.empty()) {
+            message += kAliasPhrase;
+            try {
+                TAliasFile alias(MapFilePath(input_.ProjectFile, aliasName), topics);
+                alias.SetNameWidth(settings.MaxNameLength);
+                alias.WriteMapFile(0);
+                alias.Close();
+            } catch (...) {
+                const std::string text = MapErrorText(std::current_exception());
+                result_.Errors.push_back(text);
+                errorText = text + "\n";
+            }
+        } else {
+            message = kNoAliasNameMessage;
+            ShowErrorBox(kNoAliasNameMessage);
+        }
+        StepProgress();
+    }
+
+    if (settings.Options & (kMapAliasFiles | kMapTopicHeader)) {
+        const std::string mapName = TrimBlanks(settings.MapFile);
+        if (!mapName.empty()) {
+            message += kMapPhrase;
+            try {
+                THeaderFile header(MapFilePath(input_.ProjectFile, mapName), topics);
+                t_MapData data;
+                data.ProjectFile = input_.ProjectFile;
+                data.WindowName = settings.WindowName;
+                data.InitialId = settings.InitialId;
+                data.MaxNameLength = settings.MaxNameLength;
+                header.SetMapData(data);
+                header.WriteMapFile(settings.Options);
+                header.Close();
+            } catch (...) {
+                const std::string text = MapErrorText(std::current_exception());
+                result_.Errors.push_back(text);
+                errorText += text;
+            }
+        } else {
+            message = kNoMapNameMessage;
+            ShowErrorBox(kNoMapNameMessage);
+        }
+        StepProgress();
+    }
+
+    StepProgress();
+    if (!errorText.empty()) {
+        message = errorText;
+    }
+    SetMessage(std::move(message));
+    result_.ResultCaption = kBuildOkCaption;
+}
+
+}  // namespace tarnwick

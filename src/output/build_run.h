@@ -1,0 +1,167 @@
+// The build run: writes the .hhk index from the word list and the alias and header map files from
+// the topic list. It knows nothing of windows: the build dialog (or the command line) shows its
+// progress, pumps events and asks for a cancel through TBuildProgress, the same pattern as the
+// parse run's TParseProgress.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "pipeline/html_parser.h"
+#include "pipeline/word_list.h"
+#include "support/message.h"
+
+namespace tarnwick {
+
+// The map settings as the main window holds them when the map run starts.
+struct TMapSettings {
+    // The option byte as GetOptions builds it; only kMapAliasFiles and kMapTopicHeader are read.
+    ParseOptions Options = 0;
+    // The alias and map file names the project gives (the scanner's captions; trimmed here).
+    std::string AliasFile;
+    std::string MapFile;
+    // The help window name for the header file; may be empty.
+    std::string WindowName;
+    std::int32_t InitialId = 0;
+    // Length of the longest topic entry (the scanner's MaxNameLength).
+    std::int32_t MaxNameLength = 0;
+};
+
+// The input of a build, as the main window fills it. The referenced lists are borrowed and must
+// not change during the run.
+struct TdlgBuildNdx_InitData {
+    bool BuildIndex = false;  // write the .hhk
+    bool BuildMap = false;    // write the alias/map files
+    // Path of the project file (a Linux path). Every output file goes to its folder; a bare file
+    // name means the current folder.
+    std::string ProjectFile;
+    // The index file name the project gives (the scanner's caption; trimmed here). The index is
+    // always written with the extension ".hhk".
+    std::string IndexFile;
+    const TWordList* Words = nullptr;
+    // The topic files in the scanner's sorted order; an entry's TopicIndex is a position here.
+    const std::vector<std::string>* Files = nullptr;
+    // Called once when the map run starts, so that it writes with the settings of that moment.
+    // Unset: no map choice, and the map run writes nothing.
+    std::function<TMapSettings()> MapSettings;
+};
+
+// What the run shows and asks while it works. Every call comes from the thread running it.
+class TBuildProgress {
+public:
+    virtual ~TBuildProgress() = default;
+    // Lets the GUI's event loop run; called before each word, right before CancelRequested.
+    virtual void PumpEvents() {}
+    // Whether the user asked to stop; read before each word, after PumpEvents. The map run is
+    // not cancellable.
+    virtual bool CancelRequested() { return false; }
+    // The progress bar's maximum, once at the start of the run (position 0).
+    virtual void SetProgressMaximum(int /*maximum*/) {}
+    // After each step: the count line ("%*d of %d Words Inserted From %d Files"; empty when no
+    // index is built) and the progress position, which never passes the maximum.
+    virtual void ShowCount(std::string_view /*countText*/, int /*position*/) {}
+    // The message line changed (it may hold several lines separated by "\n" or "\r\n").
+    virtual void ShowMessage(std::string_view /*text*/) {}
+    // The window that owns the run's error boxes (the dialog); null for none.
+    virtual WindowHandle MessageOwner() { return nullptr; }
+};
+
+// How the index part of a run ended.
+enum class IndexEnd {
+    NotRequested,  // no index was asked for (or the run had no input)
+    Completed,     // every word was written
+    Canceled,      // stopped by the user; the file holds the head, the words so far and the tail
+    Failed,        // not written, or written only in part; see Errors
+};
+
+struct TBuildResult {
+    // The caption the dialog's button takes: "OK", "Canceled" or "Aborted".
+    std::string ResultCaption;
+    // The final message line.
+    std::string Message;
+    IndexEnd Index = IndexEnd::NotRequested;
+    // The index's path as opened; empty when no index was attempted.
+    std::string IndexPath;
+    int WordsDone = 0;
+    int WordCount = 0;
+    // Failures shown only in the message line (a file that could not be created or written), in
+    // the order they happened: "A problem occured: ..." for the index, the map writers' texts.
+    std::vector<std::string> Errors;
+    // Texts also shown in an error box through Mesg() (a project naming no index, alias or map
+    // file name).
+    std::vector<std::string> BoxMessages;
+
+    // Whether anything went wrong that the user must hear about.
+    bool HasProblems() const { return !Errors.empty() || !BoxMessages.empty(); }
+};
+
+// The texts of the run.
+inline constexpr std::string_view kBuildOkCaption = "OK";
+inline constexpr std::string_view kBuildCanceledCaption = "Canceled";
+inline constexpr std::string_view kBuildAbortedCaption = "Aborted";
+inline constexpr std::string_view kIndexCreatedMessage = "Index Successfully Created.";
+inline constexpr std::string_view kIndexProblemPrefix = "A problem occured: ";
+inline constexpr std::string_view kAliasPhrase = "Alias File && ";  // a label shows "&&" as "&"
+inline constexpr std::string_view kMapPhrase = "Map File Successfully Created.";
+inline constexpr std::string_view kNoAliasNameMessage =
+    "The alias file name was not found.\r\n"
+    "Make sure file name is in the [ALIAS] section of the .hpp file.";
+inline constexpr std::string_view kNoMapNameMessage =
+    "The map file name was not found.\r\n"
+    "Make sure file name is in the [MAP] section of the .hpp file.";
+inline constexpr std::string_view kNoIndexNameMessage =
+    "The index file name was not found.\r\n"
+    "Make sure file name is in the [OPTIONS] section of the .hhp file.";
+inline constexpr std::string_view kNothingToBuildMessage = "Nothing to build.";
+
+// "%*d of %d Words Inserted From %d Files": the words done right-aligned to the width of the word
+// count.
+std::string BuildCountText(int wordsDone, int wordCount, int fileCount);
+// The build dialog's elapsed-time line: "Lapsed Time = %dm : %0.2ds", from one hour on
+// "Lapsed Time = %dh : %0.2dm : %0.2ds".
+std::string BuildLapsedTimeText(int seconds);
+// Where the index goes: the project's folder (up to its last "/"; none for a bare file name)
+// followed by the index name with its extension made ".hhk", as the project spells it. Empty when
+// the project names no index file, or a name with nothing before its extension (".hhk").
+std::string IndexFilePath(std::string_view projectFile, std::string_view indexFile);
+// Where a map file goes: the project's folder followed by the name as the project spells it.
+std::string MapFilePath(std::string_view projectFile, std::string_view mapName);
+
+// One build, run once. The input and the progress sink must outlive the object.
+class TBuildRun {
+public:
+    TBuildRun(const TdlgBuildNdx_InitData& input, TBuildProgress& progress);
+
+    // The whole run: the progress maximum, RunIndex when BuildIndex, then RunMapFiles when
+    // BuildMap (also after a canceled or failed index). Never throws: every failure ends in the
+    // result. With no input at all, or nothing requested, the caption is "OK" and the message
+    // "Nothing to build.".
+    TBuildResult Run();
+
+    // The two halves, for callers that drive the run step by step; Run calls them.
+    // Writes the index; failures become "Aborted" and "A problem occured: " with their text.
+    void RunIndex();
+    // Writes the alias and header files as the map settings of this moment say; not cancellable.
+    void RunMapFiles();
+
+    const TBuildResult& Result() const { return result_; }
+
+private:
+    void StepProgress();
+    void ShowWordCount();
+    void SetMessage(std::string text);
+    void ShowErrorBox(std::string_view text);
+    int FileCount() const;
+    const std::string& TopicName(TopicIndex topic) const;
+
+    const TdlgBuildNdx_InitData& input_;
+    TBuildProgress& progress_;
+    TBuildResult result_;
+    int progressMaximum_ = 0;
+    int progressPosition_ = 0;
+};
+
+}  // namespace tarnwick

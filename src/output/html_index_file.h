@@ -1,0 +1,40 @@
+// THtmlIndexFile: writes the keyword index of a help project (.hhk), an HTML sitemap whose
+// entries pair an index word with a topic file. A plain sequential writer: head, one block per
+// word and topic, tail. It knows nothing of the word list; the build run walks that.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "support/file_stream.h"
+
+namespace tarnwick {
+
+class THtmlIndexFile {
+public:
+    // Creates or truncates the file at `path` (a path to open, "/" separated) and locks it for
+    // exclusive use until Close or destruction. Throws EFCreateError when that fails. Clearing a
+    // read-only file's protection is the caller's business.
+    explicit THtmlIndexFile(const std::string& path);
+
+    // Call order: WriteHeader once, WriteEntry any number of times, WriteFooter once, Close.
+    // Each may throw EWriteError.
+    void WriteHeader();
+    // One entry block for the word and one topic, both written verbatim (no escaping, no
+    // trimming): the format has exactly one "Local" per block.
+    void WriteEntry(std::string_view word, std::string_view topic);
+    void WriteFooter();
+    // Flushes and closes; throws EWriteError when the bytes did not all reach the file. The
+    // destructor of an unclosed writer closes the file and ignores errors.
+    void Close();
+
+    // Sizes of the fixed parts, which the format never changes.
+    static constexpr size_t kHeaderSize = 272;
+    static constexpr size_t kEntryFixedSize = 122;
+    static constexpr size_t kFooterSize = 21;
+
+private:
+    TFileWriter file_;
+};
+
+}  // namespace tarnwick

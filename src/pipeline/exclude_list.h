@@ -1,0 +1,61 @@
+// TExcludeList: one exclude-list file (plain text, one word per line) held as a sorted set of
+// words under the word comparison. The parser drops every candidate the list holds; the main
+// window adds words to a list and saves it.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+#include <vector>
+
+namespace tarnwick {
+
+// The file name of the default exclude list, in the user's exclude-list folder and, as the
+// installed copy, in the program folder.
+inline constexpr std::string_view kDefaultExcludeListName = "Default_Exclude_List.txt";
+
+class TExcludeList {
+public:
+    // An empty list with an empty FileName.
+    TExcludeList() = default;
+    // Loads the file at `fileName` (when not empty). The text ends at the end of the file or at
+    // its first NUL byte; lines end at CR LF, a lone CR or a lone LF; a last line without a line
+    // break counts; lines are taken exactly as written (no trimming) and of lines equal under the
+    // word comparison only the first read stays. Throws EFOpenError when the file cannot be read.
+    explicit TExcludeList(std::string fileName);
+
+    // Whether the list holds a word equal to `word` under the word comparison (whole words
+    // only). Const and free of caches, so several threads may ask at once.
+    bool IsExcluded(std::string_view word) const;
+    // Inserts `word` in its sorted place unless an equal word is held (the held spelling stays).
+    // Returns whether it was inserted.
+    bool AddWord(std::string_view word);
+    // Writes every word in sorted order, each followed by CR LF, replacing the file; does
+    // nothing when FileName is empty. Throws EFCreateError or EWriteError.
+    void Save() const;
+
+    size_t Count() const { return words_.size(); }
+    // The words in sorted order.
+    const std::vector<std::string>& Words() const { return words_; }
+
+    // Full path of the file the list was loaded from and is saved to; may be empty.
+    std::string FileName;
+
+private:
+    // Position of the first word not less than `word`, and whether it is equal.
+    size_t LowerBound(std::string_view word, bool& equal) const;
+
+    std::vector<std::string> words_;
+    struct Hash {
+        using is_transparent = void;
+        size_t operator()(std::string_view text) const noexcept {
+            return std::hash<std::string_view>()(text);
+        }
+    };
+    // The exact spellings held, for the common case of a candidate spelled as in the list.
+    std::unordered_set<std::string, Hash, std::equal_to<>> spellings_;
+};
+
+}  // namespace tarnwick

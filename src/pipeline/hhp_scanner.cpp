@@ -1,0 +1,215 @@
+#include "pipeline/hhp_scanner.h"
+
+#include <algorithm>
+#include <numeric>
+
+#include "platform/os.h"
+#include "support/ansi_case.h"
+#include "support/file_stream.h"
+#include "support/word_compare.h"
+
+namespace tarnwick {
+namespace {
+
+// Byte classes of the project file: control characters end lines; blanks are control
+// characters and the space; every byte from 0x20 up (0x80 to 0xFF too) is printable.
+bool IsControl(char c) {
+    return static_cast<unsigned char>(c) < 0x20;
+}
+bool IsBlank(char c) {
+    return static_cast<unsigned char>(c) <= 0x20;
+}
+
+std::string_view TrimBlanks(std::string_view text) {
+    size_t first = 0;
+    while (first < text.size() && IsBlank(text[first])) {
+        ++first;
+    }
+    size_t last = text.size();
+    while (last > first && IsBlank(text[last - 1])) {
+        --last;
+    }
+    return text.substr(first, last - first);
+}
+
+constexpr std::string_view kIndexFileKey = "\r\nIndex file";
+constexpr std::string_view kIncludeWord = "#include ";
+
+}  // namespace
+
+THhpScanResult THhpScanner::Scan(const std::string& projectPath,
+                                 const THhpScanResult& previous) const {
+    THhpScanResult result;
+    // Only the readers replace these two, so a file that is not read leaves them as they were.
+    result.WindowNames = previous.WindowNames;
+    result.MaxNameLength = previous.MaxNameLength;
+    if (!FileExists(projectPath)) {
+        return result;
+    }
+    std::string buffer;
+    try {
+        buffer = ReadFileBytes(projectPath);
+    } catch (const EFileError& error) {
+        // An unreadable project is shown as an empty one; the caller may report ReadError.
+        result.ReadError = error.what();
+        return result;
+    }
+    return ScanBytes(buffer);
+}
+
+THhpScanResult THhpScanner::ScanBytes(std::string_view buffer) {
+    THhpScanResult result;
+    result.ProjectRead = true;
+    result.IndexCaption = " " + ReadKeyValue(buffer, kIndexFileKey);
+    result.Files = ReadFiles(buffer, result.MaxNameLength);
+    SortTopicList(result.Files);
+    if (auto start = FindSection(buffer, "[ALIAS]")) {
+        result.AliasCaption = " " + ReadIncludeName(buffer, *start);
+    }
+    if (auto start = FindSection(buffer, "[MAP]")) {
+        result.MapCaption = " " + ReadIncludeName(buffer, *start);
+    }
+    result.WindowNames = ReadWindows(buffer);
+    return result;
+}
+
+std::optional<size_t> THhpScanner::FindSection(std::string_view buffer, std::string_view header) {
+    // Start positions 0 .. size - length - 1: the last possible one is never tried.
+    if (header.empty() || buffer.size() <= header.size()) {
+        return std::nullopt;
+    }
+    const size_t lastStart = buffer.size() - header.size() - 1;
+    for (size_t p = 0; p <= lastStart; ++p) {
+        if (EqualsAsciiNoCase(buffer.substr(p, header.size()), header)) {
+            return p + header.size();
+        }
+    }
+    return std::nullopt;
+}
+
+std::string THhpScanner::ReadKeyValue(std::string_view buffer, std::string_view key) {
+    const auto found = FindSection(buffer, key);
+    if (!found) {
+        return {};
+    }
+    size_t p = *found;
+    // Line breaks are blanks too, so an empty value takes the next non-blank line.
+    while (p < buffer.size() && (buffer[p] == '=' || IsBlank(buffer[p]))) {
+        ++p;
+    }
+    const size_t start = p;
+    while (p < buffer.size() && !IsControl(buffer[p])) {
+        ++p;
+    }
+    return std::string(TrimBlanks(buffer.substr(start, p - start)));
+}
+
+std::string THhpScanner::ReadIncludeName(std::string_view buffer, size_t start) {
+    std::string line;
+    for (size_t p = start; p < buffer.size(); ++p) {
+        const char c = buffer[p];
+        if (c == '[') {
+            return line;  // the section ends here, whatever was collected is the name
+        }
+        if (!IsControl(c)) {
+            line += c;
+            continue;
+        }
+        const std::string_view trimmed = TrimBlanks(line);
+        if (trimmed.empty()) {
+            line.clear();
+            continue;
+        }
+        // Only the first non-blank line counts.
+        const size_t include = trimmed.find(kIncludeWord);
+        if (include != std::string_view::npos) {
+            return std::string(TrimBlanks(trimmed.substr(include + kIncludeWord.size())));
+        }
+        return std::string(trimmed);
+    }
+    return line;
+}
+
+std::vector<std::string> THhpScanner::ReadFiles(std::string_view buffer, int& maxNameLength) {
+    std::vector<std::string> files;
+    maxNameLength = 0;
+    const auto start = FindSection(buffer, "[FILES]");
+    if (!start) {
+        return files;
+    }
+    size_t lineStart = *start;
+    for (size_t p = *start; p < buffer.size(); ++p) {
+        const char c = buffer[p];
+        if (c == '[') {
+            break;  // a pending line is dropped
+        }
+        if (!IsControl(c)) {
+            continue;
+        }
+        const std::string_view trimmed = TrimBlanks(buffer.substr(lineStart, p - lineStart));
+        if (!trimmed.empty()) {
+            files.emplace_back(trimmed);
+            maxNameLength = std::max(maxNameLength, static_cast<int>(trimmed.size()));
+        }
+        lineStart = p + 1;
+    }
+    return files;
+}
+
+std::vector<std::string> THhpScanner::ReadWindows(std::string_view buffer) {
+    std::vector<std::string> names;
+    const auto start = FindSection(buffer, "[WINDOWS]");
+    if (!start) {
+        return names;
+    }
+    std::string name;
+    size_t p = *start;
+    while (p < buffer.size()) {
+        const char c = buffer[p];
+        if (c == '[') {
+            break;  // a pending name is dropped
+        }
+        if (IsControl(c)) {
+            ++p;  // line breaks neither end nor extend a name
+            continue;
+        }
+        if (c == ' ' || c == '=') {
+            const std::string_view trimmed = TrimBlanks(name);
+            if (!trimmed.empty()) {
+                names.emplace_back(trimmed);
+            }
+            name.clear();
+            // The rest of the line is the window's definition; a "[" in it is not a section.
+            while (p < buffer.size() && !IsControl(buffer[p])) {
+                ++p;
+            }
+            continue;
+        }
+        name += c;
+        ++p;
+    }
+    return names;
+}
+
+void THhpScanner::SortTopicList(std::vector<std::string>& files) {
+    // A sorted list box puts a new item after its equals, so equal entries keep their order in
+    // the file: a stable sort by comparison key.
+    const WordCollator& collator = WordCollator::Instance();
+    std::vector<std::string> keys;
+    keys.reserve(files.size());
+    for (const std::string& file : files) {
+        keys.push_back(collator.Key(file));
+    }
+    std::vector<size_t> order(files.size());
+    std::iota(order.begin(), order.end(), size_t{0});
+    std::stable_sort(order.begin(), order.end(),
+                     [&keys](size_t a, size_t b) { return keys[a] < keys[b]; });
+    std::vector<std::string> sorted;
+    sorted.reserve(files.size());
+    for (size_t i : order) {
+        sorted.push_back(std::move(files[i]));
+    }
+    files = std::move(sorted);
+}
+
+}  // namespace tarnwick

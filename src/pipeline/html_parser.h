@@ -1,0 +1,108 @@
+// THtmlParser: reads one HTML topic file and adds the index words of the page parts the user
+// ticked to the file's word set. A byte scanner, not an HTML parser: it knows tags, the title
+// element, keyword param elements, the description meta element and character entities.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+#include "pipeline/file_words.h"
+
+namespace tarnwick {
+
+class TExcludeList;
+
+// The option byte of a parse, as the main window's check boxes build it and the recently used
+// projects store it.
+using ParseOptions = std::uint8_t;
+inline constexpr ParseOptions kParseTitle = 0x01;         // words of the title element
+inline constexpr ParseOptions kParseKeywords = 0x02;      // value of param name="keyword"
+inline constexpr ParseOptions kParseDescription = 0x04;   // content of the description meta
+inline constexpr ParseOptions kParseBody = 0x08;          // the page text outside tags
+inline constexpr ParseOptions kExcludeNumbers = 0x10;     // drop words holding a digit
+inline constexpr ParseOptions kUseDefaultExclude = 0x20;  // drop words on the default list
+inline constexpr ParseOptions kMapAliasFiles = 0x40;      // map choice; not read by the parser
+inline constexpr ParseOptions kMapTopicHeader = 0x80;     // map choice; not read by the parser
+inline constexpr ParseOptions kDefaultParseOptions =
+    kParseBody | kExcludeNumbers | kUseDefaultExclude;
+
+// One parser serves one run (or one worker thread of it): it keeps scratch buffers and, per
+// spelling, whether the exclude filters let it through. The exclude lists must not change while
+// a parser uses them. ParsePage is a pure function of its arguments: the words of a page do not
+// depend on what the parser parsed before.
+class THtmlParser {
+public:
+    // Outcome of reading a topic file.
+    enum class ReadResult { Read, Unopenable };
+
+    // Reads, parses and adds one topic file's words. `path` is the joined path (project folder,
+    // "/", the entry with "\" turned into "/"); when it does not exist it is matched component by
+    // component without regard to ASCII case. A file that cannot be opened or read is reported
+    // through Mesg() as "Could not open file\n" + path (error style) and adds no words; the
+    // result says so. An empty file adds no words.
+    ReadResult ParseFile(const std::string& path, TFileWords& fileWords,
+                         const TExcludeList* defaultList, const TExcludeList* secondaryList,
+                         ParseOptions options);
+
+    // The bytes of the topic file at `path` (resolved as ParseFile does) into `bytes`; no
+    // message. Returns Unopenable when the file cannot be opened or read.
+    static ReadResult ReadTopicFile(const std::string& path, std::string& bytes);
+    // Shows the message for a topic file that cannot be opened.
+    static void ReportUnopenable(const std::string& path);
+
+    // Adds the words of a page's bytes to `fileWords` under `options`: the body, title, keyword
+    // and description readers in that order, each candidate through the exclude filters.
+    // `defaultList` is consulted only when kUseDefaultExclude is set; `secondaryList` whenever it
+    // is given.
+    void ParsePage(std::string_view raw, TFileWords& fileWords, const TExcludeList* defaultList,
+                   const TExcludeList* secondaryList, ParseOptions options);
+
+    // The page text with markup removed, as the body reader sees it: every tag, every script or
+    // style element and every entity reference becomes one space, and every run of control
+    // characters one space.
+    static void StripMarkup(std::string_view raw, std::string& plain);
+    // The text without leading and trailing bytes that are not ASCII letters or digits.
+    static std::string_view TrimToAlphanumeric(std::string_view text);
+
+private:
+    struct Filters {
+        const TExcludeList* DefaultList = nullptr;
+        const TExcludeList* SecondaryList = nullptr;
+        ParseOptions Options = 0;
+        bool operator==(const Filters&) const = default;
+    };
+
+    void ReadBody(TFileWords& fileWords);
+    void ReadTitle(std::string_view raw, TFileWords& fileWords);
+    void ReadKeywordParams(std::string_view raw, TFileWords& fileWords);
+    void ReadMetaDescription(std::string_view raw, TFileWords& fileWords);
+    // The filter pipeline for every candidate of every reader.
+    void AddCandidate(std::string_view text, TFileWords& fileWords);
+    void AddWord(std::string_view word, TFileWords& fileWords);
+    bool Passes(std::string_view word);
+
+    struct Hash {
+        using is_transparent = void;
+        size_t operator()(std::string_view text) const noexcept {
+            return std::hash<std::string_view>()(text);
+        }
+    };
+
+    Filters filters_;
+    // Per spelling: whether it passes the filters of filters_ (cleared when they change, and
+    // when it grows past kMaxVerdicts).
+    static constexpr size_t kMaxVerdicts = 1 << 20;
+    std::unordered_map<std::string, bool, Hash, std::equal_to<>> verdicts_;
+    std::string plain_;
+    std::string raw_;
+};
+
+// Whether a [FILES] entry names an image, style sheet, script, font or other asset rather than a
+// page: its extension (after the last "." of the part after the last "\" or "/", ASCII case
+// ignored) is one of avi bmp css eot gif ico jpeg jpg js map mp3 mp4 otf png svg swf tif tiff
+// ttf wav webp woff woff2 zip. The parse run counts such entries as parsed but never opens them.
+bool IsAssetEntry(std::string_view entry);
+
+}  // namespace tarnwick

@@ -1,0 +1,117 @@
+#include "pipeline/parse_run.h"
+
+#include <cstdio>
+#include <memory>
+#include <stdexcept>
+
+#include "pipeline/exclude_list.h"
+#include "pipeline/file_words.h"
+#include "platform/os.h"
+#include "support/utils.h"
+
+namespace tarnwick {
+
+std::string ParseCountText(int finished, int total) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%d of %d Topic Files Parsed", finished, total);
+    return text;
+}
+
+std::string LapsedTimeText(int seconds) {
+    const int h = seconds / 3600;
+    const int m = (seconds / 60) % 60;
+    const int s = seconds % 60;
+    char text[64];
+    if (h > 0) {
+        std::snprintf(text, sizeof text, "Lapsed Time = %dh : %dm : %.2ds", h, m, s);
+    } else {
+        std::snprintf(text, sizeof text, "Lapsed Time = %dm : %.2ds", m, s);
+    }
+    return text;
+}
+
+std::string ProjectFolderOf(std::string_view projectFile) {
+    const size_t slash = projectFile.rfind('/');
+    if (slash == std::string_view::npos) {
+        return ".";  // a bare file name lies in the current folder
+    }
+    if (slash == 0) {
+        return "/";
+    }
+    return std::string(projectFile.substr(0, slash));
+}
+
+TParseResult RunParse(const TdlgParse_InitData& input, TParseProgress& progress) {
+    if (!input.WordList) {
+        throw std::invalid_argument("RunParse needs a word list");
+    }
+    TParseResult result;
+    const std::string folder = ProjectFolderOf(input.ProjectFile);
+    if (!FolderExists(folder)) {
+        return result;  // nothing parsed, nothing changed
+    }
+
+    // The default list is loaded whatever the options say; an unreadable one ends the run here,
+    // before the word list is touched.
+    std::unique_ptr<TExcludeList> defaultList;
+    if (!input.DefaultListPath.empty()) {
+        defaultList = std::make_unique<TExcludeList>(input.DefaultListPath);
+    }
+    std::unique_ptr<TExcludeList> secondaryList;
+    if (!input.SecondaryListPath.empty() && FileExists(input.SecondaryListPath)) {
+        secondaryList = std::make_unique<TExcludeList>(input.SecondaryListPath);
+    }
+
+    TWordList& wordList = *input.WordList;
+    wordList.ClearWordList();
+    TFileWords fileWords;
+    THtmlParser parser;
+    const TWordList::NewWordsSink newWords = [&progress](const std::vector<std::string_view>& w) {
+        progress.NewWords(w);
+    };
+
+    static const std::vector<std::string> kNoFiles;
+    const std::vector<std::string>& files = input.Files ? *input.Files : kNoFiles;
+    result.FileCount = static_cast<int>(files.size());
+    int fileIndex = 0;
+    while (fileIndex < result.FileCount) {
+        // The one point where a cancel takes effect: the file under way is always finished.
+        progress.PumpEvents();
+        if (progress.CancelRequested()) {
+            break;
+        }
+        fileWords.Clear();
+        const std::string& item = files[static_cast<size_t>(fileIndex)];
+        progress.ShowMessage(item);
+        // Images, style sheets and scripts listed in [FILES] are not pages: they count as
+        // parsed but are never opened.
+        if (!IsAssetEntry(item)) {
+            const std::string path = folder + "/" + ToOpenPath(item);
+            if (parser.ParseFile(path, fileWords, defaultList.get(), secondaryList.get(),
+                                 input.Options) == THtmlParser::ReadResult::Unopenable) {
+                result.UnopenedFiles.push_back(static_cast<TopicIndex>(fileIndex));
+            }
+            wordList.MergeFileWords(fileWords, static_cast<TopicIndex>(fileIndex), newWords);
+        }
+        progress.ShowCount(ParseCountText(fileIndex + 1, result.FileCount), fileIndex + 1);
+        ++fileIndex;
+    }
+    result.FileIndex = fileIndex;
+
+    wordList.SortWordList();
+    progress.WordsSorted();
+
+    if (fileIndex < result.FileCount) {
+        result.End = ParseEnd::Canceled;
+        result.ResultCaption = kParseCanceledCaption;
+        result.ResultMessage = kParseCanceledMessage;
+    } else {
+        result.End = ParseEnd::Completed;
+        result.ResultCaption = kParseOkCaption;
+        result.ResultMessage = kParseOkMessage;
+    }
+    progress.ShowMessage(result.ResultMessage);
+    return result;
+}
+
+}  // namespace tarnwick

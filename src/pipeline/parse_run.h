@@ -1,0 +1,95 @@
+// The parse run: turns a project's topic files into the word list. It loads the exclude lists,
+// parses every topic file in topic-list order, merges each file's words into the word list and
+// sorts it at the end. It knows nothing of windows: the parse dialog (or the command line)
+// shows its progress, pumps events, asks for a cancel and fills the word view through the sinks.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "pipeline/html_parser.h"
+#include "pipeline/index_entry.h"
+#include "pipeline/word_list.h"
+
+namespace tarnwick {
+
+// The input of a run, as the main window fills it.
+struct TdlgParse_InitData {
+    // Path of the project file (a Linux path); the topic files are joined to its folder.
+    std::string ProjectFile;
+    // The topic files in the scanner's sorted order; position i is TopicIndex i.
+    const std::vector<std::string>* Files = nullptr;
+    // Cleared and refilled by the run.
+    TWordList* WordList = nullptr;
+    ParseOptions Options = kDefaultParseOptions;
+    // Full path of the default exclude list. When not empty it is loaded whatever Options says
+    // (the parser consults it only with kUseDefaultExclude); when empty there is none.
+    std::string DefaultListPath;
+    // Full path of the secondary exclude list; loaded only when such a file exists. Empty: none.
+    std::string SecondaryListPath;
+};
+
+// What the run shows and asks while it works. Every call comes from the thread running RunParse.
+class TParseProgress {
+public:
+    virtual ~TParseProgress() = default;
+    // Lets the GUI's event loop run; called at the start of each file, right before
+    // CancelRequested is read.
+    virtual void PumpEvents() {}
+    // Whether the user asked to stop; read at the start of each file, after PumpEvents.
+    virtual bool CancelRequested() { return false; }
+    // The file being parsed (its topic entry), then the run's closing message.
+    virtual void ShowMessage(std::string_view /*text*/) {}
+    // After each finished file: "%d of %d Topic Files Parsed" and the progress position (the
+    // number of files finished).
+    virtual void ShowCount(std::string_view /*countText*/, int /*position*/) {}
+    // The words of the entries created by the file just merged (the word view appends them).
+    virtual void NewWords(const std::vector<std::string_view>& /*words*/) {}
+    // The run has sorted the word list; the word view switches to sorted display.
+    virtual void WordsSorted() {}
+};
+
+// How a run ended.
+enum class ParseEnd {
+    NoFolder,   // the project folder does not exist: nothing was parsed or changed
+    Completed,  // every topic file was parsed
+    Canceled,   // the user canceled; the files parsed so far are merged and sorted
+};
+
+struct TParseResult {
+    ParseEnd End = ParseEnd::NoFolder;
+    int FileCount = 0;  // topic files of the run
+    int FileIndex = 0;  // topic files finished (the count text's first number)
+    // "OK" / "Canceled" (the dialog's button caption); empty after NoFolder.
+    std::string ResultCaption;
+    // "HTML Files Successfully Parsed." / "User Canceled Parsing."; empty after NoFolder.
+    std::string ResultMessage;
+    // The topic files that could not be opened (each reported through Mesg()), in order.
+    std::vector<TopicIndex> UnopenedFiles;
+};
+
+// The texts of the run.
+inline constexpr std::string_view kParseOkCaption = "OK";
+inline constexpr std::string_view kParseCanceledCaption = "Canceled";
+inline constexpr std::string_view kParseOkMessage = "HTML Files Successfully Parsed.";
+inline constexpr std::string_view kParseCanceledMessage = "User Canceled Parsing.";
+
+// "%d of %d Topic Files Parsed".
+std::string ParseCountText(int finished, int total);
+// The dialog's elapsed-time line for a number of seconds: "Lapsed Time = %dm : %0.2ds", with
+// "%dh : " before the minutes from one hour on.
+std::string LapsedTimeText(int seconds);
+// The folder holding the project file: the path up to its last "/"; "." for a bare file name.
+std::string ProjectFolderOf(std::string_view projectFile);
+
+// Runs a parse. The order: a missing project folder ends the run at once (ParseEnd::NoFolder);
+// the default list is loaded (EFOpenError escapes, before the word list is touched), then the
+// secondary list if its file exists; the word list is cleared; each topic file is parsed and
+// merged (asset entries, see IsAssetEntry, count as parsed without being opened); the word list
+// is sorted. Unopenable topic files are reported through Mesg() and the run goes on.
+// Errors other than unopenable topic files (out of memory) escape; the word list then holds what
+// was merged so far.
+TParseResult RunParse(const TdlgParse_InitData& input, TParseProgress& progress);
+
+}  // namespace tarnwick

@@ -1,0 +1,120 @@
+// TWordList: the word list of the open project - every index word with the topic files it was
+// found in. The parse run fills and sorts it; the build run writes one index entry per word and
+// topic file; the main window owns it for its whole life.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "pipeline/file_words.h"
+#include "pipeline/index_entry.h"
+
+namespace tarnwick {
+
+// Owns its entries. After a parse run no two entries have words equal under the word comparison,
+// the entries are in ascending word order, and each entry's Files are in topic-list order.
+class TWordList {
+public:
+    // Read-only iteration over the entries, in list order.
+    class const_iterator {
+    public:
+        using iterator_category = std::random_access_iterator_tag;
+        using value_type = TIndexEntry;
+        using difference_type = std::ptrdiff_t;
+        using pointer = const TIndexEntry*;
+        using reference = const TIndexEntry&;
+
+        const_iterator() = default;
+        explicit const_iterator(std::vector<std::unique_ptr<TIndexEntry>>::const_iterator it)
+            : it_(it) {}
+        reference operator*() const { return **it_; }
+        pointer operator->() const { return it_->get(); }
+        reference operator[](difference_type n) const { return *it_[n]; }
+        const_iterator& operator++() {
+            ++it_;
+            return *this;
+        }
+        const_iterator operator++(int) { return const_iterator(it_++); }
+        const_iterator& operator--() {
+            --it_;
+            return *this;
+        }
+        const_iterator operator--(int) { return const_iterator(it_--); }
+        const_iterator& operator+=(difference_type n) {
+            it_ += n;
+            return *this;
+        }
+        const_iterator& operator-=(difference_type n) {
+            it_ -= n;
+            return *this;
+        }
+        friend const_iterator operator+(const_iterator a, difference_type n) { return a += n; }
+        friend const_iterator operator+(difference_type n, const_iterator a) { return a += n; }
+        friend const_iterator operator-(const_iterator a, difference_type n) { return a -= n; }
+        friend difference_type operator-(const const_iterator& a, const const_iterator& b) {
+            return a.it_ - b.it_;
+        }
+        friend bool operator==(const const_iterator& a, const const_iterator& b) = default;
+        friend auto operator<=>(const const_iterator& a, const const_iterator& b) = default;
+
+    private:
+        std::vector<std::unique_ptr<TIndexEntry>>::const_iterator it_;
+    };
+
+    // Called with the words of the entries a merge created, in the order created. The views are
+    // valid during the call only.
+    using NewWordsSink = std::function<void(const std::vector<std::string_view>& words)>;
+
+    TWordList() = default;
+    TWordList(const TWordList&) = delete;
+    TWordList& operator=(const TWordList&) = delete;
+
+    size_t size() const { return entries_.size(); }
+    bool empty() const { return entries_.empty(); }
+    const TIndexEntry& operator[](size_t i) const { return *entries_[i]; }
+    const TIndexEntry& Entry(size_t i) const { return *entries_[i]; }
+    const_iterator begin() const { return const_iterator(entries_.begin()); }
+    const_iterator end() const { return const_iterator(entries_.end()); }
+
+    // The first entry whose Word equals `word` under the word comparison, or null. Looks the
+    // word's comparison key up in a hash index; the answer is that of a scan in list order,
+    // since no two entries are equal.
+    const TIndexEntry* FindEntry(std::string_view word) const;
+    TIndexEntry* FindEntry(std::string_view word);
+
+    // Merges one file's words: an equal entry gets `file` appended to its Files (its spelling
+    // stays); otherwise a new entry with the word and `file` is appended. The words are taken in
+    // the order of fileWords.SortedWords(). `onNewWords` (when set) receives the words of the
+    // new entries, once per call, only when there are any.
+    void MergeFileWords(TFileWords& fileWords, TopicIndex file,
+                        const NewWordsSink& onNewWords = {});
+    // Merges one word (the key computed here); the same rules as MergeFileWords. Returns
+    // whether a new entry was created.
+    bool MergeWord(std::string_view word, TopicIndex file);
+    // Sorts the entries by Word under the word comparison.
+    void SortWordList();
+    // Destroys every entry and empties the list.
+    void ClearWordList();
+
+private:
+    bool MergeKeyed(std::string_view word, std::string_view key, TopicIndex file);
+
+    struct Hash {
+        using is_transparent = void;
+        size_t operator()(std::string_view text) const noexcept {
+            return std::hash<std::string_view>()(text);
+        }
+    };
+
+    std::vector<std::unique_ptr<TIndexEntry>> entries_;
+    // Comparison key -> the entry with that key.
+    std::unordered_map<std::string, TIndexEntry*, Hash, std::equal_to<>> index_;
+};
+
+}  // namespace tarnwick

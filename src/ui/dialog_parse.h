@@ -1,0 +1,78 @@
+// TdlgParse: the small modal progress dialog of the parse run. It shows the file count, the
+// elapsed time and the file being parsed, offers Cancel, and refuses to close while the run is
+// active. The run itself is RunParse; this dialog is its progress sink and event pump.
+#pragma once
+
+#include <QDialog>
+#include <memory>
+#include <string>
+
+#include "pipeline/parse_run.h"
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QTimer;
+
+namespace tarnwick {
+
+class WordViewModel;
+
+class TdlgParse : public QDialog, private TParseProgress {
+    Q_OBJECT
+public:
+    explicit TdlgParse(QWidget* owner);
+    ~TdlgParse() override;
+
+    // The run's input, and the word view that receives the new words (may be null). Centres the
+    // dialog over its owner.
+    void Prepare(const TdlgParse_InitData& input, WordViewModel* indexList);
+
+    bool Running() const { return running_; }
+    const TParseResult& Result() const { return result_; }
+    // The text of the error that ended the run, if one did.
+    const std::string& Error() const { return error_; }
+
+    QLabel* lblCount = nullptr;
+    QLabel* lblTime = nullptr;
+    QLabel* lblMessage = nullptr;
+    QProgressBar* ProgBar = nullptr;
+    QPushButton* btnCancelDone = nullptr;
+    QTimer* Timer = nullptr;
+
+signals:
+    // After each finished step (file or word), with the progress position.
+    void Progressed(int position);
+    // The run has ended; the button now closes the dialog.
+    void RunFinished();
+
+public slots:
+    void FormActivate();
+    void btnCancelDoneClick();
+    void OnTimer();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void reject() override;
+
+private:
+    void PumpEvents() override;
+    bool CancelRequested() override { return cancelRequested_; }
+    void ShowMessage(std::string_view text) override;
+    void ShowCount(std::string_view countText, int position) override;
+    void NewWords(const std::vector<std::string_view>& words) override;
+    void WordsSorted() override;
+
+    TdlgParse_InitData input_;
+    WordViewModel* indexList_ = nullptr;
+    bool hasInput_ = false;
+    bool started_ = false;
+    bool running_ = false;
+    bool cancelRequested_ = false;
+    int elapsedSeconds_ = 0;
+    TParseResult result_;
+    std::string error_;
+};
+
+}  // namespace tarnwick

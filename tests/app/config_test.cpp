@@ -1,0 +1,216 @@
+#include "app/config.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <string>
+
+#include "app/program_folders.h"
+#include "app/scoped_data_home.h"
+#include "common/scripted_mesg.h"
+#include "support/mru_item.h"
+
+namespace tarnwick {
+namespace {
+
+using testing::ScopedDataHome;
+using testing::ScopedEnv;
+using testing::ScriptedMesg;
+using testing::Slurp;
+
+class ConfigTest : public ::testing::Test {
+protected:
+    void TearDown() override { CKdf::SetWriteFaultAfterBytes(-1); }
+
+    std::string ConfigFile() const { return home_.Home().File("Tarnwick/Tarnwick.cfg"); }
+
+    ScopedDataHome home_;
+    ScriptedMesg mesg_;
+};
+
+TEST_F(ConfigTest, FirstUseCreatesAnEmptyTarnwickFile) {
+    EXPECT_EQ(CConfig::FilePath(), ConfigFile());
+    {
+        CConfig config;
+        EXPECT_TRUE(config.IsOpen());
+        EXPECT_EQ(config.ReadInteger(kCfgMainColumns, kDefaultColumns), 1);
+        EXPECT_EQ(config.TextBufferSize(), 8);
+    }
+    EXPECT_EQ(std::filesystem::file_size(ConfigFile()), 12644u);
+    std::string owner;
+    ASSERT_TRUE(CKdf::ReadApplicationName(ConfigFile(), owner));
+    EXPECT_EQ(owner, "Tarnwick");
+    EXPECT_TRUE(mesg_.shown.empty());
+}
+
+TEST_F(ConfigTest, ValuesLastFromOneBurstToTheNext) {
+    {
+        CConfig config;
+        config.WriteInteger(kCfgMainColumns, 4);
+        config.PutPlacement(kCfgMainPlacement, 10, 20, 700, 800);
+        config.PutText(kCfgEditorListName, "Mine.txt");
+    }
+    CConfig config;
+    EXPECT_EQ(config.ReadInteger(kCfgMainColumns, kDefaultColumns), 4);
+    t_Placement placement = CenteredPlacement(500, 600, 1920, 1080);
+    EXPECT_TRUE(config.GetPlacement(kCfgMainPlacement, placement, 1920, 1080));
+    EXPECT_EQ(placement.Left, 10);
+    EXPECT_EQ(placement.Top, 20);
+    EXPECT_EQ(placement.Width, 700);
+    EXPECT_EQ(placement.Height, 800);
+    EXPECT_EQ(config.GetText(kCfgEditorListName, ""), "Mine.txt");
+}
+
+TEST_F(ConfigTest, AForeignFileIsReplaced) {
+    {
+        CKdf other;
+        ASSERT_TRUE(other.Open(ConfigFile(), 1, kKdfOpenAlways, CConfig::OpenFlags));
+        other.SetApplicationName("SomeoneElse");
+        other.WriteInteger(kCfgMainColumns, 7);
+    }
+    {
+        CConfig config;
+        EXPECT_EQ(config.ReadInteger(kCfgMainColumns, kDefaultColumns), kDefaultColumns);
+        EXPECT_EQ(config.Header().Count, 0);
+    }
+    std::string owner;
+    ASSERT_TRUE(CKdf::ReadApplicationName(ConfigFile(), owner));
+    EXPECT_EQ(owner, "Tarnwick");
+    EXPECT_TRUE(mesg_.shown.empty());
+
+    {
+        CKdf same;  // the owner's name in other letter case is still Tarnwick's file
+        ASSERT_TRUE(same.Open(ConfigFile(), 1, kKdfOpenAlways, CConfig::OpenFlags));
+        same.SetApplicationName("TARNWICK");
+        same.WriteInteger(kCfgMainColumns, 3);
+    }
+    CConfig config;
+    EXPECT_EQ(config.ReadInteger(kCfgMainColumns, kDefaultColumns), 3);
+}
+
+TEST_F(ConfigTest, AReadOnlyFileIsMadeWritable) {
+    { CConfig config; }
+    ASSERT_EQ(::chmod(ConfigFile().c_str(), 0444), 0);
+    {
+        CConfig config;
+        EXPECT_TRUE(config.IsOpen());
+    }
+    struct stat st {};
+    ASSERT_EQ(::stat(ConfigFile().c_str(), &st), 0);
+    EXPECT_TRUE(st.st_mode & S_IWUSR);
+}
+
+TEST_F(ConfigTest, PlacementsStayOnTheScreen) {
+    struct Case {
+        int left, top, wantLeft, wantTop;
+    };
+    const Case cases[] = {
+        {-300, -5, 0, 0},
+        {1900, 1070, 1870, 1030},
+        {100, 200, 100, 200},
+        {1870, 1030, 1870, 1030},
+    };
+    for (const Case& c : cases) {
+        {
+            CConfig config;
+            config.PutPlacement(kCfgEditorPlacement, c.left, c.top, 500, 500);
+        }
+        CConfig config;
+        t_Placement placement;
+        EXPECT_TRUE(config.GetPlacement(kCfgEditorPlacement, placement, 1920, 1080));
+        EXPECT_EQ(placement.Left, c.wantLeft) << c.left;
+        EXPECT_EQ(placement.Top, c.wantTop) << c.top;
+    }
+    CConfig config;
+    t_Placement defaults{5000, -10, 500, 500};  // clamped even when nothing is stored
+    EXPECT_FALSE(config.GetPlacement(kCfgAliasMapPlacement, defaults, 1024, 768));
+    EXPECT_EQ(defaults.Left, 974);
+    EXPECT_EQ(defaults.Top, 0);
+    t_Placement tiny{10, 10, 1, 1};
+    config.GetPlacement(kCfgAliasMapPlacement, tiny, 20, 20);  // a screen below the margin
+    EXPECT_EQ(tiny.Left, 0);
+}
+
+TEST_F(ConfigTest, TextsAndTheirDefaults) {
+    CConfig config;
+    EXPECT_EQ(config.GetText(kCfgEditorListName, "default"), "default");
+    config.PutText(kCfgEditorListName, "Secondary.txt");
+    EXPECT_EQ(config.GetText(kCfgEditorListName, "default"), "Secondary.txt");
+    config.PutText(kCfgEditorListName, "");  // deletes the key
+    EXPECT_EQ(config.GetText(kCfgEditorListName, "default"), "default");
+    // The text buffer follows the longest record, also one written in this burst.
+    const std::string longText(300, 'x');
+    config.PutText(kCfgEditorListName, longText);
+    EXPECT_EQ(config.TextBufferSize(), 304);
+    EXPECT_EQ(config.GetText(kCfgEditorListName, ""), longText);
+    EXPECT_TRUE(mesg_.shown.empty());
+}
+
+TEST_F(ConfigTest, MruRecordsOfMissingProjectsAreStoredWithoutAPath) {
+    CConfig config;
+    TMruItem item;
+    item.ProjectFile = home_.Home().File("gone.hhp");
+    item.WindowName = "w";
+    config.PutMruRecord(item, kCfgFirstMru);
+    EXPECT_EQ(item.ProjectFile, home_.Home().File("gone.hhp"));  // the caller's copy stays
+    TMruItem back;
+    EXPECT_TRUE(config.GetMruRecord(back, kCfgFirstMru));
+    EXPECT_EQ(back.ProjectFile, "");
+    EXPECT_EQ(back.WindowName, "w");
+    EXPECT_FALSE(config.GetMruRecord(back, kCfgFirstMru + 1));
+    EXPECT_EQ(back.WindowName, "");
+}
+
+TEST_F(ConfigTest, ADamagedFileIsReportedAndLeftAsItIs) {
+    { CConfig config; }
+    std::string bytes = Slurp(ConfigFile());
+    bytes[88] = '\x01';
+    bytes[89] = '\x10';  // a count far above the capacity
+    home_.Home().Write("Tarnwick/Tarnwick.cfg", bytes);
+    {
+        CConfig config;
+        EXPECT_FALSE(config.IsOpen());
+        EXPECT_EQ(config.ReadInteger(kCfgMainColumns, 2), 2);
+        EXPECT_EQ(config.GetText(kCfgEditorListName, "d"), "d");
+        config.PutText(kCfgEditorListName, "not written");
+        config.WriteInteger(kCfgMainColumns, 9);
+    }
+    ASSERT_EQ(mesg_.shown.size(), 1u);
+    EXPECT_EQ(mesg_.shown[0].style, static_cast<unsigned>(kMbError));
+    EXPECT_EQ(mesg_.shown[0].caption, "Tarnwick");
+    EXPECT_EQ(mesg_.shown[0].text.rfind(ConfigFile() + "\r\nThe data file is damaged: ", 0), 0u);
+    EXPECT_EQ(Slurp(ConfigFile()), bytes);
+
+    home_.Home().Write("Tarnwick/Tarnwick.cfg", bytes.substr(0, 100));  // cut inside the header
+    { CConfig config; }
+    EXPECT_EQ(mesg_.shown.size(), 2u);
+}
+
+TEST_F(ConfigTest, AFailedWriteBackIsReported) {
+    {
+        CConfig config;
+        config.WriteInteger(kCfgMainColumns, 3);
+        CKdf::SetWriteFaultAfterBytes(0);
+    }
+    ASSERT_EQ(mesg_.shown.size(), 1u);
+    EXPECT_NE(mesg_.shown[0].text.find("No space left on device"), std::string::npos);
+}
+
+TEST_F(ConfigTest, WithoutADataFolderNothingIsOpenedOrShown) {
+    ScopedEnv noDataHome("XDG_DATA_HOME", nullptr);
+    ScopedEnv noHome("HOME", nullptr);
+    PrepareDataFolders();
+    EXPECT_EQ(CConfig::FilePath(), "");
+    CConfig config;
+    EXPECT_FALSE(config.IsOpen());
+    config.PutPlacement(kCfgMainPlacement, 1, 2, 3, 4);
+    t_Placement placement{1, 2, 500, 600};
+    EXPECT_FALSE(config.GetPlacement(kCfgMainPlacement, placement, 800, 600));
+    EXPECT_EQ(placement.Width, 500);
+    EXPECT_TRUE(mesg_.shown.empty());
+}
+
+}  // namespace
+}  // namespace tarnwick

@@ -1,0 +1,107 @@
+#include "app/program_folders.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "app/scoped_data_home.h"
+#include "common/scripted_mesg.h"
+#include "common/temp_folder.h"
+#include "platform/os.h"
+
+namespace tarnwick {
+namespace {
+
+using testing::ScopedEnv;
+using testing::ScriptedMesg;
+using testing::Slurp;
+using testing::TempFolder;
+
+TEST(ProgramFolderTest, BuildFolderOrInstalledShareFolder) {
+    TempFolder temp;
+    temp.Write("build/bin/Default_Exclude_List.txt", "a\r\n");
+    EXPECT_EQ(LocateProgramFolder(temp.File("build/bin")), temp.File("build/bin") + "/");
+    EXPECT_EQ(LocateProgramFolder(temp.File("usr/bin") + "/"),
+              temp.File("usr/share/tarnwick") + "/");
+    // The tests run from the build's output folder, next to the installed list.
+    EXPECT_EQ(LocateProgramFolder(ExecutableFolder()), std::string(TARNWICK_OUTPUT_DIR) + "/");
+}
+
+TEST(ProgramFolderTest, SetAndLocatedAgain) {
+    SetProgramFolder("/opt/tarnwick");
+    EXPECT_EQ(ProgramFolder(), "/opt/tarnwick/");
+    SetProgramFolder("");
+    EXPECT_EQ(ProgramFolder(), LocateProgramFolder(ExecutableFolder()));
+}
+
+// A data home with an installed default list in a program folder of its own.
+class DataFoldersTest : public ::testing::Test {
+protected:
+    DataFoldersTest() : env_("XDG_DATA_HOME", home_.Path().c_str()) {
+        program_.Write("Default_Exclude_List.txt", "a\r\nthe\r\n");
+        SetProgramFolder(program_.Folder());
+    }
+    ~DataFoldersTest() override {
+        ScopedEnv noDataHome("XDG_DATA_HOME", nullptr);
+        ScopedEnv noHome("HOME", nullptr);
+        SetProgramFolder("");
+        PrepareDataFolders();
+    }
+
+    std::string InstalledCopy() const {
+        return home_.File("Tarnwick/Exclude_List/Default_Exclude_List.txt");
+    }
+
+    TempFolder home_;
+    TempFolder program_;
+    ScopedEnv env_;
+    ScriptedMesg mesg_;
+};
+
+TEST_F(DataFoldersTest, FirstStartCreatesTheFoldersAndCopiesTheDefaultList) {
+    PrepareDataFolders();
+    EXPECT_EQ(DataFolder(), home_.File("Tarnwick") + "/");
+    EXPECT_EQ(ExcludeListFolder(), home_.File("Tarnwick/Exclude_List") + "/");
+    EXPECT_EQ(Slurp(InstalledCopy()), "a\r\nthe\r\n");
+    EXPECT_TRUE(mesg_.shown.empty());
+    for (const auto& entry : std::filesystem::directory_iterator(ExcludeListFolder())) {
+        EXPECT_EQ(entry.path().filename(), DefaultExcludeListName);  // no temporary left
+    }
+}
+
+TEST_F(DataFoldersTest, TheListIsCopiedOnlyWhenItsFolderIsCreated) {
+    PrepareDataFolders();
+    std::filesystem::remove(InstalledCopy());  // the user deleted the default list
+    PrepareDataFolders();
+    EXPECT_FALSE(std::filesystem::exists(InstalledCopy()));
+
+    std::filesystem::remove_all(home_.File("Tarnwick"));
+    std::filesystem::remove(program_.File("Default_Exclude_List.txt"));
+    PrepareDataFolders();  // nothing installed: the folders still come, silently
+    EXPECT_TRUE(std::filesystem::is_directory(ExcludeListFolder()));
+    EXPECT_FALSE(std::filesystem::exists(InstalledCopy()));
+    EXPECT_TRUE(mesg_.shown.empty());
+}
+
+TEST_F(DataFoldersTest, NoApplicationDataFolderLeavesTheFoldersEmpty) {
+    ScopedEnv noDataHome("XDG_DATA_HOME", nullptr);
+    ScopedEnv noHome("HOME", nullptr);
+    PrepareDataFolders();
+    EXPECT_EQ(DataFolder(), "");
+    EXPECT_EQ(ExcludeListFolder(), "");
+    EXPECT_TRUE(mesg_.shown.empty());
+}
+
+TEST_F(DataFoldersTest, AFolderThatCannotBeCreatedIsReported) {
+    const std::string blocker = home_.Write("file", "not a folder");
+    ScopedEnv dataHome("XDG_DATA_HOME", blocker.c_str());
+    PrepareDataFolders();
+    EXPECT_EQ(DataFolder(), blocker + "/Tarnwick/");
+    ASSERT_FALSE(mesg_.shown.empty());
+    EXPECT_EQ(mesg_.shown[0].caption, "System Error");
+    EXPECT_EQ(mesg_.shown[0].style, static_cast<unsigned>(kMbError));
+}
+
+}  // namespace
+}  // namespace tarnwick

@@ -1,0 +1,280 @@
+// tarnwick-cli as scripts use it: the built program run on small projects, the example project
+// and the real projects of the corpus, checking output, files written and exit statuses.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+
+#include "common/temp_folder.h"
+#include "support/word_compare.h"
+
+namespace tarnwick {
+namespace {
+
+using Strings = std::vector<std::string>;
+
+struct CliRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+// Single quotes for the shell.
+std::string Quoted(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text) {
+        if (c == '\'') {
+            quoted += "'\\''";
+        } else {
+            quoted += c;
+        }
+    }
+    return quoted + "'";
+}
+
+Strings Lines(const std::string& text, const std::string& end) {
+    Strings lines;
+    size_t start = 0;
+    for (size_t at = text.find(end); at != std::string::npos; at = text.find(end, start)) {
+        lines.push_back(text.substr(start, at - start));
+        start = at + end.size();
+    }
+    EXPECT_EQ(start, text.size()) << "text does not end with a line end";
+    return lines;
+}
+
+class CliTest : public ::testing::Test {
+protected:
+    // Runs the program with a data folder of the test's own, so that the user's lists on this
+    // machine play no part.
+    CliRun Run(const Strings& args) {
+        std::string command = "XDG_DATA_HOME=" + Quoted(data_.Path().string()) + " " +
+                              Quoted(std::string(TARNWICK_OUTPUT_DIR) + "/tarnwick-cli");
+        for (const std::string& arg : args) {
+            command += " " + Quoted(arg);
+        }
+        const std::string outFile = scratch_.File("out");
+        const std::string errFile = scratch_.File("err");
+        command += " >" + Quoted(outFile) + " 2>" + Quoted(errFile) + " </dev/null";
+        CliRun run;
+        const int raw = std::system(command.c_str());
+        run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        run.out = testing::Slurp(outFile);
+        run.err = testing::Slurp(errFile);
+        return run;
+    }
+
+    Strings WordsIn(const std::string& file) { return Lines(testing::Slurp(file), "\r\n"); }
+
+    static std::string Example() {
+        return std::string(TARNWICK_SOURCE_DIR) + "/examples/garden/Garden.hhp";
+    }
+
+    testing::TempFolder project_;
+    testing::TempFolder data_;
+    testing::TempFolder scratch_;
+};
+
+TEST_F(CliTest, ScanPrintsWhatTheProjectNames) {
+    const std::string hhp = project_.Write(
+        "p.hhp",
+        "[OPTIONS]\r\nIndex file= Help Index.hhk \r\n[WINDOWS]\r\nmain=\"x\",,\r\ntip=\"y\"\r\n"
+        "[FILES]\r\nb.htm\r\nA\\\xC4.htm\r\n\r\n[ALIAS]\r\n#include alias.h\r\n[OPTIONS]\r\n");
+    const CliRun run = Run({"--scan", hhp});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out,
+              "Index file: Help Index.hhk\nAlias file: alias.h\nMap file: \n"
+              "Longest topic name: 7\nWindow: main\nWindow: tip\n"
+              "Topic: A\\\xC4.htm\nTopic: b.htm\n");
+    EXPECT_EQ(run.err, "");
+}
+
+TEST_F(CliTest, ScanOfTheExampleProject) {
+    const CliRun run = Run({"--scan", Example()});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const Strings lines = Lines(run.out, "\n");
+    ASSERT_GE(lines.size(), 7u);
+    EXPECT_EQ(Strings(lines.begin(), lines.begin() + 7),
+              (Strings{"Index file: Garden.hhk", "Alias file: Garden_alias.h",
+                       "Map file: Garden_map.h", "Longest topic name: 26", "Window: main",
+                       "Window: popup", "Topic: html\\getting_started.htm"}));
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "Topic: html\\Plants\\Roses.htm"), lines.end());
+    EXPECT_EQ(lines.size(), 6u + 14u);
+}
+
+TEST_F(CliTest, WordsOfTheExampleProject) {
+    const std::string words = scratch_.File("words.txt");
+    const CliRun run = Run({"-b", "-t", "-k", "-d", "--words", words, Example()});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    const Strings list = WordsIn(words);
+    EXPECT_TRUE(std::is_sorted(list.begin(), list.end(), WordLess()));
+    auto has = [&list](const std::string& word) {
+        return std::find(list.begin(), list.end(), word) != list.end();
+    };
+    // The roses page is listed in other letter case than its file.
+    EXPECT_TRUE(has("Jacqueminot"));
+    // Style and script contents are not words; the default list drops "the"; digits drop.
+    for (const char* absent :
+         {"font-family", "color", "function", "window.status", "the", "The", "2026", "7b"}) {
+        EXPECT_FALSE(has(absent)) << absent;
+    }
+}
+
+TEST_F(CliTest, MissingTopicIsReportedAndTheOthersParsed) {
+    project_.Write("a.htm", "<p>alpha</p>");
+    project_.Write("c.htm", "<p>gamma</p>");
+    const std::string hhp =
+        project_.Write("p.hhp", "[FILES]\r\na.htm\r\nsub\\gone.htm\r\nc.htm\r\n\r\n[MAP]\r\n");
+    const std::string words = scratch_.File("words.txt");
+    const CliRun run = Run({"--words", words, hhp});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "Could not open file\n" + project_.Folder() + "sub/gone.htm\n");
+    EXPECT_EQ(WordsIn(words), (Strings{"alpha", "gamma"}));
+}
+
+TEST_F(CliTest, EntriesInOtherLetterCaseAreFound) {
+    project_.Write("Pages/Intro.HTM", "<title>Welcome</title><p>Hello</p>");
+    const std::string hhp = project_.Write("p.hhp", "[FILES]\r\npages\\intro.htm\r\n\r\n[X]\r\n");
+    const std::string words = scratch_.File("words.txt");
+    const CliRun run = Run({"--words", words, hhp});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(WordsIn(words), (Strings{"Hello", "Welcome"}));
+}
+
+TEST_F(CliTest, PagePartsAndFilters) {
+    project_.Write("a.htm",
+                   "<title>Heading</title><param name=\"keyword\" value=\"Big Topic\">"
+                   "<p>the Win95 body</p>");
+    const std::string hhp = project_.Write("p.hhp", "[FILES]\r\na.htm\r\n\r\n[X]\r\n");
+    const std::string words = scratch_.File("words.txt");
+    ASSERT_EQ(Run({"-t", "--words", words, hhp}).status, 0);
+    EXPECT_EQ(WordsIn(words), Strings{"Heading"});
+    ASSERT_EQ(Run({"-k", "--words", words, hhp}).status, 0);
+    EXPECT_EQ(WordsIn(words), Strings{"Big Topic"});
+    // No part given means the body; the installed default list holds "the".
+    ASSERT_EQ(Run({"--words", words, hhp}).status, 0);
+    EXPECT_EQ(WordsIn(words), (Strings{"body", "Heading"}));
+    ASSERT_EQ(Run({"--keep-numbers", "--no-default-exclude", "--words", words, hhp}).status, 0);
+    EXPECT_EQ(WordsIn(words), (Strings{"body", "Heading", "the", "Win95"}));
+}
+
+TEST_F(CliTest, ExcludeListsFromEveryPlace) {
+    project_.Write("a.htm", "<p>apple pear plum the</p>");
+    const std::string hhp = project_.Write("p.hhp", "[FILES]\r\na.htm\r\n\r\n[X]\r\n");
+    const std::string words = scratch_.File("words.txt");
+    // The user's default list wins over the installed copy.
+    std::filesystem::create_directories(data_.Path() / "Tarnwick/Exclude_List");
+    data_.Write("Tarnwick/Exclude_List/Default_Exclude_List.txt", "APPLE\r\n");
+    ASSERT_EQ(Run({"--words", words, hhp}).status, 0);
+    EXPECT_EQ(WordsIn(words), (Strings{"pear", "plum", "the"}));
+    // --default-list replaces it; --exclude-list adds a secondary list.
+    const std::string mine = project_.Write("mine.txt", "pear\n");
+    const std::string second = project_.Write("second.txt", "plum");
+    ASSERT_EQ(Run({"--default-list", mine, "--exclude-list", second, "--words", words, hhp}).status,
+              0);
+    EXPECT_EQ(WordsIn(words), (Strings{"apple", "the"}));
+}
+
+TEST_F(CliTest, FailuresWriteNothing) {
+    project_.Write("a.htm", "<p>word</p>");
+    const std::string hhp = project_.Write("p.hhp", "[FILES]\r\na.htm\r\n\r\n[X]\r\n");
+    const std::string words = scratch_.File("words.txt");
+    const std::string missingList = project_.File("none.txt");
+
+    // A default list that cannot be read, even one the options would not consult.
+    for (const Strings& args :
+         {Strings{"--default-list", missingList, "--words", words, hhp},
+          Strings{"--no-default-exclude", "--default-list", missingList, "--words", words, hhp}}) {
+        const CliRun run = Run(args);
+        EXPECT_EQ(run.status, 2);
+        EXPECT_NE(run.err.find(missingList), std::string::npos) << run.err;
+        EXPECT_FALSE(std::filesystem::exists(words));
+    }
+    // A project that cannot be read.
+    CliRun run = Run({"--words", words, project_.File("none.hhp")});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("none.hhp"), std::string::npos) << run.err;
+    EXPECT_FALSE(std::filesystem::exists(words));
+    run = Run({"--scan", project_.File("none.hhp")});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.out, "");
+}
+
+TEST_F(CliTest, EmptyWordListWritesNoFile) {
+    project_.Write("a.htm", "<p>the</p>");
+    const std::string hhp = project_.Write("p.hhp", "[FILES]\r\na.htm\r\n\r\n[X]\r\n");
+    const std::string words = scratch_.File("words.txt");
+    EXPECT_EQ(Run({"--words", words, hhp}).status, 0);
+    EXPECT_FALSE(std::filesystem::exists(words));
+}
+
+TEST_F(CliTest, UsageErrors) {
+    const std::string hhp = project_.Write("p.hhp", "[FILES]\r\n");
+    for (const Strings& args :
+         {Strings{}, Strings{"--bogus", hhp}, Strings{hhp, "second.hhp"}, Strings{"--words"},
+          Strings{"--exclude-list", project_.File("none.txt"), hhp}}) {
+        const CliRun run = Run(args);
+        EXPECT_EQ(run.status, 2) << ::testing::PrintToString(args);
+        EXPECT_NE(run.err, "") << ::testing::PrintToString(args);
+    }
+}
+
+TEST_F(CliTest, HelpAndVersion) {
+    CliRun run = Run({"--help"});
+    EXPECT_EQ(run.status, 0);
+    for (const char* option : {"--body", "--title", "--keywords", "--description", "--keep-numbers",
+                               "--no-default-exclude", "--default-list", "--exclude-list", "--scan",
+                               "--words", "--quiet"}) {
+        EXPECT_NE(run.out.find(option), std::string::npos) << option;
+    }
+    run = Run({"--version"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, "2.0.0.29\n");
+}
+
+// The real projects parse without a crash and give words a reader of their pages expects.
+struct CorpusCase {
+    const char* project;
+    Strings expected;
+};
+
+class CorpusTest : public CliTest, public ::testing::WithParamInterface<CorpusCase> {};
+
+TEST_P(CorpusTest, ParsesEveryPage) {
+    const std::string hhp = std::string(TARNWICK_CORPUS_DIR) + "/" + GetParam().project;
+    if (!std::filesystem::exists(hhp)) {
+        GTEST_SKIP() << "no corpus at " << TARNWICK_CORPUS_DIR;
+    }
+    const std::string words = scratch_.File("words.txt");
+    const CliRun run = Run({"-b", "-t", "-k", "-d", "--words", words, hhp});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    const Strings list = WordsIn(words);
+    EXPECT_GT(list.size(), 500u);
+    for (const std::string& word : GetParam().expected) {
+        EXPECT_TRUE(std::any_of(list.begin(), list.end(), [&word](const std::string& w) {
+            return SameWord(w, word);
+        })) << word;
+    }
+    for (const std::string& word : list) {
+        EXPECT_EQ(word.find_first_of("\r\n<>"), std::string::npos) << word;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Corpus, CorpusTest,
+    ::testing::Values(CorpusCase{"dscaler/DScaler.hhp", {"Deinterlacing", "Teletext"}},
+                      CorpusCase{"famitracker/FamiTracker.hhp", {"instrument", "Sunsoft"}},
+                      CorpusCase{"kafe-sphinx/kafedoc.hhp", {"fit", "Minimizer"}},
+                      CorpusCase{"mwsnap/MWSnap.hhp", {"snapping", "hotkey"}},
+                      CorpusCase{"serialem/SerialEM.hhp", {"Navigator", "montage"}}),
+    [](const auto& info) {
+        std::string name = info.param.project;
+        return name.substr(0, name.find_first_of("-/"));
+    });
+
+}  // namespace
+}  // namespace tarnwick

@@ -1,0 +1,169 @@
+// The per-file word set and the word list: identity under the word comparison, first spellings,
+// file order, sorting, and the hash lookup agreeing with a scan in list order.
+#include "pipeline/word_list.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "pipeline/file_words.h"
+#include "support/word_compare.h"
+
+namespace tarnwick {
+namespace {
+
+using Strings = std::vector<std::string>;
+using Files = std::vector<TopicIndex>;
+
+Strings WordsOf(const TWordList& list) {
+    Strings words;
+    for (const TIndexEntry& entry : list) {
+        words.push_back(entry.Word);
+    }
+    return words;
+}
+
+void MergeFile(TWordList& list, TFileWords& fileWords, const Strings& words, TopicIndex file,
+               Strings* created = nullptr) {
+    fileWords.Clear();
+    for (const std::string& word : words) {
+        fileWords.Add(word);
+    }
+    list.MergeFileWords(fileWords, file, [created](const std::vector<std::string_view>& batch) {
+        ASSERT_FALSE(batch.empty());
+        if (created) {
+            created->insert(created->end(), batch.begin(), batch.end());
+        }
+    });
+}
+
+TEST(FileWordsTest, FirstSpellingWinsAndExactRepeatsAreCheap) {
+    TFileWords words;
+    EXPECT_TRUE(words.Add("Help"));
+    EXPECT_FALSE(words.Add("HELP"));
+    EXPECT_FALSE(words.Add("Help"));
+    EXPECT_TRUE(words.Add("h\xE9lp"));  // accents make another word
+    EXPECT_TRUE(words.HasSpelling("HELP"));
+    EXPECT_FALSE(words.HasSpelling("help"));
+    ASSERT_EQ(words.Count(), 2u);
+    EXPECT_EQ(words.Words()[0].Word, "Help");
+}
+
+TEST(FileWordsTest, ClearStartsANewFile) {
+    TFileWords words;
+    words.Add("Alpha");
+    words.Clear();
+    EXPECT_FALSE(words.HasSpelling("Alpha"));
+    EXPECT_TRUE(words.Add("ALPHA"));
+    ASSERT_EQ(words.Count(), 1u);
+    EXPECT_EQ(words.Words()[0].Word, "ALPHA");
+}
+
+TEST(FileWordsTest, SortedWordsInWordOrder) {
+    TFileWords words;
+    for (const char* word : {"pear", "Apple",
+                             "\xE9"
+                             "clair",
+                             "banana", "eclair", "10", "2"}) {
+        words.Add(word);
+    }
+    Strings sorted;
+    for (const TFileWord& word : words.SortedWords()) {
+        sorted.emplace_back(word.Word);
+    }
+    EXPECT_EQ(sorted, (Strings{"10", "2", "Apple", "banana", "eclair",
+                               "\xE9"
+                               "clair",
+                               "pear"}));
+    EXPECT_TRUE(std::is_sorted(sorted.begin(), sorted.end(), WordLess()));
+}
+
+TEST(WordListTest, OneEntryPerWordWithFilesInMergeOrder) {
+    TWordList list;
+    TFileWords fileWords;
+    Strings created;
+    MergeFile(list, fileWords, {"Help", "topic"}, 0, &created);
+    MergeFile(list, fileWords, {"HELP", "Other"}, 1, &created);
+    MergeFile(list, fileWords, {"help"}, 2, &created);
+    EXPECT_EQ(created, (Strings{"Help", "topic", "Other"}));
+
+    const TIndexEntry* help = list.FindEntry("hElP");
+    ASSERT_NE(help, nullptr);
+    EXPECT_EQ(help->Word, "Help");
+    EXPECT_EQ(help->Files, (Files{0, 1, 2}));
+    EXPECT_EQ(list.FindEntry("missing"), nullptr);
+
+    list.SortWordList();
+    EXPECT_EQ(WordsOf(list), (Strings{"Help", "Other", "topic"}));
+}
+
+TEST(WordListTest, FileListedTwiceIsHeldTwice) {
+    TWordList list;
+    TFileWords fileWords;
+    MergeFile(list, fileWords, {"rose"}, 3);
+    MergeFile(list, fileWords, {"rose"}, 3);
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(list[0].Files, (Files{3, 3}));
+}
+
+TEST(WordListTest, ClearLeavesNothingBehind) {
+    TWordList list;
+    EXPECT_TRUE(list.MergeWord("first", 0));
+    EXPECT_FALSE(list.MergeWord("FIRST", 1));
+    list.ClearWordList();
+    EXPECT_TRUE(list.empty());
+    EXPECT_EQ(list.FindEntry("first"), nullptr);
+    EXPECT_TRUE(list.MergeWord("First", 0));
+    EXPECT_EQ(list[0].Word, "First");
+    EXPECT_EQ(list[0].Files, Files{0});
+}
+
+TEST(WordListTest, NoSinkCallForAFileWithoutNewWords) {
+    TWordList list;
+    TFileWords fileWords;
+    MergeFile(list, fileWords, {"a"}, 0);
+    int calls = 0;
+    fileWords.Clear();
+    fileWords.Add("A");
+    list.MergeFileWords(fileWords, 1, [&calls](const auto&) { ++calls; });
+    EXPECT_EQ(calls, 0);
+}
+
+// The hash lookup must give what a scan of the list in order with the word comparison gives,
+// for words that differ in case, accents, punctuation and bytes the collator ignores.
+TEST(WordListTest, FindEntryAgreesWithLinearScan) {
+    const Strings pieces = {"a", "A",    "\xE0", "\xC0", "e", "\xE9", "\xC9", "-", "'",
+                            "1", "\xDF", "ss",   "\x01", "z", "\x9F", "\xFF", " "};
+    std::mt19937 random(12345);
+    auto makeWord = [&]() {
+        std::string word;
+        const int length = 1 + static_cast<int>(random() % 4);
+        for (int i = 0; i < length; ++i) {
+            word += pieces[random() % pieces.size()];
+        }
+        return word;
+    };
+    TWordList list;
+    for (TopicIndex file = 0; file < 400; ++file) {
+        list.MergeWord(makeWord(), file);
+    }
+    for (int i = 0; i < 2000; ++i) {
+        const std::string probe = makeWord();
+        const TIndexEntry* scanned = nullptr;
+        for (const TIndexEntry& entry : list) {
+            if (SameWord(entry.Word, probe)) {
+                scanned = &entry;
+                break;
+            }
+        }
+        EXPECT_EQ(list.FindEntry(probe), scanned) << probe;
+    }
+    list.SortWordList();
+    const Strings words = WordsOf(list);
+    for (size_t i = 1; i < words.size(); ++i) {
+        EXPECT_LT(CompareWords(words[i - 1], words[i]), 0) << words[i - 1] << " / " << words[i];
+    }
+}
+
+}  // namespace
+}  // namespace tarnwick

@@ -1,0 +1,263 @@
+// The main window through its real handlers: a help author's whole round of open, parse, prune,
+// build, quit and start again, plus the parse dialog's cancel and close rules.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <filesystem>
+
+#include "common/scripted_mesg.h"
+#include "common/temp_folder.h"
+#include "pipeline/parse_run.h"
+#include "support/mru_item.h"
+#include "support/utils.h"
+#include "support/word_compare.h"
+#include "ui/dialog_build_index.h"
+#include "ui/dialog_parse.h"
+#include "ui/main_window.h"
+#include "ui/word_view_model.h"
+
+using namespace tarnwick;
+using tarnwick::testing::ScriptedMesg;
+using tarnwick::testing::Slurp;
+using tarnwick::testing::TempFolder;
+namespace fs = std::filesystem;
+
+namespace {
+
+// Closes each run's dialog as soon as its run has ended, as a user pressing OK would.
+void CloseWhenDone(TfrmMain& window) {
+    window.ParseDialogHook = [](TdlgParse& dialog) {
+        QObject::connect(
+            &dialog, &TdlgParse::RunFinished, &dialog,
+            [&dialog]() { dialog.btnCancelDone->click(); }, Qt::QueuedConnection);
+    };
+    window.BuildDialogHook = [](TdlgBuildNdx& dialog) {
+        QObject::connect(
+            &dialog, &TdlgBuildNdx::RunFinished, &dialog,
+            [&dialog]() { dialog.btnCancelDone->click(); }, Qt::QueuedConnection);
+    };
+}
+
+void TypeProjectPath(TfrmMain& window, const std::string& path) {
+    window.ebxSource->clear();
+    QTest::keyClicks(window.ebxSource, QString::fromStdString(path));
+    QTest::keyClick(window.ebxSource, Qt::Key_Return);
+}
+
+std::vector<std::string> ShownWords(const TfrmMain& window) {
+    return window.IndexModel()->Words();
+}
+
+// The row of the word in any letter case, or -1.
+int RowOf(const std::vector<std::string>& words, const std::string& word) {
+    for (size_t i = 0; i < words.size(); ++i) {
+        if (SameWord(words[i], word))
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+bool Contains(const std::vector<std::string>& words, const std::string& word) {
+    return RowOf(words, word) >= 0;
+}
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init() {
+        data_ = std::make_unique<TempFolder>();
+        qputenv("XDG_DATA_HOME", QByteArray::fromStdString(data_->Path().string()));
+        projects_ = std::make_unique<TempFolder>();
+        fs::copy(fs::path(TARNWICK_SOURCE_DIR) / "examples/garden", projects_->Path() / "garden",
+                 fs::copy_options::recursive);
+        garden_ = (projects_->Path() / "garden/Garden.hhp").string();
+    }
+    void cleanup() {
+        projects_.reset();
+        data_.reset();
+    }
+
+    void firstStartHasNothingCheckedAndRefusesToParse() {
+        ScriptedMesg mesg;
+        TfrmMain window;
+        window.FormCreate();
+        QVERIFY(window.ebxSource->text().isEmpty());
+        for (QCheckBox* box :
+             {window.ckbBody, window.ckbTitle, window.ckbDescription, window.ckbKeyWords,
+              window.ckbExcludeNumbers, window.ckbDefaultExclude}) {
+            QVERIFY2(!box->isChecked(), qPrintable(box->objectName()));
+        }
+        QCOMPARE(int(window.MapMode), 0);
+        QCOMPARE(window.lblFileCount->text(), QStringLiteral("Count = 0"));
+        window.btnParse->click();
+        QCOMPARE(mesg.shown.size(), size_t(1));
+        QCOMPARE(QString::fromStdString(mesg.shown[0].text),
+                 QStringLiteral("No parsing option is checked."));
+        QCOMPARE(mesg.shown[0].style, 0x40u);
+        // The default list was set up in the new data folder.
+        QVERIFY(fs::exists(data_->Path() / "Tarnwick/Exclude_List/Default_Exclude_List.txt"));
+    }
+
+    void openParsePruneBuildQuitAndComeBack() {
+        ScriptedMesg mesg;
+        const fs::path listFolder = data_->Path() / "Tarnwick/Exclude_List";
+        fs::create_directories(listFolder);
+        fs::copy_file(fs::path(TARNWICK_OUTPUT_DIR) / "Default_Exclude_List.txt",
+                      listFolder / "Default_Exclude_List.txt");
+        { std::ofstream(listFolder / "Gardening.txt", std::ios::binary) << "soil\r\n"; }
+        {
+            TfrmMain window;
+            CloseWhenDone(window);
+            window.FormCreate();
+            TypeProjectPath(window, garden_);
+            QCOMPARE(window.lbxFiles->count(), 14);
+            QCOMPARE(window.lblFileCount->text(), QStringLiteral("Count = 14"));
+            QCOMPARE(window.lblHhkValue->text(), QStringLiteral(" Garden.hhk"));
+            QCOMPARE(window.lblAliasValue->text(), QStringLiteral(" Garden_alias.h"));
+            QVERIFY(!window.btnBuildIndex->isEnabled());
+
+            window.ckbBody->setChecked(true);
+            window.ckbTitle->setChecked(true);
+            window.ckbDefaultExclude->setChecked(true);
+            window.cboExcludeList->setCurrentIndex(
+                window.cboExcludeList->findText("Gardening.txt"));
+            window.spnColumns->setValue(3);
+            window.btnParse->click();
+            const auto words = ShownWords(window);
+            QVERIFY(words.size() > 100);
+            QVERIFY(Contains(words, "Garden"));
+            QVERIFY(!Contains(words, "the"));   // default list
+            QVERIFY(!Contains(words, "soil"));  // secondary list
+            QVERIFY(window.btnBuildIndex->isEnabled());
+            QCOMPARE(window.WordList.size(), words.size());
+            QVERIFY(mesg.shown.empty());  // the differently cased entry was found
+
+            // Prune two words into the default list.
+            const auto model = window.IndexModel();
+            const int planner = RowOf(words, "Planner");
+            const int garden = RowOf(words, "Garden");
+            window.lbxIndex->selectionModel()->select(model->index(planner),
+                                                      QItemSelectionModel::Select);
+            window.lbxIndex->selectionModel()->select(model->index(garden),
+                                                      QItemSelectionModel::Select);
+            window.actDefaultExcludeExecute();
+            QVERIFY(!Contains(ShownWords(window), "Garden"));
+            QVERIFY(!Contains(ShownWords(window), "Planner"));
+            QVERIFY(window.WordList.FindEntry("Garden") != nullptr);  // still indexed until reparse
+            const std::string list = Slurp(listFolder / "Default_Exclude_List.txt");
+            QVERIFY(list.find("\r\ngarden\r\n") != std::string::npos);
+            QVERIFY(list.find("\r\nplanner\r\n") != std::string::npos);
+            QCOMPARE(window.lblCountValue->text(),
+                     QStringLiteral("Count = ") +
+                         QString::fromStdString(GroupDigits(std::to_string(words.size() - 2))));
+
+            // Build the index, then the alias and map files.
+            window.btnBuildIndex->click();
+            QVERIFY(!window.btnBuildIndex->isEnabled());
+            const std::string hhk = Slurp(projects_->Path() / "garden/Garden.hhk");
+            QVERIFY(hhk.find("<param name=\"Name\" value=\"" +
+                             window.WordList.FindEntry("garden")->Word + "\">") !=
+                    std::string::npos);
+            window.MapMode = 2;
+            window.WindowName = "main";
+            window.InitialId = 100;
+            window.UpdateMapControls();
+            QVERIFY(window.btnBuildMap->isEnabled());
+            window.btnBuildMap->click();
+            QVERIFY(fs::exists(projects_->Path() / "garden/Garden_alias.h"));
+            QVERIFY(fs::exists(projects_->Path() / "garden/Garden_map.h"));
+            QVERIFY2(mesg.shown.empty(), mesg.shown.empty() ? "" : mesg.shown[0].text.c_str());
+
+            window.setGeometry(40, 50, 700, 640);
+            window.close();
+        }
+        {
+            TfrmMain window;
+            window.FormCreate();
+            QCOMPARE(window.ebxSource->text(), QString::fromStdString(garden_));
+            QCOMPARE(window.lbxFiles->count(), 14);
+            QVERIFY(window.ckbBody->isChecked());
+            QVERIFY(window.ckbTitle->isChecked());
+            QVERIFY(!window.ckbKeyWords->isChecked());
+            QVERIFY(window.ckbDefaultExclude->isChecked());
+            QCOMPARE(window.cboExcludeList->currentText(), QStringLiteral("Gardening.txt"));
+            QCOMPARE(int(window.MapMode), 2);
+            QCOMPARE(window.WindowName, std::string("main"));
+            QCOMPARE(window.InitialId, 100);
+            QCOMPARE(window.spnColumns->value(), 3);
+            QCOMPARE(window.geometry().size(), QSize(700, 640));
+            // The open project is not offered under ReOpen while it is open.
+            for (QAction* item : window.mruItems) {
+                QVERIFY(!item->isVisible() || item->text() != QString::fromStdString(garden_));
+            }
+            window.close();
+        }
+    }
+
+    void cancelAfterTheThirdOfTenFiles() {
+        ScriptedMesg mesg;
+        std::string files;
+        for (int i = 0; i < 10; ++i) {
+            const std::string name = "page" + std::to_string(i) + ".htm";
+            projects_->Write("ten/" + name, "<html><body>common word" + std::to_string(i) +
+                                                " only" + std::string(1, char('a' + i)) +
+                                                "</body></html>");
+            files += name + "\r\n";
+        }
+        const std::string project =
+            projects_->Write("ten/Ten.hhp", "[OPTIONS]\r\nIndex file=Ten.hhk\r\n[FILES]\r\n" +
+                                                files + "\r\n[INFOTYPES]\r\n");
+        TfrmMain window;
+        window.FormCreate();
+        window.ckbBody->setChecked(true);
+        TypeProjectPath(window, project);
+        QCOMPARE(window.lbxFiles->count(), 10);
+        QString countText;
+        bool refusedToClose = false;
+        window.ParseDialogHook = [&](TdlgParse& dialog) {
+            QObject::connect(&dialog, &TdlgParse::Progressed, &dialog, [&](int position) {
+                if (position == 1) {
+                    dialog.close();
+                    refusedToClose = dialog.isVisible() && dialog.Running();
+                }
+                if (position == 3) {
+                    dialog.btnCancelDone->click();
+                }
+            });
+            QObject::connect(
+                &dialog, &TdlgParse::RunFinished, &dialog,
+                [&]() {
+                    countText = dialog.lblCount->text();
+                    QCOMPARE(dialog.btnCancelDone->text(), QStringLiteral("Canceled"));
+                    QCOMPARE(dialog.lblMessage->text(), QStringLiteral("User Canceled Parsing."));
+                    dialog.btnCancelDone->click();
+                },
+                Qt::QueuedConnection);
+        };
+        window.btnParse->click();
+        QVERIFY(refusedToClose);
+        QCOMPARE(countText, QStringLiteral("3 of 10 Topic Files Parsed"));
+        const auto words = ShownWords(window);
+        QVERIFY(Contains(words, "onlya"));
+        QVERIFY(Contains(words, "onlyc"));
+        QVERIFY(!Contains(words, "onlyd"));
+        QCOMPARE(window.WordList.FindEntry("common")->Files.size(), size_t(3));
+    }
+
+private:
+    std::unique_ptr<TempFolder> data_;
+    std::unique_ptr<TempFolder> projects_;
+    std::string garden_;
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "main_window_test.moc"

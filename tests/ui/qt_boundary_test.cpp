@@ -1,0 +1,72 @@
+// The Qt side of the platform layer: text at the boundary, the word view's model and the
+// single-instance rule.
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "platform/qt/single_instance.h"
+#include "ui/qt_text.h"
+#include "ui/word_view_model.h"
+
+using namespace tarnwick;
+
+class QtBoundaryTest : public QObject {
+    Q_OBJECT
+private slots:
+    void everyByteSurvivesTheBoundary() {
+        std::string all;
+        for (int b = 0; b < 256; ++b)
+            all.push_back(static_cast<char>(b));
+        const QString shown = ToQt(all);
+        QCOMPARE(shown.size(), 256);
+        QCOMPARE(shown.at(0x80), QChar(0x20AC));
+        const auto back = ToCp1252(shown);
+        QVERIFY(back.has_value());
+        QVERIFY(*back == all);
+        QVERIFY(!ToCp1252(QStringLiteral("\u4E2D")).has_value());
+    }
+
+    void pathsAreFileNamesNotWindowsText() {
+        const std::string path = "/tmp/caf\xC3\xA9/Proj.hhp";  // a UTF-8 file name
+        QCOMPARE(PathToQt(path), QStringLiteral("/tmp/caf\u00E9/Proj.hhp"));
+        QVERIFY(PathFromQt(PathToQt(path)) == path);
+    }
+
+    void wordViewSortsWithTheWordComparisonAndRemovesRows() {
+        WordViewModel model;
+        model.Append({"zebra", "\xC4pfel", "apple", "Apple2"});
+        model.Append({"Banana"});
+        QCOMPARE(model.rowCount(), 5);
+        model.Sort();
+        const std::vector<std::string> sorted = {"apple", "Apple2", "Banana", "zebra", "\xC4pfel"};
+        QVERIFY(model.Words() != sorted);  // Ä sorts with A, not after z
+        const std::vector<std::string> expected = {"\xC4pfel", "apple", "Apple2", "Banana",
+                                                   "zebra"};
+        QVERIFY(model.Words() == expected);
+        QCOMPARE(model.data(model.index(0), Qt::DisplayRole).toString(),
+                 QStringLiteral("\u00C4pfel"));
+        model.RemoveRows({4, 0, 1});
+        const std::vector<std::string> left = {"Apple2", "Banana"};
+        QVERIFY(model.Words() == left);
+    }
+
+    void aSecondStartActivatesTheFirst() {
+        QTemporaryDir runtime;
+        TSingleInstance first(runtime.path());
+        QVERIFY(first.Claim());
+        QSignalSpy activated(&first, &TSingleInstance::ActivateRequested);
+        // The second start blocks while it talks to the first, so run it on another thread
+        // while this one serves the first instance's socket.
+        bool secondClaimed = true;
+        std::thread second([&]() {
+            TSingleInstance other(runtime.path());
+            secondClaimed = other.Claim();
+        });
+        QTRY_COMPARE_WITH_TIMEOUT(activated.count(), 1, 5000);
+        second.join();
+        QVERIFY(!secondClaimed);
+    }
+};
+
+QTEST_MAIN(QtBoundaryTest)
+#include "qt_boundary_test.moc"
