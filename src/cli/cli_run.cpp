@@ -1,5 +1,6 @@
 #include "cli/cli_run.h"
 
+#include <cerrno>
 #include <chrono>
 #include <ostream>
 
@@ -20,8 +21,7 @@ class TConsoleProgress : public TParseProgress {
 public:
     explicit TConsoleProgress(std::ostream& err) : err_(err) {}
 
-    void ShowCount(std::string_view countText, int position) override {
-        finished_ = position;
+    void ShowCount(std::string_view countText, int /*position*/) override {
         const auto now = std::chrono::steady_clock::now();
         if (now - lastShown_ < std::chrono::milliseconds(100)) {
             return;
@@ -47,7 +47,6 @@ private:
     }
 
     std::ostream& err_;
-    int finished_ = 0;
     std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
     std::chrono::steady_clock::time_point lastShown_{};
 };
@@ -112,8 +111,9 @@ int RunCommand(const TCliOptions& options, std::ostream& out, std::ostream& err,
                bool showProgress) {
     const THhpScanResult scan = THhpScanner().Scan(options.Project);
     if (!scan.ProjectRead) {
+        // The scanner reports no reason for a file that is not there; say it like the file layer.
         err << (scan.ReadError.empty()
-                    ? "Cannot open file \"" + options.Project + "\". No such file."
+                    ? EFOpenError(options.Project, SystemErrorText(ENOENT)).what()
                     : scan.ReadError)
             << '\n';
         return kExitFailure;

@@ -117,7 +117,7 @@ TExcludeList::TExcludeList(std::string fileName) : FileName(std::move(fileName))
         if (i > 0 && keys[order[i]] == keys[order[i - 1]]) {
             continue;
         }
-        spellings_.insert(lines[order[i]]);
+        spellings_.Insert(lines[order[i]]);
         words_.push_back(std::move(lines[order[i]]));
     }
 }
@@ -143,7 +143,7 @@ size_t TExcludeList::LowerBound(std::string_view word, bool& equal) const {
 }
 
 bool TExcludeList::IsExcluded(std::string_view word) const {
-    if (spellings_.find(word) != spellings_.end()) {
+    if (spellings_.Find(word) != nullptr) {
         return true;
     }
     bool equal = false;
@@ -158,7 +158,7 @@ bool TExcludeList::AddWord(std::string_view word) {
         return false;
     }
     words_.insert(words_.begin() + static_cast<std::ptrdiff_t>(at), std::string(word));
-    spellings_.insert(std::string(word));
+    spellings_.Insert(word);
     return true;
 }
 

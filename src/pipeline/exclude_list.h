@@ -7,8 +7,9 @@
 #include <functional>
 #include <string>
 #include <string_view>
-#include <unordered_set>
 #include <vector>
+
+#include "pipeline/text_map.h"
 
 namespace tarnwick {
 
@@ -48,14 +49,8 @@ private:
     size_t LowerBound(std::string_view word, bool& equal) const;
 
     std::vector<std::string> words_;
-    struct Hash {
-        using is_transparent = void;
-        size_t operator()(std::string_view text) const noexcept {
-            return std::hash<std::string_view>()(text);
-        }
-    };
     // The exact spellings held, for the common case of a candidate spelled as in the list.
-    std::unordered_set<std::string, Hash, std::equal_to<>> spellings_;
+    TTextMap<bool> spellings_;
 };
 
 }  // namespace tarnwick

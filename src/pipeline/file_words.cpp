@@ -6,43 +6,45 @@
 
 namespace tarnwick {
 
-bool TFileWords::Add(std::string_view word) {
-    auto it = spellings_.find(word);
-    if (it == spellings_.end()) {
-        it = spellings_.emplace(std::string(word), Spelling{WordCollator::Instance().Key(word), 0})
-                 .first;
+TFileWords::Outcome TFileWords::Offer(std::string_view word, std::uint64_t filterGeneration,
+                                      FilterFn passes, void* context) {
+    if (offered_.Contains(word)) {
+        // These very bytes were offered for this file already: taken, equal to a word taken,
+        // or rejected - the answer cannot have changed.
+        return Outcome::Present;
     }
-    Spelling& spelling = it->second;
-    if (spelling.Stamp == stamp_) {
-        return false;  // these very bytes were offered for this file already
+    auto* item = spellings_.Insert(word).first;
+    const std::string_view spellingText = item->Text;
+    Spelling& spelling = item->Data;
+    offered_.Insert(spellingText);
+    if (passes) {
+        if (spelling.VerdictGeneration != filterGeneration) {
+            spelling.Passes = passes(context, spellingText);
+            spelling.VerdictGeneration = filterGeneration;
+        }
+        if (!spelling.Passes) {
+            return Outcome::Rejected;
+        }
     }
-    spelling.Stamp = stamp_;
-    if (!keys_.insert(std::string_view(spelling.Key)).second) {
-        return false;  // another spelling of the word came first
+    if (!spelling.HasKey) {
+        spelling.Key = WordCollator::Instance().Key(spellingText);
+        spelling.HasKey = true;
     }
-    words_.push_back({it->first, spelling.Key});
+    if (!keys_.Insert(spelling.Key)) {
+        return Outcome::Present;  // another spelling of the word came first
+    }
+    words_.push_back({spellingText, spelling.Key});
     sorted_ = false;
-    return true;
-}
-
-bool TFileWords::HasSpelling(std::string_view word) const {
-    const auto it = spellings_.find(word);
-    return it != spellings_.end() && it->second.Stamp == stamp_;
+    return Outcome::Added;
 }
 
 void TFileWords::Clear() {
     words_.clear();
-    keys_.clear();
+    offered_.Clear();
+    keys_.Clear();
     sorted_ = true;
-    if (spellings_.size() > kMaxCachedSpellings) {
-        spellings_.clear();
-    }
-    if (++stamp_ == 0) {
-        // After four billion files the generations start again; no old stamp may match.
-        for (auto& entry : spellings_) {
-            entry.second.Stamp = 0;
-        }
-        stamp_ = 1;
+    if (spellings_.Size() > kMaxCachedSpellings) {
+        spellings_.Clear();
     }
 }
 

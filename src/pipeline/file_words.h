@@ -6,9 +6,10 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <unordered_map>
-#include <unordered_set>
 #include <vector>
+
+#include "pipeline/text_map.h"
+#include "pipeline/view_set.h"
 
 namespace tarnwick {
 
@@ -19,20 +20,32 @@ struct TFileWord {
     std::string_view Key;
 };
 
-// A word is looked up by its exact bytes first; only a spelling new to the file is compared,
-// through its comparison key. Keys are computed once per distinct spelling for the life of the
-// object (Clear keeps them), so one object should serve a whole run (or one worker of it).
+// A word is looked up by its exact bytes first, in a small per-file set; only a spelling new to
+// the file goes to the run-wide spelling cache, and only a spelling new to the run is compared
+// through a freshly computed comparison key. The cache also remembers, per spelling, whether the
+// parser's exclude filters let it through. Clear keeps the cache, so one object should serve a
+// whole run (or one worker of it).
 class TFileWords {
 public:
+    // How an offered word fared.
+    enum class Outcome { Added, Present, Rejected };
+
     TFileWords() = default;
     TFileWords(const TFileWords&) = delete;
     TFileWords& operator=(const TFileWords&) = delete;
 
     // Adds `word` unless the file already holds a word equal to it. Returns whether it was added.
-    bool Add(std::string_view word);
-    // Whether exactly these bytes were offered to Add since the last Clear (whether added or
-    // found equal to an earlier spelling): such a word needs no further look.
-    bool HasSpelling(std::string_view word) const;
+    bool Add(std::string_view word) { return Offer(word, 0, nullptr, nullptr) == Outcome::Added; }
+
+    // Adds `word` if it passes the caller's filters and the file holds no word equal to it.
+    // `passes(context, word)` is asked at most once per spelling while `filterGeneration`
+    // (never 0) stays the same; a new generation forgets every earlier answer.
+    using FilterFn = bool (*)(void* context, std::string_view word);
+    Outcome Offer(std::string_view word, std::uint64_t filterGeneration, FilterFn passes,
+                  void* context);
+
+    // Whether exactly these bytes were offered since the last Clear (whatever the outcome).
+    bool HasSpelling(std::string_view word) const { return offered_.Contains(word); }
     // Empties the set for the next file. The spelling cache stays unless it has grown past
     // kMaxCachedSpellings, so views handed out before are invalid afterwards.
     void Clear();
@@ -47,21 +60,18 @@ public:
 
 private:
     struct Spelling {
-        std::string Key;
-        std::uint32_t Stamp = 0;  // the file generation in which the spelling was last offered
+        std::string Key;                      // computed when the spelling is first added
+        std::uint64_t VerdictGeneration = 0;  // the filter generation Passes belongs to
+        bool Passes = false;
+        bool HasKey = false;
     };
-    struct Hash {
-        using is_transparent = void;
-        size_t operator()(std::string_view text) const noexcept {
-            return std::hash<std::string_view>()(text);
-        }
-    };
+
     // Every distinct spelling met; nodes never move, so views into them stay valid.
-    std::unordered_map<std::string, Spelling, Hash, std::equal_to<>> spellings_;
-    // The keys of this file's words.
-    std::unordered_set<std::string_view, Hash> keys_;
+    TTextMap<Spelling> spellings_;
+    // This file: the spellings offered and the keys of the words taken.
+    TViewSet offered_;
+    TViewSet keys_;
     std::vector<TFileWord> words_;
-    std::uint32_t stamp_ = 1;
     bool sorted_ = true;
 };
 

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 
@@ -257,8 +258,9 @@ void THtmlParser::ParsePage(std::string_view raw, TFileWords& fileWords,
     const Filters filters{
         defaultList, secondaryList,
         static_cast<ParseOptions>(options & (kExcludeNumbers | kUseDefaultExclude))};
-    if (!(filters == filters_)) {
-        verdicts_.clear();
+    if (filterGeneration_ == 0 || !(filters == filters_)) {
+        static std::atomic<std::uint64_t> lastGeneration{0};
+        filterGeneration_ = ++lastGeneration;
         filters_ = filters;
     }
     if (raw.empty()) {
@@ -531,33 +533,24 @@ void THtmlParser::AddCandidate(std::string_view text, TFileWords& fileWords) {
 }
 
 void THtmlParser::AddWord(std::string_view word, TFileWords& fileWords) {
-    if (word.empty() || fileWords.HasSpelling(word)) {
-        return;  // nothing, or these bytes were taken (or found equal) earlier in this file
-    }
-    if (Passes(word)) {
-        fileWords.Add(word);
+    if (!word.empty()) {
+        fileWords.Offer(word, filterGeneration_, &THtmlParser::PassesFilters, this);
     }
 }
 
-bool THtmlParser::Passes(std::string_view word) {
-    const auto it = verdicts_.find(word);
-    if (it != verdicts_.end()) {
-        return it->second;
-    }
-    bool passes = true;
+bool THtmlParser::PassesFilters(void* parser, std::string_view word) {
+    return static_cast<const THtmlParser*>(parser)->Passes(word);
+}
+
+bool THtmlParser::Passes(std::string_view word) const {
     if ((filters_.Options & kUseDefaultExclude) && filters_.DefaultList &&
         filters_.DefaultList->IsExcluded(word)) {
-        passes = false;
-    } else if (filters_.SecondaryList && filters_.SecondaryList->IsExcluded(word)) {
-        passes = false;
-    } else if ((filters_.Options & kExcludeNumbers) && HasDigit(word)) {
-        passes = false;
+        return false;
     }
-    if (verdicts_.size() >= kMaxVerdicts) {
-        verdicts_.clear();
+    if (filters_.SecondaryList && filters_.SecondaryList->IsExcluded(word)) {
+        return false;
     }
-    verdicts_.emplace(std::string(word), passes);
-    return passes;
+    return !((filters_.Options & kExcludeNumbers) && HasDigit(word));
 }
 
 }  // namespace tarnwick

@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 
 #include "pipeline/file_words.h"
 
@@ -28,10 +27,10 @@ inline constexpr ParseOptions kMapTopicHeader = 0x80;     // map choice; not rea
 inline constexpr ParseOptions kDefaultParseOptions =
     kParseBody | kExcludeNumbers | kUseDefaultExclude;
 
-// One parser serves one run (or one worker thread of it): it keeps scratch buffers and, per
-// spelling, whether the exclude filters let it through. The exclude lists must not change while
-// a parser uses them. ParsePage is a pure function of its arguments: the words of a page do not
-// depend on what the parser parsed before.
+// One parser serves one run (or one worker thread of it) and keeps scratch buffers. The exclude
+// lists must not change while a parser uses them, since the word set remembers per spelling
+// whether they let it through. ParsePage is a pure function of its arguments: the words of a page
+// do not depend on what the parser parsed before.
 class THtmlParser {
 public:
     // Outcome of reading a topic file.
@@ -81,20 +80,13 @@ private:
     // The filter pipeline for every candidate of every reader.
     void AddCandidate(std::string_view text, TFileWords& fileWords);
     void AddWord(std::string_view word, TFileWords& fileWords);
-    bool Passes(std::string_view word);
-
-    struct Hash {
-        using is_transparent = void;
-        size_t operator()(std::string_view text) const noexcept {
-            return std::hash<std::string_view>()(text);
-        }
-    };
+    bool Passes(std::string_view word) const;
+    static bool PassesFilters(void* parser, std::string_view word);
 
     Filters filters_;
-    // Per spelling: whether it passes the filters of filters_ (cleared when they change, and
-    // when it grows past kMaxVerdicts).
-    static constexpr size_t kMaxVerdicts = 1 << 20;
-    std::unordered_map<std::string, bool, Hash, std::equal_to<>> verdicts_;
+    // Names filters_ for the spelling cache of TFileWords: unique among all parsers, renewed
+    // whenever the filters change, so no remembered verdict outlives the filters it came from.
+    std::uint64_t filterGeneration_ = 0;
     std::string plain_;
     std::string raw_;
 };

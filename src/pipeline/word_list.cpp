@@ -8,23 +8,22 @@
 namespace tarnwick {
 
 const TIndexEntry* TWordList::FindEntry(std::string_view word) const {
-    const auto it = index_.find(WordCollator::Instance().Key(word));
-    return it == index_.end() ? nullptr : it->second;
+    const auto* item = index_.Find(WordCollator::Instance().Key(word));
+    return item ? item->Data : nullptr;
 }
 
 TIndexEntry* TWordList::FindEntry(std::string_view word) {
-    const auto it = index_.find(WordCollator::Instance().Key(word));
-    return it == index_.end() ? nullptr : it->second;
+    const auto* item = index_.Find(WordCollator::Instance().Key(word));
+    return item ? item->Data : nullptr;
 }
 
 bool TWordList::MergeKeyed(std::string_view word, std::string_view key, TopicIndex file) {
-    const auto it = index_.find(key);
-    if (it != index_.end()) {
-        it->second->AddFile(file);
+    if (auto* item = index_.Find(key)) {
+        item->Data->AddFile(file);
         return false;
     }
     entries_.push_back(std::make_unique<TIndexEntry>(std::string(word), file));
-    index_.emplace(std::string(key), entries_.back().get());
+    index_.Insert(key).first->Data = entries_.back().get();
     return true;
 }
 
@@ -48,9 +47,9 @@ bool TWordList::MergeWord(std::string_view word, TopicIndex file) {
 void TWordList::SortWordList() {
     // Keys sort in word order, and no two entries share a key.
     std::vector<std::pair<std::string_view, TIndexEntry*>> byKey;
-    byKey.reserve(index_.size());
-    for (const auto& [key, entry] : index_) {
-        byKey.emplace_back(key, entry);
+    byKey.reserve(index_.Size());
+    for (const auto& item : index_.Items()) {
+        byKey.emplace_back(item.Text, item.Data);
     }
     std::sort(byKey.begin(), byKey.end(),
               [](const auto& a, const auto& b) { return a.first < b.first; });
@@ -66,7 +65,7 @@ void TWordList::SortWordList() {
 }
 
 void TWordList::ClearWordList() {
-    index_.clear();
+    index_.Clear();
     entries_.clear();
 }
 

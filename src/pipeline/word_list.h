@@ -9,11 +9,11 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "pipeline/file_words.h"
 #include "pipeline/index_entry.h"
+#include "pipeline/text_map.h"
 
 namespace tarnwick {
 
@@ -105,16 +105,9 @@ public:
 private:
     bool MergeKeyed(std::string_view word, std::string_view key, TopicIndex file);
 
-    struct Hash {
-        using is_transparent = void;
-        size_t operator()(std::string_view text) const noexcept {
-            return std::hash<std::string_view>()(text);
-        }
-    };
-
     std::vector<std::unique_ptr<TIndexEntry>> entries_;
     // Comparison key -> the entry with that key.
-    std::unordered_map<std::string, TIndexEntry*, Hash, std::equal_to<>> index_;
+    TTextMap<TIndexEntry*> index_;
 };
 
 }  // namespace tarnwick

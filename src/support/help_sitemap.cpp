@@ -22,11 +22,13 @@
 namespace tarnwick {
 namespace {
 
-bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 0x20; }
+bool IsBlank(char c) {
+    return static_cast<unsigned char>(c) <= 0x20;
+}
 
 bool IsNameChar(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-           c == '-' || c == '_' || c == ':' || c == '/' || c == '!';
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+           c == '_' || c == ':' || c == '/' || c == '!';
 }
 
 struct TTag {
@@ -94,10 +96,10 @@ TTag ReadTag(std::string_view text, size_t& at) {
 
 std::optional<unsigned char> NamedEntity(std::string_view name) {
     static constexpr std::pair<std::string_view, char32_t> kNames[] = {
-        {"amp", U'&'},     {"lt", U'<'},       {"gt", U'>'},      {"quot", U'"'},
-        {"apos", U'\''},   {"nbsp", 0xA0},     {"copy", 0xA9},    {"reg", 0xAE},
-        {"ndash", 0x2013}, {"mdash", 0x2014},  {"hellip", 0x2026}, {"lsquo", 0x2018},
-        {"rsquo", 0x2019}, {"ldquo", 0x201C},  {"rdquo", 0x201D}, {"eacute", 0xE9},
+        {"amp", U'&'},     {"lt", U'<'},      {"gt", U'>'},       {"quot", U'"'},
+        {"apos", U'\''},   {"nbsp", 0xA0},    {"copy", 0xA9},     {"reg", 0xAE},
+        {"ndash", 0x2013}, {"mdash", 0x2014}, {"hellip", 0x2026}, {"lsquo", 0x2018},
+        {"rsquo", 0x2019}, {"ldquo", 0x201C}, {"rdquo", 0x201D},  {"eacute", 0xE9},
     };
     for (const auto& [key, codePoint] : kNames) {
         if (key == name) {
@@ -156,8 +158,8 @@ std::string DecodeEntities(std::string_view text) {
         std::optional<unsigned char> byte;
         if (semi != std::string_view::npos && semi - amp <= 10) {
             const std::string_view name = text.substr(amp + 1, semi - amp - 1);
-            byte = !name.empty() && name[0] == '#' ? NumericEntity(name.substr(1))
-                                                   : NamedEntity(name);
+            byte =
+                !name.empty() && name[0] == '#' ? NumericEntity(name.substr(1)) : NamedEntity(name);
         }
         if (byte) {
             out += static_cast<char>(*byte);

@@ -140,7 +140,9 @@ void CHtmlHelp::Unload() noexcept {
     }
 }
 
-int CHtmlHelp::LiveCount() { return liveObjects; }
+int CHtmlHelp::LiveCount() {
+    return liveObjects;
+}
 
 std::string CHtmlHelp::TopicOfContext(std::uint32_t contextId) const {
     const auto found = contextMap_.find(contextId);
@@ -166,9 +168,9 @@ std::optional<std::string> CHtmlHelp::ReadObject(const std::string& objectPath) 
     std::string bytes(static_cast<size_t>(info.length), '\0');
     LONGUINT64 done = 0;
     while (done < info.length) {
-        const LONGINT64 got = entries_->Retrieve(
-            file_, &info, reinterpret_cast<unsigned char*>(bytes.data()) + done, done,
-            static_cast<LONGINT64>(info.length - done));
+        const LONGINT64 got =
+            entries_->Retrieve(file_, &info, reinterpret_cast<unsigned char*>(bytes.data()) + done,
+                               done, static_cast<LONGINT64>(info.length - done));
         if (got <= 0) {
             return std::nullopt;
         }
@@ -187,7 +189,9 @@ std::vector<std::string> CHtmlHelp::ObjectPaths() const {
     return paths;
 }
 
-CHtmlHelp* CurrentHtmlHelp() { return current.get(); }
+CHtmlHelp* CurrentHtmlHelp() {
+    return current.get();
+}
 
 bool OpenHtmlHelp(const std::string& helpFile, const TChmLibrary& library) {
     CloseHtmlHelp();
@@ -198,7 +202,9 @@ bool OpenHtmlHelp(const std::string& helpFile, const TChmLibrary& library) {
     return true;
 }
 
-void CloseHtmlHelp() { current.reset(); }
+void CloseHtmlHelp() {
+    current.reset();
+}
 
 std::map<std::uint32_t, std::string> ReadContextMap(std::string_view ivb,
                                                     std::string_view strings) {
@@ -233,11 +239,20 @@ THelpSystem ReadSystemRecords(std::string_view system) {
         }
         const std::string_view data = system.substr(at, length);
         switch (code) {
-            case kSystemContentsFile: result.ContentsFile = CText(data); break;
-            case kSystemIndexFile: result.IndexFile = CText(data); break;
-            case kSystemDefaultTopic: result.DefaultTopic = CText(data); break;
-            case kSystemTitle: result.Title = CText(data); break;
-            default: break;
+            case kSystemContentsFile:
+                result.ContentsFile = CText(data);
+                break;
+            case kSystemIndexFile:
+                result.IndexFile = CText(data);
+                break;
+            case kSystemDefaultTopic:
+                result.DefaultTopic = CText(data);
+                break;
+            case kSystemTitle:
+                result.Title = CText(data);
+                break;
+            default:
+                break;
         }
         at += length;
     }
@@ -246,8 +261,13 @@ THelpSystem ReadSystemRecords(std::string_view system) {
 
 std::string ResolveTrailingPath(std::string_view storedPath,
                                 const std::function<bool(const std::string&)>& exists) {
-    std::string path(storedPath);
-    std::replace(path.begin(), path.end(), '\\', '/');
+    std::string path;
+    for (char c : storedPath) {
+        c = c == '\\' ? '/' : c;
+        if (c != '/' || path.empty() || path.back() != '/') {
+            path += c;
+        }
+    }
     size_t start = 0;
     while (true) {
         while (start < path.size() && path[start] == '/') {

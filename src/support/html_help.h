@@ -124,10 +124,10 @@ std::map<std::uint32_t, std::string> ReadContextMap(std::string_view ivb, std::s
 // and data. Stops at a record that runs past the end.
 THelpSystem ReadSystemRecords(std::string_view system);
 
-// The object a stored path names. Backslashes become slashes; the path is tried as it stands
-// (with a leading "/"), then each shorter trailing part, dropping one leading folder at a time,
-// until `exists` accepts one. Compilers store build paths ("/home/me/help/html/a.htm") where
-// the file holds "/html/a.htm". Empty when nothing matches.
+// The object a stored path names. Backslashes become slashes and runs of slashes one; the path is
+// tried as it stands (with a leading "/"), then each shorter trailing part, dropping one leading
+// folder at a time, until `exists` accepts one. Compilers store build paths
+// ("/home/me/help/html/a.htm") where the file holds "/html/a.htm". Empty when nothing matches.
 std::string ResolveTrailingPath(std::string_view storedPath,
                                 const std::function<bool(const std::string&)>& exists);
 

@@ -994,7 +994,13 @@ void CKdf::GrowInPlace() {
         }
     }
     SyncOrRaise(file_);
-    WriteHeaderAndIndex(file_, header_, index_);
+    // The index before the header: until the header names the new capacity, the old one reads
+    // the front of the new index, whose entries all name records that are on disk.
+    WriteOrRaise(file_, kHeaderSize, index_.data(), index_.size());
+    SyncOrRaise(file_);
+    unsigned char raw[t_KdfHeader::kSize];
+    header_.Encode(raw);
+    WriteOrRaise(file_, 0, raw, sizeof raw);
     needsRebuild_ = false;
 }
 

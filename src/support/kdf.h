@@ -100,7 +100,9 @@ struct t_KdfHeader {
 };
 
 // A key as the caller hands it in: a 32-bit integer for key type 1, a text for key types 2 to
-// 10. Converts implicitly, so that keyed operations take 100, 0xFFFFFFFFu or "Name" alike.
+// 10. Converts implicitly, so that keyed operations take 100, 0xFFFFFFFFu or "Name" alike. A
+// parameter type only: it does not own its text. A key of the other kind than the file's key
+// type raises code 3.
 class CKdfKey {
 public:
     CKdfKey(int number) : isText_(false), number_(static_cast<std::uint32_t>(number)) {}

@@ -36,8 +36,12 @@
 #include "support/mru_item.h"
 #include "support/utils.h"
 #include "support/word_compare.h"
+#include "ui/dialog_about.h"
+#include "ui/dialog_alias_map.h"
 #include "ui/dialog_build_index.h"
+#include "ui/dialog_export.h"
 #include "ui/dialog_parse.h"
+#include "ui/form_exclude_file.h"
 #include "ui/help.h"
 #include "ui/qt_text.h"
 #include "ui/word_view_model.h"
@@ -281,6 +285,8 @@ void TfrmMain::CreateControls() {
     }
 
     ebxSource->installEventFilter(this);
+    // Column widths follow the word view's own width, which changes after the window's.
+    lbxIndex->viewport()->installEventFilter(this);
     connect(btnParse, &QPushButton::clicked, this, &TfrmMain::actParseExecute);
     connect(btnBuildIndex, &QPushButton::clicked, this, &TfrmMain::OnBuildIndex);
     connect(btnBuildMap, &QPushButton::clicked, this, &TfrmMain::OnBuildMap);
@@ -632,6 +638,9 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
             return true;
         }
     }
+    if (watched == lbxIndex->viewport() && event->type() == QEvent::Resize && columns_ > 1) {
+        ApplyColumns(columns_);
+    }
     return QMainWindow::eventFilter(watched, event);
 }
 
@@ -841,18 +850,48 @@ void TfrmMain::SelectExcludeList(const std::string& name) {
 
 void TfrmMain::actEditExcludeFileExecute() {
     const std::string noted = SecondaryListName();
-    // The exclude-list editor opens here once it exists; the list choice is refreshed in any
-    // case, since lists may have been added or removed.
+    try {
+        TfrmEdit editor(this);
+        editor.exec();
+    } catch (const std::exception& e) {
+        ShowError(e);
+    }
+    // The editor may have created or deleted lists; the choice keeps its name while it exists.
     FillExcludeListCombo();
     cboExcludeList->setCurrentIndex(-1);
     SelectExcludeList(noted);
 }
 
-void TfrmMain::mnuExportClick() {}
+void TfrmMain::mnuExportClick() {
+    // A failure is shown and the program goes on; nothing the export does can harm the project.
+    try {
+        TdlgExport dialog(this);
+        dialog.Prepare(&indexModel_->Words(), ProjectFile());
+        dialog.exec();
+    } catch (const std::exception& e) {
+        ShowError(e);
+    }
+}
 
-void TfrmMain::mnuAliasMapClick() {}
+void TfrmMain::mnuAliasMapClick() {
+    try {
+        TdlgAliasMap dialog(*this);
+        if (dialog.exec() == QDialog::Accepted) {
+            UpdateMapControls();
+        }
+    } catch (const std::exception& e) {
+        ShowError(e);
+    }
+}
 
-void TfrmMain::mnuAboutClick() {}
+void TfrmMain::mnuAboutClick() {
+    try {
+        TdlgAbout dialog(this);
+        dialog.exec();
+    } catch (const std::exception& e) {
+        ShowError(e);
+    }
+}
 
 void TfrmMain::pumRefreshListClick() {
     Scan();
@@ -876,13 +915,6 @@ void TfrmMain::ApplyColumns(int columns) {
     lbxIndex->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     const int width = std::max(1, lbxIndex->viewport()->width() / columns_);
     lbxIndex->setGridSize(QSize(width, lbxIndex->fontMetrics().height() + 2));
-}
-
-void TfrmMain::resizeEvent(QResizeEvent* event) {
-    QMainWindow::resizeEvent(event);
-    if (columns_ > 1) {
-        ApplyColumns(columns_);
-    }
 }
 
 void TfrmMain::actHelpExecute() {

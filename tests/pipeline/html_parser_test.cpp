@@ -4,9 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "common/scripted_mesg.h"
 #include "common/temp_folder.h"
 #include "pipeline/exclude_list.h"
+#include "support/word_compare.h"
 
 namespace tarnwick {
 namespace {
@@ -223,6 +226,58 @@ TEST(ParsePageFilterTest, SameResultWhateverCameBefore) {
     fresh.ParsePage(page, a, nullptr, nullptr, kAllParts);
     used.ParsePage(page, b, nullptr, nullptr, kAllParts);
     EXPECT_EQ(WordsOf(a), WordsOf(b));
+}
+
+// Pages cut from the constructs the readers look for, in random order and at random ends: every
+// reader must stay inside the page, and every word must be a trimmed, unique word.
+TEST(ParsePageRobustnessTest, RandomPages) {
+    const Strings pieces = {"<",
+                            ">",
+                            "&",
+                            ";",
+                            "\"",
+                            "=",
+                            " ",
+                            "\r\n",
+                            "title",
+                            "/title",
+                            "param",
+                            "name",
+                            "keyword",
+                            "value",
+                            "meta",
+                            "description",
+                            "content",
+                            "script",
+                            "/script",
+                            "style",
+                            "Ab",
+                            "c9",
+                            std::string(1, '\0'),
+                            "\xE9",
+                            ",",
+                            "amp"};
+    std::mt19937 random(7);
+    THtmlParser parser;
+    TFileWords words;
+    for (int page = 0; page < 3000; ++page) {
+        std::string text;
+        const int length = static_cast<int>(random() % 40);
+        for (int i = 0; i < length; ++i) {
+            text += pieces[random() % pieces.size()];
+        }
+        words.Clear();
+        parser.ParsePage(text, words, nullptr, nullptr, kAllParts);
+        const std::vector<TFileWord>& taken = words.SortedWords();
+        for (size_t i = 0; i < taken.size(); ++i) {
+            const std::string_view word = taken[i].Word;
+            ASSERT_FALSE(word.empty());
+            EXPECT_EQ(THtmlParser::TrimToAlphanumeric(word), word) << text;
+            if (i > 0) {
+                EXPECT_FALSE(SameWord(taken[i - 1].Word, word)) << text;
+            }
+        }
+    }
 }
 
 TEST(TrimToAlphanumericTest, Edges) {

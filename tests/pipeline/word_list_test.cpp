@@ -78,6 +78,36 @@ TEST(FileWordsTest, SortedWordsInWordOrder) {
     EXPECT_TRUE(std::is_sorted(sorted.begin(), sorted.end(), WordLess()));
 }
 
+TEST(FileWordsTest, ManyWordsInOneFile) {
+    // Enough words to make every table grow several times.
+    TFileWords words;
+    for (int round = 0; round < 2; ++round) {
+        for (int i = 0; i < 5000; ++i) {
+            EXPECT_EQ(words.Add("w" + std::to_string(i)), round == 0);
+            EXPECT_FALSE(words.Add("W" + std::to_string(i)));
+        }
+    }
+    EXPECT_EQ(words.Count(), 5000u);
+    words.Clear();
+    EXPECT_EQ(words.Count(), 0u);
+    EXPECT_TRUE(words.Add("W42"));
+}
+
+TEST(WordListTest, ManyEntries) {
+    TWordList list;
+    for (TopicIndex i = 0; i < 5000; ++i) {
+        EXPECT_TRUE(list.MergeWord("entry" + std::to_string(i), i));
+    }
+    for (TopicIndex i = 0; i < 5000; i += 7) {
+        const TIndexEntry* entry = list.FindEntry("ENTRY" + std::to_string(i));
+        ASSERT_NE(entry, nullptr);
+        EXPECT_EQ(entry->Files, Files{i});
+    }
+    list.SortWordList();
+    EXPECT_EQ(list.size(), 5000u);
+    EXPECT_EQ(list[0].Word, "entry0");
+}
+
 TEST(WordListTest, OneEntryPerWordWithFilesInMergeOrder) {
     TWordList list;
     TFileWords fileWords;

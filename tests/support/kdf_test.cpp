@@ -577,6 +577,42 @@ TEST_F(KdfTest, ATornRebuildLeavesTheOldFile) {
               1);
 }
 
+TEST_F(KdfTest, AGrowingCloseTornAnywhereLeavesAReadableFile) {
+    // Both ways of growing the index on disk, stopped after every few kilobytes: the file always
+    // opens afterwards with the records of the earlier session, and with all of them when the
+    // close got through.
+    for (const bool inPlace : {false, true}) {
+        for (long long budget = 0; budget < 26000; budget += 2500) {
+            SCOPED_TRACE(std::to_string(inPlace) + " " + std::to_string(budget));
+            std::filesystem::remove(path_);
+            CKdf kdf;
+            ASSERT_TRUE(kdf.Open(path_, 1, kKdfOpenAlways, kReadWrite));
+            WriteMany(kdf, 600);
+            kdf.Close();
+            ASSERT_TRUE(kdf.Open(path_, 1, kKdfOpenAlways, kReadWrite));
+            for (int key = 601; key <= 1100; ++key) {
+                kdf.WriteString(key, Expected(key));
+            }
+            CKdf::SetTemporaryFileFault(inPlace);
+            CKdf::SetWriteFaultAfterBytes(budget);
+            bool closed = true;
+            try {
+                kdf.Close();
+            } catch (const CKdfException&) {
+                closed = false;
+            }
+            CKdf::SetWriteFaultAfterBytes(-1);
+            CKdf::SetTemporaryFileFault(false);
+            ASSERT_TRUE(kdf.Open(path_, 1, kKdfOpenExisting, kReadWrite));
+            const int last = closed ? 1100 : 600;
+            ASSERT_GE(kdf.Header().Count, last);
+            for (int key = 1; key <= last; ++key) {
+                ASSERT_EQ(kdf.ReadString(key, 100), Expected(key)) << key;
+            }
+        }
+    }
+}
+
 TEST(KdfHashTest, SumsTwoPassesOfUpperCasedWords) {
     // "ab" upper-cased is 41 42: the pass from 0 adds 0x4241, the pass from 1 adds 0x42.
     EXPECT_EQ(CKdf::HashString("ab"), 0x4241u + 0x42u);

@@ -11,10 +11,14 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <filesystem>
+#include <fstream>
+
+#include <csignal>
 
 #include "common/scripted_mesg.h"
 #include "common/temp_folder.h"
 #include "pipeline/parse_run.h"
+#include "platform/qt/single_instance.h"
 #include "support/mru_item.h"
 #include "support/utils.h"
 #include "support/word_compare.h"
@@ -251,6 +255,59 @@ private slots:
         QVERIFY(Contains(words, "onlyc"));
         QVERIFY(!Contains(words, "onlyd"));
         QCOMPARE(window.WordList.FindEntry("common")->Files.size(), size_t(3));
+    }
+
+    void moveItemsFollowTheSelectionAndTheChosenList() {
+        ScriptedMesg mesg;
+        TfrmMain window;
+        CloseWhenDone(window);
+        window.FormCreate();
+        window.ckbBody->setChecked(true);
+        TypeProjectPath(window, garden_);
+        window.btnParse->click();
+        window.actUserExclude->setText(QStringLiteral("previous caption"));
+        window.pumIndexPopup();
+        QVERIFY(!window.actDefaultExclude->isEnabled());
+        QVERIFY(!window.actUserExclude->isEnabled());
+        window.lbxIndex->selectionModel()->select(window.IndexModel()->index(0),
+                                                  QItemSelectionModel::Select);
+        window.pumIndexPopup();
+        QVERIFY(window.actDefaultExclude->isEnabled());
+        QVERIFY(!window.actUserExclude->isEnabled());  // the empty choice names no list
+        QCOMPARE(window.actUserExclude->text(), QStringLiteral("previous caption"));
+
+        const fs::path lists = data_->Path() / "Tarnwick/Exclude_List";
+        std::ofstream(lists / "Mine.txt", std::ios::binary) << "zzz\r\n";
+        window.FillExcludeListCombo();
+        QCOMPARE(window.cboExcludeList->count(),
+                 2);  // the empty item and Mine.txt, never the default
+        window.cboExcludeList->setCurrentIndex(1);
+        window.pumIndexPopup();
+        QVERIFY(window.actUserExclude->isEnabled());
+        QCOMPARE(window.actUserExclude->text(), QStringLiteral("Move To Exclude List: Mine.txt"));
+
+        window.mnuBuildClick();
+        QVERIFY(window.mnuBuildIndex->isEnabled());
+        QVERIFY(!window.mnuBuildMap->isEnabled());
+        QVERIFY(!window.mnuBuildAll->isEnabled());
+        window.close();
+    }
+
+    void terminationSignalClosesLikeExit() {
+        ScriptedMesg mesg;
+        {
+            TfrmMain window;
+            window.FormCreate();
+            TypeProjectPath(window, garden_);
+            CloseOnTerminationSignals(&window);
+            window.show();
+            ::raise(SIGTERM);
+            QTRY_VERIFY(!window.isVisible());
+        }
+        TfrmMain again;
+        again.FormCreate();
+        QCOMPARE(again.ebxSource->text(), QString::fromStdString(garden_));
+        again.close();
     }
 
 private:

@@ -1,0 +1,243 @@
+#include "ui/dialog_alias_map.h"
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpressionValidator>
+#include <QScreen>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <charconv>
+
+#include "app/config.h"
+#include "support/kdf.h"
+#include "support/message.h"
+#include "support/word_compare.h"
+#include "ui/help.h"
+#include "ui/main_window.h"
+#include "ui/qt_text.h"
+
+namespace tarnwick {
+
+namespace {
+
+constexpr int kHelpContextAliasMap = 1;
+constexpr int kDesignWidth = 313;
+constexpr int kDesignHeight = 116;
+// Nine decimal digits always fit the signed 32-bit ID.
+constexpr int kInitialIdDigits = 9;
+
+std::string FromBytes(const QByteArray& bytes) {
+    return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
+}
+
+QRect ScreenArea() {
+    return QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->availableGeometry()
+                                            : QRect(0, 0, 1024, 768);
+}
+
+}  // namespace
+
+TdlgAliasMap::TdlgAliasMap(TfrmMain& owner)
+    : QDialog(&owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint), main_(owner) {
+    setObjectName(QStringLiteral("dlgAliasMap"));
+    setWindowTitle(QStringLiteral("Alias / Map Files"));
+    setModal(true);
+
+    gbxMapFile = new QGroupBox(QStringLiteral("Map Files"), this);
+    rbtnMapNone = new QRadioButton(QStringLiteral("No Map files"), gbxMapFile);
+    rbtnMapContext = new QRadioButton(QStringLiteral("Alias/Map files"), gbxMapFile);
+    rbtnMapTopic = new QRadioButton(QStringLiteral("Topic header file"), gbxMapFile);
+    lblInitialId = new QLabel(QStringLiteral("Initial ID:"), gbxMapFile);
+    ebxInitialId = new QLineEdit(gbxMapFile);
+    ebxInitialId->setMaxLength(kInitialIdDigits);
+    // Digits only, typed or pasted; "\d" would let other scripts' digits in.
+    ebxInitialId->setValidator(new QRegularExpressionValidator(
+        QRegularExpression(QStringLiteral("[0-9]*")), ebxInitialId));
+    lblWindow = new QLabel(QStringLiteral("Window:"), gbxMapFile);
+    cboWindow = new QComboBox(gbxMapFile);
+    cboWindow->setEditable(false);
+    cboWindow->setMinimumContentsLength(10);
+    lblInitialId->setBuddy(ebxInitialId);
+    lblWindow->setBuddy(cboWindow);
+
+    auto* grid = new QGridLayout(gbxMapFile);
+    grid->addWidget(rbtnMapNone, 0, 0);
+    grid->addWidget(rbtnMapContext, 1, 0);
+    grid->addWidget(rbtnMapTopic, 2, 0);
+    grid->addWidget(lblInitialId, 0, 1);
+    grid->addWidget(ebxInitialId, 0, 2);
+    grid->addWidget(lblWindow, 1, 1);
+    grid->addWidget(cboWindow, 1, 2);
+    grid->setColumnStretch(2, 1);
+    grid->setColumnMinimumWidth(1, 0);
+    grid->setHorizontalSpacing(10);
+
+    btnOk = new QPushButton(QStringLiteral("OK"), this);
+    btnCancel = new QPushButton(QStringLiteral("Cancel"), this);
+    btnHelp = new QPushButton(QStringLiteral("Help"), this);
+    btnOk->setDefault(true);
+    btnCancel->setAutoDefault(false);
+    btnHelp->setAutoDefault(false);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(btnOk);
+    buttons->addWidget(btnCancel);
+    buttons->addWidget(btnHelp);
+
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(6, 6, 6, 6);
+    outer->addWidget(gbxMapFile);
+    outer->addLayout(buttons);
+
+    const std::pair<QObject*, const char*> names[] = {
+        {gbxMapFile, "gbxMapFile"},
+        {rbtnMapNone, "rbtnMapNone"},
+        {rbtnMapContext, "rbtnMapContext"},
+        {rbtnMapTopic, "rbtnMapTopic"},
+        {lblInitialId, "lblInitialId"},
+        {ebxInitialId, "ebxInitialId"},
+        {lblWindow, "lblWindow"},
+        {cboWindow, "cboWindow"},
+        {btnOk, "btnOk"},
+        {btnCancel, "btnCancel"},
+        {btnHelp, "btnHelp"},
+    };
+    for (const auto& [object, name] : names) {
+        object->setObjectName(QLatin1String(name));
+    }
+
+    for (QRadioButton* radio : {rbtnMapNone, rbtnMapContext, rbtnMapTopic}) {
+        connect(radio, &QRadioButton::toggled, this, &TdlgAliasMap::rbtnMapClick);
+    }
+    connect(btnOk, &QPushButton::clicked, this, &TdlgAliasMap::btnOkClick);
+    connect(btnCancel, &QPushButton::clicked, this, &TdlgAliasMap::btnCancelClick);
+    connect(btnHelp, &QPushButton::clicked, this, &TdlgAliasMap::btnHelpClick);
+
+    FormCreate();
+}
+
+void TdlgAliasMap::FormCreate() {
+    // The size is fixed: the design's, or what the fonts need when that is more.
+    const QSize hint = sizeHint();
+    setFixedSize(std::max(kDesignWidth, hint.width()), std::max(kDesignHeight, hint.height()));
+    const QRect screen = ScreenArea();
+    t_Placement placement{screen.width() / 2 - width() / 2, screen.height() / 2 - height() / 2,
+                          width(), height()};
+    try {
+        CConfig config;
+        config.GetPlacement(kCfgAliasMapPlacement, placement, screen.width(), screen.height());
+    } catch (const CKdfException& e) {
+        Mesg().Show(e.Message(), kMbError);
+    }
+    // Placements are kept as the window's inner geometry, as every window of the program keeps
+    // them.
+    setGeometry(placement.Left, placement.Top, width(), height());
+}
+
+void TdlgAliasMap::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (!activated_) {
+        FormActivate();
+    }
+}
+
+void TdlgAliasMap::FormActivate() {
+    activated_ = true;
+    switch (main_.MapMode) {
+        case 0:
+            rbtnMapNone->setChecked(true);
+            break;
+        case 2:
+            rbtnMapContext->setChecked(true);
+            break;
+        case 1:
+            rbtnMapTopic->setChecked(true);
+            break;
+        default:
+            break;
+    }
+    rbtnMapClick();
+
+    cboWindow->clear();
+    cboWindow->addItem(QString(), QByteArray());
+    for (const std::string& name : main_.Project.WindowNames) {
+        cboWindow->addItem(ToQt(name),
+                           QByteArray(name.data(), static_cast<qsizetype>(name.size())));
+    }
+    // A name the project no longer has shows as no choice rather than as another window.
+    int chosen = -1;
+    for (int i = 1; i < cboWindow->count(); ++i) {
+        if (SameWord(FromBytes(cboWindow->itemData(i).toByteArray()), main_.WindowName)) {
+            chosen = i;
+            break;
+        }
+    }
+    cboWindow->setCurrentIndex(chosen);
+
+    ebxInitialId->setText(QString::number(main_.InitialId));
+    btnOk->setFocus();
+}
+
+void TdlgAliasMap::rbtnMapClick() {
+    const bool window = !rbtnMapNone->isChecked();
+    lblWindow->setEnabled(window);
+    cboWindow->setEnabled(window);
+    const bool initialId = rbtnMapContext->isChecked();
+    lblInitialId->setEnabled(initialId);
+    ebxInitialId->setEnabled(initialId);
+}
+
+void TdlgAliasMap::btnOkClick() {
+    if (rbtnMapNone->isChecked()) {
+        main_.MapMode = 0;
+    } else if (rbtnMapContext->isChecked()) {
+        main_.MapMode = 2;
+    } else if (rbtnMapTopic->isChecked()) {
+        main_.MapMode = 1;
+    }
+    main_.WindowName = cboWindow->currentIndex() < 0
+                           ? std::string()
+                           : FromBytes(cboWindow->currentData().toByteArray());
+    main_.InitialId = 0;
+    const QByteArray digits = ebxInitialId->text().toLatin1();
+    std::int32_t id = 0;
+    const auto [end, error] =
+        std::from_chars(digits.constData(), digits.constData() + digits.size(), id);
+    if (!digits.isEmpty() && error == std::errc() && end == digits.constData() + digits.size()) {
+        main_.InitialId = id;
+    }
+    done(QDialog::Accepted);
+}
+
+void TdlgAliasMap::btnCancelClick() {
+    done(QDialog::Rejected);
+}
+
+void TdlgAliasMap::btnHelpClick() {
+    ShowHelpContext(this, kHelpContextAliasMap);
+}
+
+void TdlgAliasMap::done(int result) {
+    FormClose();
+    QDialog::done(result);
+}
+
+void TdlgAliasMap::FormClose() {
+    const QRect frame = geometry();
+    try {
+        CConfig config;
+        config.PutPlacement(kCfgAliasMapPlacement, frame.left(), frame.top(), frame.width(),
+                            frame.height());
+    } catch (const CKdfException& e) {
+        Mesg().Show(e.Message(), kMbError);
+    }
+}
+
+}  // namespace tarnwick

@@ -1,0 +1,63 @@
+// TdlgAliasMap: the alias/map options dialog, in which the user chooses which map files a build
+// writes (none, alias and map files, or a topic header file), the help window named in the
+// header and the first context ID. The settings live in the main window; OK writes them back.
+#pragma once
+
+#include <QDialog>
+#include <cstdint>
+#include <string>
+
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+
+namespace tarnwick {
+
+class TfrmMain;
+
+class TdlgAliasMap : public QDialog {
+    Q_OBJECT
+public:
+    // Reads MapMode, WindowName, InitialId and the project's window names of `owner` when first
+    // shown (FormActivate) and writes the first three back on OK. Places itself from
+    // configuration key 5 and stores its placement there when it closes.
+    explicit TdlgAliasMap(TfrmMain& owner);
+
+    QGroupBox* gbxMapFile = nullptr;
+    QRadioButton* rbtnMapNone = nullptr;
+    QRadioButton* rbtnMapContext = nullptr;
+    QRadioButton* rbtnMapTopic = nullptr;
+    QLabel* lblInitialId = nullptr;
+    QLineEdit* ebxInitialId = nullptr;
+    QLabel* lblWindow = nullptr;
+    QComboBox* cboWindow = nullptr;
+    QPushButton* btnOk = nullptr;
+    QPushButton* btnCancel = nullptr;
+    QPushButton* btnHelp = nullptr;
+
+public slots:
+    // Shows the main window's settings. Runs once, when the dialog is first shown, so that
+    // coming back from the help window does not undo the user's choices.
+    void FormActivate();
+    void rbtnMapClick();
+    void btnOkClick();
+    void btnCancelClick();
+    void btnHelpClick();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    // Every way of closing stores the placement.
+    void done(int result) override;
+
+private:
+    void FormCreate();
+    void FormClose();
+
+    TfrmMain& main_;
+    bool activated_ = false;
+};
+
+}  // namespace tarnwick

@@ -1,0 +1,209 @@
+#include "ui/dialog_export.h"
+
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QStyle>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "app/config.h"
+#include "output/output_names.h"
+#include "output/word_list_export.h"
+#include "platform/os.h"
+#include "support/file_stream.h"
+#include "support/kdf.h"
+#include "support/message.h"
+#include "ui/message_text.h"
+#include "ui/qt_text.h"
+
+namespace tarnwick {
+
+namespace {
+
+constexpr int kDesignWidth = 392;
+constexpr int kDesignHeight = 141;
+constexpr std::string_view kProposedName = "index.txt";
+
+// The hourglass for as long as the export writes, whatever way the writing ends.
+class WaitCursor {
+public:
+    WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+}  // namespace
+
+TdlgExport::TdlgExport(QWidget* owner) : QDialog(owner) {
+    setObjectName(QStringLiteral("dlgExport"));
+    setWindowTitle(QStringLiteral("Export List"));
+    setModal(true);
+
+    gbxExport = new QGroupBox(this);
+    lblExportFile = new QLabel(QStringLiteral("Export File:"), gbxExport);
+    ebxExportFile = new QLineEdit(gbxExport);
+    btnExportFile = new QToolButton(gbxExport);
+    btnExportFile->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
+    btnExportFile->setToolTip(QStringLiteral("Browse"));
+    btnExport = new QPushButton(QStringLiteral("Export"), gbxExport);
+    lblExportFile->setBuddy(ebxExportFile);
+    auto* grid = new QGridLayout(gbxExport);
+    grid->addWidget(lblExportFile, 0, 0, 1, 2);
+    grid->addWidget(ebxExportFile, 1, 0);
+    grid->addWidget(btnExportFile, 1, 1);
+    grid->addWidget(btnExport, 2, 0, 1, 2, Qt::AlignRight);
+    grid->setColumnStretch(0, 1);
+
+    btnClose = new QPushButton(QStringLiteral("Close"), this);
+    auto* bottom = new QHBoxLayout;
+    bottom->addStretch(1);
+    bottom->addWidget(btnClose);
+
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(4, 4, 4, 4);
+    outer->addWidget(gbxExport);
+    outer->addStretch(1);
+    outer->addLayout(bottom);
+
+    // Enter exports, as the focused Export button does; Close is never pressed by it.
+    btnExport->setDefault(true);
+    btnClose->setAutoDefault(false);
+
+    const std::pair<QObject*, const char*> names[] = {
+        {gbxExport, "gbxExport"},         {lblExportFile, "lblExportFile"},
+        {ebxExportFile, "ebxExportFile"}, {btnExportFile, "btnExportFile"},
+        {btnExport, "btnExport"},         {btnClose, "btnClose"},
+    };
+    for (const auto& [object, name] : names) {
+        object->setObjectName(QLatin1String(name));
+    }
+
+    connect(btnExport, &QPushButton::clicked, this, &TdlgExport::btnExportClick);
+    connect(btnExportFile, &QToolButton::clicked, this, &TdlgExport::btnExportFileClick);
+    connect(ebxExportFile, &QLineEdit::textChanged, this, &TdlgExport::ebxExportFileChange);
+    connect(btnClose, &QPushButton::clicked, this, &TdlgExport::btnCloseClick);
+
+    // Centred at the design size (or what the fonts need), then the stored placement over it.
+    const QSize hint = sizeHint();
+    designWidth_ = std::max(kDesignWidth, hint.width());
+    const int height = std::max(kDesignHeight, hint.height());
+    const QRect screen = QGuiApplication::primaryScreen()
+                             ? QGuiApplication::primaryScreen()->availableGeometry()
+                             : QRect(0, 0, 1024, 768);
+    t_Placement placement{screen.width() / 2 - designWidth_ / 2, screen.height() / 2 - height / 2,
+                          designWidth_, height};
+    try {
+        CConfig config;
+        config.GetPlacement(kCfgExportPlacement, placement, screen.width(), screen.height());
+    } catch (const CKdfException& e) {
+        Mesg().Show(e.Message(), kMbError);
+    }
+    setGeometry(placement.Left, placement.Top, std::max(placement.Width, designWidth_), height);
+}
+
+void TdlgExport::Prepare(const std::vector<std::string>* words, const std::string& projectPath) {
+    words_ = words;
+    const size_t slash = projectPath.rfind('/');
+    const std::string folder =
+        slash == std::string::npos ? std::string() : projectPath.substr(0, slash + 1);
+    ebxExportFile->setText(PathToQt(folder + std::string(kProposedName)));
+    ebxExportFile->setCursorPosition(static_cast<int>(ebxExportFile->text().size()));
+}
+
+std::string TdlgExport::ExportFile() const {
+    return PathFromQt(ebxExportFile->text());
+}
+
+void TdlgExport::btnExportClick() {
+    if (!words_ || words_->empty()) {
+        return;
+    }
+    const std::string path = ForceTxtExtension(ExportFile());
+    ebxExportFile->setText(PathToQt(path));
+    if (FileNamePart(path) == ".txt") {
+        // An empty box, or one naming a folder, would give a hidden ".txt" file nobody asked for.
+        Mesg().Show(EFCreateError(MessageName(path), "No file name is given.").what(), kMbError,
+                    this);
+        return;
+    }
+    WaitCursor hourglass;
+    try {
+        ExportWordList(path, *words_);
+        btnExport->setEnabled(false);
+    } catch (const std::exception& e) {
+        Mesg().Show(MessageName(e.what()), kMbError, this);
+    }
+}
+
+void TdlgExport::ebxExportFileChange() {
+    btnExport->setEnabled(true);
+}
+
+void TdlgExport::btnExportFileClick() {
+    const QString chosen = FileChooser ? FileChooser(ebxExportFile->text())
+                                       : QFileDialog::getOpenFileName(
+                                             this, QStringLiteral("Open"), ebxExportFile->text(),
+                                             QStringLiteral("Text files (*.txt)"));
+    if (chosen.isEmpty()) {
+        return;
+    }
+    const std::string path = PathFromQt(chosen);
+    if (FileExists(path) && path != ExportFile()) {
+        ebxExportFile->setText(chosen);
+        btnExport->setEnabled(true);
+    }
+}
+
+void TdlgExport::btnCloseClick() {
+    done(QDialog::Accepted);
+}
+
+void TdlgExport::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (!activated_) {
+        FormActivate();
+    }
+}
+
+void TdlgExport::FormActivate() {
+    btnExport->setFocus();
+    activated_ = true;
+    // From now on the height stays and the width never goes below the design width.
+    setFixedHeight(height());
+    setMinimumWidth(designWidth_);
+}
+
+void TdlgExport::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    if (activated_) {
+        // The start of a long path is the part that tells where the file goes.
+        ebxExportFile->setCursorPosition(0);
+    }
+}
+
+void TdlgExport::done(int result) {
+    FormClose();
+    QDialog::done(result);
+}
+
+void TdlgExport::FormClose() {
+    const QRect frame = geometry();
+    try {
+        CConfig config;
+        config.PutPlacement(kCfgExportPlacement, frame.left(), frame.top(), frame.width(),
+                            frame.height());
+    } catch (const CKdfException& e) {
+        Mesg().Show(e.Message(), kMbError);
+    }
+}
+
+}  // namespace tarnwick

@@ -1,0 +1,835 @@
+#include "ui/form_exclude_file.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFile>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QScreen>
+#include <QSpinBox>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <QValidator>
+#include <algorithm>
+#include <filesystem>
+
+#include "app/config.h"
+#include "app/program_folders.h"
+#include "output/output_names.h"
+#include "output/word_list_export.h"
+#include "platform/os.h"
+#include "support/file_stream.h"
+#include "support/kdf.h"
+#include "support/message.h"
+#include "support/utils.h"
+#include "support/word_compare.h"
+#include "ui/dialog_resources.h"
+#include "ui/help.h"
+#include "ui/main_window.h"
+#include "ui/message_text.h"
+#include "ui/qt_text.h"
+
+namespace tarnwick {
+
+namespace {
+
+constexpr int kMinColumns = 1;
+constexpr int kMaxColumns = 20;
+constexpr int kHelpContextEditor = 4;
+constexpr int kEditorMinWidth = 353;
+constexpr int kEditorMinHeight = 371;
+constexpr int kPanelWidth = 184;
+
+QByteArray Bytes(const std::string& text) {
+    return QByteArray(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::string FromBytes(const QByteArray& bytes) {
+    return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
+}
+
+// A word as the user may type it: Windows-1252 text without spaces or control characters.
+// Anything else is refused at the box, typed or pasted, so no word is silently changed.
+class WordValidator : public QValidator {
+public:
+    using QValidator::QValidator;
+    State validate(QString& input, int&) const override {
+        for (const QChar c : input) {
+            if (c.unicode() <= 0x20) {
+                return Invalid;
+            }
+        }
+        return ToCp1252(input) ? Acceptable : Invalid;
+    }
+};
+
+// The lines of a list file: the text ends at its first NUL; a line ends at CR LF, a lone CR or
+// a lone LF; a last line without a line break counts. Lines are kept exactly as written.
+std::vector<std::string> SplitListLines(std::string_view text) {
+    const size_t nul = text.find('\0');
+    if (nul != std::string_view::npos) {
+        text = text.substr(0, nul);
+    }
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        const size_t end = text.find_first_of("\r\n", start);
+        if (end == std::string_view::npos) {
+            lines.emplace_back(text.substr(start));
+            break;
+        }
+        lines.emplace_back(text.substr(start, end - start));
+        start = end + 1;
+        if (text[end] == '\r' && start < text.size() && text[start] == '\n') {
+            ++start;
+        }
+    }
+    return lines;
+}
+
+// A list's file name from a typed name: its file-name part with ".txt" as the extension; empty
+// when nothing is left to name a file by (an empty name, or one such as ".old").
+std::string ListFileName(std::string_view name) {
+    std::string fileName = ForceTxtExtension(FileNamePart(name));
+    return fileName.size() > 4 ? fileName : std::string();
+}
+
+// Sorting list names: the word comparison, and the file system's bytes between names that it
+// finds equal, so that the order never depends on the folder's.
+bool ListNameLess(const std::string& a, const std::string& b) {
+    const int order = CompareWords(a, b);
+    return order != 0 ? order < 0 : a < b;
+}
+
+}  // namespace
+
+TfrmEdit::TfrmEdit(QWidget* owner) : QDialog(owner) {
+    setObjectName(QStringLiteral("frmEdit"));
+    setWindowTitle(QStringLiteral("Exclude List"));
+    setModal(true);
+    setMinimumSize(kEditorMinWidth, kEditorMinHeight);
+    setSizeGripEnabled(true);
+    InitDialogResources();
+
+    CreateControls();
+    SetHints();
+
+    FillListCombo();
+    if (cboFiles->count() > 0) {
+        cboFiles->setCurrentIndex(0);
+    }
+    btnSave->setEnabled(false);
+    RestoreSettings();
+    if (cboFiles->currentIndex() >= 0) {
+        cboFilesChange();
+    }
+    editMode_ = 0;
+    actUnRemove->setEnabled(false);
+    // Without a data folder there is no folder to hold new lists.
+    const bool haveFolder = !ExcludeListFolder().empty();
+    btnNew->setEnabled(haveFolder);
+    btnCopy->setEnabled(haveFolder);
+}
+
+TfrmEdit::~TfrmEdit() = default;
+
+void TfrmEdit::CreateControls() {
+    lbxWords = new QListWidget(this);
+    lbxWords->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    lbxWords->setUniformItemSizes(true);
+    lbxWords->setEditTriggers(QAbstractItemView::NoEditTriggers);
+
+    // The control panel on the right.
+    auto* panel = new QWidget(this);
+    auto* panelLayout = new QVBoxLayout(panel);
+    panelLayout->setContentsMargins(0, 0, 0, 4);
+
+    gbxFile = new QGroupBox(QStringLiteral("List"), panel);
+    cboFiles = new QComboBox(gbxFile);
+    cboFiles->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    cboFiles->setMinimumContentsLength(6);
+    ebxNew = new QLineEdit(gbxFile);
+    ebxNew->hide();
+    btnNew = new QPushButton(QStringLiteral("New"), gbxFile);
+    btnSave = new QPushButton(QStringLiteral("Save"), gbxFile);
+    btnDeleteFile = new QPushButton(QStringLiteral("Delete"), gbxFile);
+    btnCopy = new QPushButton(DialogIcon(DialogPicture::Copy), QStringLiteral("Copy"), gbxFile);
+    auto* fileLayout = new QGridLayout(gbxFile);
+    // The name box takes the list choice's place while a new list is named.
+    fileLayout->addWidget(cboFiles, 0, 0, 1, 2);
+    fileLayout->addWidget(ebxNew, 0, 0, 1, 2);
+    fileLayout->addWidget(btnNew, 1, 0);
+    fileLayout->addWidget(btnSave, 1, 1);
+    fileLayout->addWidget(btnDeleteFile, 2, 0);
+    fileLayout->addWidget(btnCopy, 2, 1);
+    panelLayout->addWidget(gbxFile);
+
+    gbxWords = new QGroupBox(QStringLiteral("Add word to list"), panel);
+    ebxWord = new QLineEdit(gbxWords);
+    ebxWord->setValidator(new WordValidator(ebxWord));
+    btnAdd = new QPushButton(QStringLiteral("Add"), gbxWords);
+    auto* wordLayout = new QGridLayout(gbxWords);
+    wordLayout->addWidget(ebxWord, 0, 0, 1, 2);
+    wordLayout->addWidget(btnAdd, 1, 1);
+    wordLayout->setColumnStretch(0, 1);
+    wordLayout->setColumnStretch(1, 1);
+    panelLayout->addWidget(gbxWords);
+
+    lblCountValue = new QLabel(QStringLiteral("0"), panel);
+    panelLayout->addWidget(lblCountValue);
+    auto* removeRow = new QHBoxLayout;
+    btnDelWord = new QPushButton(QStringLiteral("Remove Selected"), panel);
+    btnUndo = new QToolButton(panel);
+    btnUndo->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    removeRow->addWidget(btnDelWord, 1);
+    removeRow->addWidget(btnUndo);
+    panelLayout->addLayout(removeRow);
+    panelLayout->addStretch(1);
+
+    // The columns spinner sits on Help and Close's line, which ends 4 pixels above the bottom.
+    auto* bottomRow = new QHBoxLayout;
+    spnColumns = new QSpinBox(panel);
+    spnColumns->setRange(kMinColumns, kMaxColumns);
+    spnColumns->setValue(1);
+    btnHelp = new QPushButton(QStringLiteral("Help"), panel);
+    btnClose = new QPushButton(QStringLiteral("Close"), panel);
+    bottomRow->addWidget(spnColumns, 0, Qt::AlignBottom);
+    bottomRow->addWidget(btnHelp, 1, Qt::AlignBottom);
+    bottomRow->addWidget(btnClose, 1, Qt::AlignBottom);
+    panelLayout->addLayout(bottomRow);
+    // Narrow enough to leave the words most of the window at its smallest.
+    for (QPushButton* button :
+         {btnNew, btnSave, btnDeleteFile, btnCopy, btnAdd, btnHelp, btnClose}) {
+        button->setMinimumWidth(0);
+        button->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    }
+    ebxWord->setMinimumWidth(0);
+    ebxWord->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    panel->setFixedWidth(kPanelWidth);
+
+    auto* outer = new QHBoxLayout(this);
+    outer->setContentsMargins(6, 6, 6, 6);
+    outer->addWidget(lbxWords, 1);
+    outer->addWidget(panel);
+
+    // Enter belongs to the boxes' own handlers; no button is pressed by it behind their back.
+    for (QPushButton* button :
+         {btnNew, btnSave, btnDeleteFile, btnCopy, btnAdd, btnDelWord, btnHelp, btnClose}) {
+        button->setAutoDefault(false);
+        button->setDefault(false);
+    }
+
+    auto makeAction = [this](const QString& caption, const char* name, const QKeySequence& key) {
+        auto* action = new QAction(caption, this);
+        action->setObjectName(QLatin1String(name));
+        if (!key.isEmpty()) {
+            action->setShortcut(key);
+            action->setShortcutContext(Qt::WindowShortcut);
+        }
+        addAction(action);
+        return action;
+    };
+    actAddWord = makeAction(QStringLiteral("Add"), "actAddWord", {});
+    actDelWord =
+        makeAction(QStringLiteral("Remove Selected"), "actDelWord", QKeySequence(Qt::Key_Delete));
+    actUnRemove =
+        makeAction(QStringLiteral("Restore"), "actUnRemove", QKeySequence(Qt::CTRL | Qt::Key_Z));
+    actUnRemove->setIcon(DialogIcon(DialogPicture::Undo));
+    actHelp = makeAction(QStringLiteral("Help"), "actHelp", QKeySequence(Qt::Key_F1));
+    btnUndo->setDefaultAction(actUnRemove);
+
+    const std::pair<QObject*, const char*> names[] = {
+        {lbxWords, "lbxWords"},
+        {gbxFile, "gbxFile"},
+        {cboFiles, "cboFiles"},
+        {ebxNew, "ebxNew"},
+        {btnNew, "btnNew"},
+        {btnSave, "btnSave"},
+        {btnCopy, "btnCopy"},
+        {gbxWords, "gbxWords"},
+        {ebxWord, "ebxWord"},
+        {btnAdd, "btnAdd"},
+        {btnUndo, "btnUndo"},
+        {lblCountValue, "lblCountValue"},
+        {btnHelp, "btnHelp"},
+        {btnClose, "btnClose"},
+        {spnColumns, "spnColumns"},
+        {btnDelWord, "btnDelWord"},
+        {btnDeleteFile, "btnDeleteFile"},
+    };
+    for (const auto& [object, name] : names) {
+        object->setObjectName(QLatin1String(name));
+    }
+
+    connect(cboFiles, &QComboBox::activated, this, &TfrmEdit::cboFilesChange);
+    connect(btnNew, &QPushButton::clicked, this, &TfrmEdit::btnNewClick);
+    connect(btnCopy, &QPushButton::clicked, this, &TfrmEdit::btnCopyClick);
+    connect(btnSave, &QPushButton::clicked, this, &TfrmEdit::btnSaveClick);
+    connect(btnDeleteFile, &QPushButton::clicked, this, &TfrmEdit::btnDeleteFileClick);
+    connect(btnAdd, &QPushButton::clicked, actAddWord, &QAction::trigger);
+    connect(btnDelWord, &QPushButton::clicked, actDelWord, &QAction::trigger);
+    connect(btnHelp, &QPushButton::clicked, actHelp, &QAction::trigger);
+    connect(btnClose, &QPushButton::clicked, this, &TfrmEdit::btnCloseClick);
+    connect(actAddWord, &QAction::triggered, this, &TfrmEdit::actAddWordExecute);
+    connect(actDelWord, &QAction::triggered, this, &TfrmEdit::actDelWordExecute);
+    connect(actUnRemove, &QAction::triggered, this, &TfrmEdit::actUnRemoveExecute);
+    connect(actHelp, &QAction::triggered, this, &TfrmEdit::actHelpExecute);
+    connect(spnColumns, &QSpinBox::valueChanged, this, &TfrmEdit::spnColumnsClick);
+
+    ebxNew->installEventFilter(this);
+    ebxWord->installEventFilter(this);
+    // Column widths follow the view's own width.
+    lbxWords->viewport()->installEventFilter(this);
+}
+
+void TfrmEdit::SetHints() {
+    const std::pair<QWidget*, const char*> hints[] = {
+        {cboFiles, "Current list|Exclude list currently being edited"},
+        {ebxNew, "New list name|New list name"},
+        {btnNew, "Create list|Create a new exclude list file"},
+        {btnSave, "Save list|Save exclude list"},
+        {btnDeleteFile, "Delete list|Delete the current exclude list file"},
+        {btnCopy, "Copy list|Copy current list to a new exclude list"},
+        {ebxWord, "New word|New word to add to exclude list"},
+        {btnAdd, "Add word|Add the new word to the exclude list"},
+        {btnDelWord, "Remove selected words|Remove the selected words from the exclude list"},
+        {btnUndo, "Restore|Restore deleted words"},
+        {spnColumns, "Columns|Increase / decrease the number of list columns"},
+        {btnHelp, "Get help|Get help for this dialog"},
+        {btnClose, "Close dialog|Close this dialog"},
+    };
+    for (const auto& [widget, hint] : hints) {
+        SetHint(widget, QString::fromLatin1(hint));
+    }
+    // The restore button shows its action's texts.
+    actUnRemove->setToolTip(btnUndo->toolTip());
+    actUnRemove->setStatusTip(btnUndo->statusTip());
+}
+
+void TfrmEdit::RestoreSettings() {
+    const QRect screen = QGuiApplication::primaryScreen()
+                             ? QGuiApplication::primaryScreen()->availableGeometry()
+                             : QRect(0, 0, 1024, 768);
+    t_Placement placement{screen.width() / 2 - kEditorDefaultWidth / 2,
+                          screen.height() / 2 - kEditorDefaultHeight / 2, kEditorDefaultWidth,
+                          kEditorDefaultHeight};
+    std::string lastList;
+    int columns = kDefaultColumns;
+    try {
+        CConfig config;
+        config.GetPlacement(kCfgEditorPlacement, placement, screen.width(), screen.height());
+        lastList = config.GetText(kCfgEditorListName, "");
+        columns = config.ReadInteger(kCfgEditorColumns, kDefaultColumns);
+    } catch (const CKdfException& e) {
+        Mesg().Show(e.Message(), kMbError, this);
+    }
+    if (!lastList.empty()) {
+        cboFiles->setCurrentIndex(ComboIndexOf(lastList));
+    }
+    spnColumns->setValue(std::clamp(columns, kMinColumns, kMaxColumns));
+    ApplyColumns(spnColumns->value());
+    setGeometry(placement.Left, placement.Top, std::max(placement.Width, minimumWidth()),
+                std::max(placement.Height, minimumHeight()));
+}
+
+void TfrmEdit::StoreSettings() {
+    const QRect frame = geometry();
+    try {
+        CConfig config;
+        config.PutPlacement(kCfgEditorPlacement, frame.left(), frame.top(), frame.width(),
+                            frame.height());
+        config.PutText(kCfgEditorListName, ChosenList());
+        config.WriteInteger(kCfgEditorColumns, spnColumns->value());
+    } catch (const CKdfException& e) {
+        Mesg().Show(e.Message(), kMbError, this);
+    }
+}
+
+void TfrmEdit::FillListCombo() {
+    cboFiles->clear();
+    const std::string& folder = ExcludeListFolder();
+    if (folder.empty() || !FolderExists(folder)) {
+        return;
+    }
+    std::vector<std::string> names = ListTextFiles(folder);
+    std::sort(names.begin(), names.end(), ListNameLess);
+    for (const std::string& name : names) {
+        cboFiles->addItem(PathToQt(name), Bytes(name));
+    }
+}
+
+std::string TfrmEdit::ListPath(std::string_view name) {
+    return ExcludeListFolder() + ForceTxtExtension(FileNamePart(name));
+}
+
+bool TfrmEdit::IsDefaultList(std::string_view name) {
+    // File names are told apart by their bytes, as the file system does; "default_exclude_list.txt"
+    // is another file, never read as the default list.
+    return name == DefaultExcludeListName;
+}
+
+void TfrmEdit::UpdateCount() {
+    lblCountValue->setText(QStringLiteral("Count = ") +
+                           ToQt(GroupDigits(std::to_string(words_.size()))));
+    lblCountValue->repaint();
+}
+
+void TfrmEdit::ApplyColumns(int position) {
+    columns_ = std::clamp(position, kMinColumns, kMaxColumns);
+    lbxWords->setFlow(QListView::TopToBottom);
+    if (columns_ == 1) {
+        lbxWords->setWrapping(false);
+        lbxWords->setGridSize(QSize());
+        lbxWords->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+        return;
+    }
+    lbxWords->setWrapping(true);
+    lbxWords->setResizeMode(QListView::Adjust);
+    lbxWords->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    const int width = std::max(1, lbxWords->viewport()->width() / columns_);
+    lbxWords->setGridSize(QSize(width, lbxWords->fontMetrics().height() + 2));
+}
+
+std::string TfrmEdit::ChosenList() const {
+    return cboFiles->currentIndex() < 0 ? std::string()
+                                        : FromBytes(cboFiles->currentData().toByteArray());
+}
+
+void TfrmEdit::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (!activated_) {
+        activated_ = true;
+        FormActivate();
+    }
+}
+
+void TfrmEdit::FormActivate() {
+    ebxWord->setFocus();
+}
+
+void TfrmEdit::cboFilesChange() {
+    const std::string name = ChosenList();
+    if (name.empty()) {
+        return;
+    }
+    const std::string path = ListPath(name);
+    if (!FileExists(path)) {
+        Mesg().Show(
+            "\"" + MessageName(std::string(FileNamePart(path))) + "\" Does not exist.        ",
+            kMbInformation, this);
+        // The choice stays with the list shown, so that Save never writes it under another name.
+        ChooseCurrentFileInCombo();
+        return;
+    }
+    // Edits not saved yet go back into the list they were made to.
+    if (viewChanged_ && !currentFile_.empty() && FileExists(currentFile_)) {
+        if (!WriteWords(currentFile_, words_)) {
+            ChooseCurrentFileInCombo();
+            return;
+        }
+        viewChanged_ = false;
+    }
+    if (!LoadView(path)) {
+        ChooseCurrentFileInCombo();
+    }
+}
+
+bool TfrmEdit::LoadView(const std::string& path) {
+    std::vector<std::string> lines;
+    try {
+        lines = SplitListLines(ReadFileBytes(path));
+    } catch (const EFileError& e) {
+        Mesg().Show(MessageName(e.what()), kMbError, this);
+        return false;
+    }
+    std::stable_sort(lines.begin(), lines.end(), WordLess());
+    SetViewWords(std::move(lines));
+    UpdateCount();
+    currentFile_ = path;
+    viewChanged_ = false;
+    btnSave->setEnabled(false);
+    return true;
+}
+
+bool TfrmEdit::WriteWords(const std::string& path, const std::vector<std::string>& words) {
+    try {
+        TFileWriter file(path);
+        for (const std::string& word : words) {
+            file.Write(word);
+            file.Write("\r\n");
+        }
+        file.Close();
+        return true;
+    } catch (const EFileError& e) {
+        Mesg().Show(MessageName(e.what()), kMbError, this);
+        return false;
+    }
+}
+
+void TfrmEdit::btnNewClick() {
+    if (editMode_ == 0) {
+        StartNaming(2);
+    }
+}
+
+void TfrmEdit::btnCopyClick() {
+    if (editMode_ == 0) {
+        StartNaming(1);
+    }
+}
+
+void TfrmEdit::StartNaming(int mode) {
+    // The list shown waits aside with its unsaved edits; the view now holds the list being named.
+    wordsBeforeNaming_ = words_;
+    changedBeforeNaming_ = viewChanged_;
+    if (mode == 2) {
+        SetViewWords({});
+        UpdateCount();
+    }
+    ebxNew->clear();
+    cboFiles->hide();
+    ebxNew->show();
+    ebxNew->setFocus();
+    btnSave->setEnabled(true);
+    btnNew->setEnabled(false);
+    btnCopy->setEnabled(false);
+    // Deleting the list that waits aside would leave its words nowhere to go.
+    btnDeleteFile->setEnabled(false);
+    editMode_ = mode;
+}
+
+void TfrmEdit::EndNaming(bool restoreView) {
+    if (restoreView) {
+        SetViewWords(std::move(wordsBeforeNaming_));
+        viewChanged_ = changedBeforeNaming_;
+        UpdateCount();
+    }
+    wordsBeforeNaming_.clear();
+    changedBeforeNaming_ = false;
+    ebxNew->hide();
+    cboFiles->show();
+    cboFiles->setFocus();
+    btnNew->setEnabled(true);
+    btnCopy->setEnabled(true);
+    btnDeleteFile->setEnabled(true);
+    btnSave->setEnabled(viewChanged_);
+    editMode_ = 0;
+}
+
+void TfrmEdit::btnSaveClick() {
+    SaveOrFinish();
+}
+
+bool TfrmEdit::SaveOrFinish() {
+    if (editMode_ == 2) {
+        return FinishNewList();
+    }
+    if (editMode_ == 1) {
+        return FinishCopy();
+    }
+    const std::string name = ChosenList();
+    if (name.empty()) {
+        return true;
+    }
+    const std::string path = ListPath(name);
+    if (!WriteWords(path, words_)) {
+        return false;
+    }
+    if (path == currentFile_) {
+        viewChanged_ = false;
+    }
+    btnSave->setEnabled(false);
+    return true;
+}
+
+bool TfrmEdit::FinishNewList() {
+    const std::string fileName = ListFileName(TrimBlanks(PathFromQt(ebxNew->text())));
+    if (fileName.empty() || ExcludeListFolder().empty()) {
+        EndNaming(true);
+        return true;
+    }
+    const std::string path = ExcludeListFolder() + fileName;
+    // Only a list that does not exist yet is created; an existing one is never emptied by New.
+    QFile file(PathToQt(path));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+        const bool exists = PathExists(path);
+        if (exists) {
+            Mesg().Show("Exclude File \"" + MessageName(fileName) + "\" already exists.",
+                        kMbInformation, this);
+        } else {
+            Mesg().Show(
+                EFCreateError(MessageName(path), MessageName(PathFromQt(file.errorString())))
+                    .what(),
+                kMbError, this);
+        }
+        EndNaming(true);
+        return exists;
+    }
+    file.close();
+    // Words typed in while the list was being named belong to the new list.
+    if (!words_.empty() && !WriteWords(path, words_)) {
+        QFile::remove(PathToQt(path));
+        EndNaming(true);
+        return false;
+    }
+    // The list shown before comes back first, so that switching writes its unsaved edits into
+    // its own file, never the emptied view.
+    EndNaming(true);
+    if (ComboIndexOf(fileName) < 0) {
+        const QByteArray data = Bytes(fileName);
+        int at = 0;
+        while (at < cboFiles->count() &&
+               ListNameLess(FromBytes(cboFiles->itemData(at).toByteArray()), fileName)) {
+            ++at;
+        }
+        cboFiles->insertItem(at, PathToQt(fileName), data);
+    }
+    cboFiles->setCurrentIndex(ComboIndexOf(fileName));
+    cboFilesChange();
+    return true;
+}
+
+bool TfrmEdit::FinishCopy() {
+    const std::string fileName = ListFileName(TrimBlanks(PathFromQt(ebxNew->text())));
+    if (fileName.empty() || ExcludeListFolder().empty()) {
+        EndNaming(true);
+        return true;
+    }
+    const std::string path = ExcludeListFolder() + fileName;
+    if (FileExists(path)) {
+        const std::string question = "Exclude File \"" + MessageName(fileName) +
+                                     "\" already exists.\n\n Replace existing file?";
+        if (Mesg().Show(question, kMbYesNo, this) != kIdYes) {
+            EndNaming(true);
+            return true;
+        }
+    }
+    if (!WriteWords(path, words_)) {
+        EndNaming(true);
+        return false;
+    }
+    const bool listed = ComboIndexOf(fileName) >= 0;
+    EndNaming(true);
+    if (!listed) {
+        int at = 0;
+        while (at < cboFiles->count() &&
+               ListNameLess(FromBytes(cboFiles->itemData(at).toByteArray()), fileName)) {
+            ++at;
+        }
+        cboFiles->insertItem(at, PathToQt(fileName), Bytes(fileName));
+        cboFiles->setCurrentIndex(at);
+        cboFilesChange();
+    } else if (path == currentFile_) {
+        // Copied over the list shown: the view shows what the file now holds.
+        LoadView(path);
+    }
+    return true;
+}
+
+void TfrmEdit::btnDeleteFileClick() {
+    const std::string name = ChosenList();
+    if (name.empty()) {
+        return;
+    }
+    if (IsDefaultList(name)) {
+        Mesg().Show("Deleting Default Exclude File is not allowed.", kMbError, this);
+        return;
+    }
+    if (Mesg().Show("Delete exclude file \"" + MessageName(name) + "\"?", kMbYesNo, this) !=
+        kIdYes) {
+        return;
+    }
+    const std::string path = ExcludeListFolder() + name;
+    std::error_code error;
+    std::filesystem::remove(std::filesystem::path(path), error);
+    if (error && PathExists(path)) {
+        // A list that is still there must not vanish from the choice as if it were gone.
+        Mesg().Show(
+            "Cannot delete file \"" + MessageName(path) + "\". " + MessageName(error.message()),
+            kMbError, this);
+        return;
+    }
+    SetViewWords({});
+    UpdateCount();
+    viewChanged_ = false;
+    btnSave->setEnabled(false);
+    cboFiles->removeItem(cboFiles->currentIndex());
+    cboFiles->setCurrentIndex(-1);
+}
+
+bool TfrmEdit::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress && (watched == ebxNew || watched == ebxWord)) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        const bool enter = key == Qt::Key_Return || key == Qt::Key_Enter;
+        if (watched == ebxNew && (enter || key == Qt::Key_Escape)) {
+            if (key == Qt::Key_Escape) {
+                ebxNew->clear();
+            }
+            btnSaveClick();
+            return true;
+        }
+        if (watched == ebxWord && enter) {
+            actAddWordExecute();
+            return true;
+        }
+    }
+    if (watched == lbxWords->viewport() && event->type() == QEvent::Resize && columns_ > 1) {
+        ApplyColumns(columns_);
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void TfrmEdit::actAddWordExecute() {
+    const std::optional<std::string> typed = ToCp1252(ebxWord->text());
+    if (!typed) {
+        return;
+    }
+    const std::string word = TrimBlanks(*typed);
+    if (word.empty()) {
+        return;
+    }
+    int row = FindWord(word);
+    if (row < 0) {
+        row = InsertWord(word);
+        viewChanged_ = true;
+        btnSave->setEnabled(true);
+        UpdateCount();
+    }
+    SelectRow(row, true);
+    ebxWord->clear();
+    ebxWord->setFocus();
+}
+
+void TfrmEdit::actDelWordExecute() {
+    bool removed = false;
+    for (int row = lbxWords->count() - 1; row >= 0; --row) {
+        if (lbxWords->item(row)->isSelected()) {
+            removedWords_.push_back(words_[static_cast<size_t>(row)]);
+            RemoveRow(row);
+            removed = true;
+        }
+    }
+    if (removed) {
+        UpdateCount();
+        viewChanged_ = true;
+        btnSave->setEnabled(true);
+    }
+    actUnRemove->setEnabled(!removedWords_.empty());
+}
+
+void TfrmEdit::actUnRemoveExecute() {
+    if (removedWords_.empty()) {
+        return;
+    }
+    const std::string word = std::move(removedWords_.back());
+    removedWords_.pop_back();
+    const int row = InsertWord(word);
+    UpdateCount();
+    SelectRow(row, false);
+    // A restored word changes the list shown, which may not be the one it was removed from:
+    // it is an unsaved change like any other.
+    viewChanged_ = true;
+    btnSave->setEnabled(true);
+    actUnRemove->setEnabled(!removedWords_.empty());
+}
+
+void TfrmEdit::spnColumnsClick() {
+    ApplyColumns(spnColumns->value());
+}
+
+void TfrmEdit::actHelpExecute() {
+    ShowHelpContext(this, kHelpContextEditor);
+}
+
+void TfrmEdit::btnCloseClick() {
+    close();
+}
+
+void TfrmEdit::reject() {
+    close();
+}
+
+void TfrmEdit::closeEvent(QCloseEvent* event) {
+    if (btnSave->isEnabled()) {
+        const int answer =
+            Mesg().Show("Save changes to the exclude list file?", kMbYesNoCancel, this);
+        bool saved = true;
+        if (answer == kIdYes) {
+            // Finishing a list being named first, then the list shown, if it still has edits.
+            saved = editMode_ == 0 || SaveOrFinish();
+            if (saved && editMode_ == 0 && btnSave->isEnabled()) {
+                saved = SaveOrFinish();
+            }
+        }
+        if (answer == kIdCancel || !saved) {
+            event->ignore();
+            return;
+        }
+    }
+    removedWords_.clear();
+    actUnRemove->setEnabled(false);
+    StoreSettings();
+    event->accept();
+}
+
+void TfrmEdit::SetViewWords(std::vector<std::string> words) {
+    words_ = std::move(words);
+    lbxWords->setUpdatesEnabled(false);
+    lbxWords->clear();
+    for (const std::string& word : words_) {
+        lbxWords->addItem(ToQt(word));
+    }
+    lbxWords->setUpdatesEnabled(true);
+}
+
+int TfrmEdit::InsertWord(const std::string& word) {
+    const auto at = std::upper_bound(words_.begin(), words_.end(), word, WordLess());
+    const int row = static_cast<int>(at - words_.begin());
+    words_.insert(at, word);
+    lbxWords->insertItem(row, ToQt(word));
+    return row;
+}
+
+int TfrmEdit::FindWord(std::string_view word) const {
+    const auto at = std::lower_bound(words_.begin(), words_.end(), word, WordLess());
+    if (at != words_.end() && SameWord(*at, word)) {
+        return static_cast<int>(at - words_.begin());
+    }
+    return -1;
+}
+
+void TfrmEdit::RemoveRow(int row) {
+    delete lbxWords->takeItem(row);
+    words_.erase(words_.begin() + row);
+}
+
+void TfrmEdit::SelectRow(int row, bool clearOthers) {
+    if (clearOthers) {
+        lbxWords->clearSelection();
+    }
+    QListWidgetItem* item = lbxWords->item(row);
+    if (!item) {
+        return;
+    }
+    item->setSelected(true);
+    lbxWords->setCurrentItem(item, QItemSelectionModel::Current);
+    lbxWords->scrollToItem(item);
+}
+
+int TfrmEdit::ComboIndexOf(std::string_view fileName) const {
+    return cboFiles->findData(QByteArray(fileName.data(), static_cast<qsizetype>(fileName.size())));
+}
+
+void TfrmEdit::ChooseCurrentFileInCombo() {
+    cboFiles->setCurrentIndex(currentFile_.empty() ? -1 : ComboIndexOf(FileNamePart(currentFile_)));
+}
+
+}  // namespace tarnwick

@@ -1,0 +1,149 @@
+// TfrmEdit: the exclude-list editor, a modal window that shows the words of one list file of the
+// exclude-list folder at a time, adds and removes words (with an undo of removals), saves the
+// list, creates a new empty list or a copy under a new name, and deletes lists.
+#pragma once
+
+#include <QDialog>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class QAction;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QSpinBox;
+class QToolButton;
+
+namespace tarnwick {
+
+// The editor reads and writes list files line by line through its own word view, so it keeps
+// entries that differ only in letter case when a file holds them. Words are Windows-1252 bytes;
+// list names are file names (bytes as the file system holds them). Every message goes through
+// Mesg() with the editor as owner.
+//
+// Unsaved edits are never lost without a question: switching lists writes the shown words back
+// to their own file first (only when they were changed), and while a new list or a copy is being
+// named the shown list's words wait aside, so that the view is never written over a file whose
+// words it no longer holds.
+class TfrmEdit : public QDialog {
+    Q_OBJECT
+public:
+    explicit TfrmEdit(QWidget* owner = nullptr);
+    ~TfrmEdit() override;
+
+    // The list names of the exclude-list folder: every ".txt" file, the default list included,
+    // sorted with the word comparison.
+    void FillListCombo();
+    // The exclude-list folder followed by the file-name part of `name` with ".txt" as its
+    // extension ("Terms.old" and "Terms" both give ".../Terms.txt"; "Terms.TXT" stays).
+    static std::string ListPath(std::string_view name);
+    // Whether `name` is the default list's file name.
+    static bool IsDefaultList(std::string_view name);
+    // "Count = n" with the number of words shown, grouped in threes.
+    void UpdateCount();
+    // 1 gives a plain single-column list; 2 to 20 give that many columns of equal width.
+    void ApplyColumns(int position);
+
+    // The list file whose words the view was last loaded from; empty at start.
+    const std::string& CurrentFile() const { return currentFile_; }
+    // Every word removed with "Remove Selected" while the editor is open, in removal order.
+    const std::vector<std::string>& RemovedWords() const { return removedWords_; }
+    // 0 normal, 1 a copy is being named, 2 a new list is being named.
+    int EditMode() const { return editMode_; }
+    // The words shown, in the view's order.
+    const std::vector<std::string>& Words() const { return words_; }
+    // The chosen list's file name; empty when none is chosen.
+    std::string ChosenList() const;
+
+    // Controls, under the names the handlers use.
+    QListWidget* lbxWords = nullptr;
+    QGroupBox* gbxFile = nullptr;
+    QComboBox* cboFiles = nullptr;
+    QLineEdit* ebxNew = nullptr;
+    QPushButton* btnNew = nullptr;
+    QPushButton* btnSave = nullptr;
+    QPushButton* btnDeleteFile = nullptr;
+    QPushButton* btnCopy = nullptr;
+    QGroupBox* gbxWords = nullptr;
+    QLineEdit* ebxWord = nullptr;
+    QPushButton* btnAdd = nullptr;
+    QLabel* lblCountValue = nullptr;
+    QPushButton* btnDelWord = nullptr;
+    QToolButton* btnUndo = nullptr;
+    QSpinBox* spnColumns = nullptr;
+    QPushButton* btnHelp = nullptr;
+    QPushButton* btnClose = nullptr;
+
+    // Window-wide actions: F1 help, Delete removes the selected words, Ctrl+Z restores one.
+    QAction* actAddWord = nullptr;
+    QAction* actDelWord = nullptr;
+    QAction* actUnRemove = nullptr;
+    QAction* actHelp = nullptr;
+
+public slots:
+    void FormActivate();
+    void cboFilesChange();
+    void btnNewClick();
+    void btnCopyClick();
+    void btnSaveClick();
+    void btnDeleteFileClick();
+    void actAddWordExecute();
+    void actDelWordExecute();
+    void actUnRemoveExecute();
+    void spnColumnsClick();
+    void actHelpExecute();
+    void btnCloseClick();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    // Esc closes the window the same way Close does, with the question about unsaved changes.
+    void reject() override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void CreateControls();
+    void SetHints();
+    void RestoreSettings();
+    void StoreSettings();
+    // Finishes naming a new list or a copy, or saves the shown list. False when something could
+    // not be written (already reported); nothing is lost then.
+    bool SaveOrFinish();
+    bool FinishNewList();
+    bool FinishCopy();
+    void StartNaming(int mode);
+    // Back to normal after naming: the words of the list shown before come back when
+    // `restoreView`.
+    void EndNaming(bool restoreView);
+    // Loads the file into the view; false (reported) when it cannot be read.
+    bool LoadView(const std::string& path);
+    // Writes the words to the file, one per line; false (reported) when that fails.
+    bool WriteWords(const std::string& path, const std::vector<std::string>& words);
+    void SetViewWords(std::vector<std::string> words);
+    int InsertWord(const std::string& word);
+    int FindWord(std::string_view word) const;
+    void RemoveRow(int row);
+    void SelectRow(int row, bool clearOthers);
+    int ComboIndexOf(std::string_view fileName) const;
+    void ChooseCurrentFileInCombo();
+
+    std::string currentFile_;
+    std::vector<std::string> removedWords_;
+    int editMode_ = 0;
+    // The words of the view, row for row.
+    std::vector<std::string> words_;
+    // The view holds edits of CurrentFile that are not in the file yet.
+    bool viewChanged_ = false;
+    // While naming: the words of the list shown before, and whether they were changed.
+    std::vector<std::string> wordsBeforeNaming_;
+    bool changedBeforeNaming_ = false;
+    int columns_ = 1;
+    bool activated_ = false;
+    bool closed_ = false;
+};
+
+}  // namespace tarnwick

@@ -1,0 +1,188 @@
+// Help as the program's windows reach it: the loading failure told once and help then silent,
+// one loaded library, and the help window that opens over the window that asked, never blocks
+// it, follows it out of a closing dialog, and goes when its owner goes.
+#include <QAction>
+#include <QApplication>
+#include <QDialog>
+#include <QtTest>
+#include <filesystem>
+#include <memory>
+
+#include "common/scripted_mesg.h"
+#include "common/temp_folder.h"
+#include "support/html_help.h"
+#include "ui/help.h"
+#include "ui/help_viewer.h"
+#include "ui/main_window.h"
+
+using namespace tarnwick;
+using tarnwick::testing::ScriptedMesg;
+using tarnwick::testing::TempFolder;
+
+namespace {
+
+const std::string kBuiltHelp = std::string(TARNWICK_OUTPUT_DIR) + "/Tarnwick.chm";
+const std::string kFailure =
+    "Failure loading the help file,\nTarnwick help will not be available.\n\n";
+
+}  // namespace
+
+class HelpTest : public QObject {
+    Q_OBJECT
+private slots:
+    void cleanup() {
+        CloseHelp();
+        QCOMPARE(CHtmlHelp::LiveCount(), 0);
+    }
+
+    void loadingFailureIsToldOnceAndHelpThenDoesNothing_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("library");
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("no help file") << "missing.chm"
+                                      << ""
+                                      << ""
+                                      << "The compiled help file (.chm) was not found.";
+        QTest::newRow("no library") << ""
+                                    << "libtarnwick-no-such-chm-library.so.7"
+                                    << ""
+                                    << "Failure to LoadLibrary( \"hhctrl.ocx\" ).";
+        QTest::newRow("no entry point")
+            << ""
+            << ""
+            << "chm_no_such_entry_point"
+            << "Failure to get the proceedure address from the HTML Help Program "
+               "(GetProcAddress).";
+    }
+    void loadingFailureIsToldOnceAndHelpThenDoesNothing() {
+        QFETCH(QString, file);
+        QFETCH(QString, library);
+        QFETCH(QString, entry);
+        QFETCH(QString, text);
+        TempFolder folder;
+        TChmLibrary names;
+        if (!library.isEmpty()) {
+            names.Name = library.toStdString();
+        }
+        if (!entry.isEmpty()) {
+            names.Open = entry.toStdString();
+        }
+        const std::string helpFile = file.isEmpty() ? kBuiltHelp : folder.File(file.toStdString());
+        ScriptedMesg mesg;
+        QWidget owner;
+        QVERIFY(!OpenHelpFile(helpFile, names, &owner));
+        QCOMPARE(mesg.shown.size(), size_t(1));
+        QCOMPARE(QString::fromStdString(mesg.shown[0].text),
+                 QString::fromStdString(kFailure) + text);
+        QCOMPARE(mesg.shown[0].style, 0x10u);
+        QCOMPARE(QString::fromStdString(mesg.shown[0].caption), QStringLiteral("Tarnwick"));
+
+        ShowHelpContext(&owner, 7);
+        QVERIFY(HelpWindow() == nullptr);
+        QCOMPARE(mesg.shown.size(), size_t(1));  // nothing more is said
+    }
+
+    void openingTwiceLeavesOneLoadedLibrary() {
+        ScriptedMesg mesg;
+        QVERIFY(OpenHelpFile(kBuiltHelp));
+        QWidget owner;
+        ShowHelpContext(&owner, 7);
+        QVERIFY(HelpWindow());
+        QVERIFY(OpenHelpFile(kBuiltHelp));
+        QCOMPARE(CHtmlHelp::LiveCount(), 1);
+        QVERIFY(HelpWindow() == nullptr);  // the window of the old file went with it
+        QVERIFY(mesg.shown.empty());
+    }
+
+    void helpOpensOverItsOwnerWithoutBlockingIt() {
+        QVERIFY(OpenHelpFile(kBuiltHelp));
+        QWidget main;
+        main.setGeometry(100, 100, 700, 500);
+        main.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&main));
+
+        ShowHelpContext(&main, 7);
+        TfrmHelp* help = HelpWindow();
+        QVERIFY(help);
+        QVERIFY(help->isVisible());
+        QVERIFY(help->isWindow());
+        QCOMPARE(help->parentWidget(), &main);
+        QCOMPARE(help->windowModality(), Qt::NonModal);
+        QVERIFY(QApplication::activeModalWidget() == nullptr);
+        QCOMPARE(help->CurrentTopic(), std::string("/html/main_window.htm"));
+        QVERIFY(help->geometry().intersects(main.geometry()));
+
+        // A second request raises the same window with the new topic, where the user left it.
+        help->move(help->pos() + QPoint(30, 20));
+        const QPoint movedTo = help->pos();
+        ShowHelpContext(&main, 1);
+        QCOMPARE(HelpWindow(), help);
+        QCOMPARE(help->CurrentTopic(), std::string("/html/alias_map_dialog.htm"));
+        QCOMPARE(help->pos(), movedTo);
+    }
+
+    // A modal dialog owns the help it asks for, so the help is usable while the dialog runs,
+    // and the help stays open with the main window when the dialog closes.
+    void helpFollowsADialogAndOutlivesIt() {
+        QVERIFY(OpenHelpFile(kBuiltHelp));
+        QWidget main;
+        main.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&main));
+        auto* dialog = new QDialog(&main);
+        dialog->setModal(true);
+        dialog->show();
+        QVERIFY(QTest::qWaitForWindowExposed(dialog));
+
+        ShowHelpContext(dialog, 4);
+        TfrmHelp* help = HelpWindow();
+        QVERIFY(help);
+        QCOMPARE(help->parentWidget(), dialog);
+        QCOMPARE(help->CurrentTopic(), std::string("/html/exclude_list_editor.htm"));
+
+        dialog->close();
+        QCOMPARE(HelpWindow(), help);
+        QCOMPARE(help->parentWidget(), &main);
+        QVERIFY(help->isVisible());
+        delete dialog;
+        QCOMPARE(HelpWindow(), help);
+    }
+
+    void helpGoesWithAnOwnerThatIsDestroyed() {
+        QVERIFY(OpenHelpFile(kBuiltHelp));
+        {
+            QWidget owner;
+            ShowHelpContext(&owner, 7);
+            QVERIFY(HelpWindow());
+        }
+        QVERIFY(HelpWindow() == nullptr);
+        QWidget next;
+        ShowHelpContext(&next, 4);  // a new window, no dangling one
+        QVERIFY(HelpWindow());
+        QCOMPARE(HelpWindow()->CurrentTopic(), std::string("/html/exclude_list_editor.htm"));
+    }
+
+    void f1InTheMainWindowOpensItsTopic() {
+        TempFolder data;
+        qputenv("XDG_DATA_HOME", QByteArray::fromStdString(data.Path().string()));
+        ScriptedMesg mesg;
+        {
+            TfrmMain window;
+            window.FormCreate();  // opens Tarnwick.chm beside the test, as the program does
+            QVERIFY(mesg.shown.empty());
+            window.show();
+            QVERIFY(QTest::qWaitForWindowActive(&window));
+            QTest::keyClick(&window, Qt::Key_F1);
+            QVERIFY(HelpWindow());
+            QCOMPARE(HelpWindow()->CurrentTopic(), std::string("/html/main_window.htm"));
+            QCOMPARE(HelpWindow()->parentWidget(), &window);
+            window.close();
+        }
+        QVERIFY(HelpWindow() == nullptr);
+        QCOMPARE(CHtmlHelp::LiveCount(), 0);  // closing the main window released the help
+        qunsetenv("XDG_DATA_HOME");
+    }
+};
+
+QTEST_MAIN(HelpTest)
+#include "help_test.moc"
