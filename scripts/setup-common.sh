@@ -39,5 +39,6 @@ tarnwick_build() {
     else
         cmake "$dir" "$@" >/dev/null
     fi
-    cmake --build "$dir" -j "$(nproc)"
+    # Paths relative to the checkout let ccache reuse objects across checkouts of the tree.
+    CCACHE_BASEDIR="$TARNWICK_ROOT" cmake --build "$dir" -j "$(nproc)"
 }

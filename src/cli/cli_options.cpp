@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <map>
 #include <ostream>
 
 namespace tarnwick::cli {
@@ -25,13 +26,29 @@ void AddOptions(CLI::App& app, TCliOptions& o) {
         ->type_name("PATH");
     app.add_option("--exclude-list", o.ExcludeList, "a secondary exclude list")
         ->type_name("PATH")
-        ->check(CLI::ExistingFile);
+        ->check(CLI::Validator(CLI::ExistingFile).description(""));
     app.add_flag("--scan", o.Scan, "print what the project file names, and exit");
     app.add_option("--words", o.WordsFile,
                    "write the word list, one word per line, each followed by CR LF (an empty "
                    "word list writes no file)")
         ->type_name("FILE");
     app.add_flag("-q,--quiet", o.Quiet, "no progress output");
+
+    app.add_flag("--no-index", o.NoIndex, "do not write the .hhk index");
+    const std::map<std::string, TCliOptions::MapMode> mapModes = {
+        {"none", TCliOptions::MapMode::None},
+        {"alias", TCliOptions::MapMode::Alias},
+        {"header", TCliOptions::MapMode::Header}};
+    app.add_option("--map", o.Map,
+                   "none (default), alias (alias file and context-ID header) or header "
+                   "(topic-path header)")
+        ->type_name("MODE")
+        ->transform(CLI::CheckedTransformer(mapModes, CLI::ignore_case).description(""));
+    app.add_option("--window", o.WindowName, "help window name written into the header file")
+        ->type_name("NAME");
+    app.add_option("--initial-id", o.InitialId, "first context ID (default 0)")
+        ->type_name("N")
+        ->check(CLI::Range(0, 999999999).description(""));
 }
 
 }  // namespace
@@ -50,6 +67,10 @@ ParseOptions TCliOptions::Options() const {
         options |= kExcludeNumbers;
     if (!NoDefaultExclude)
         options |= kUseDefaultExclude;
+    if (Map == MapMode::Alias)
+        options |= kMapAliasFiles;
+    if (Map == MapMode::Header)
+        options |= kMapTopicHeader;
     return options;
 }
 

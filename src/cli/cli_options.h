@@ -2,6 +2,7 @@
 // a contract that scripts rely on; new options are added to TCliOptions and AddOptions only.
 #pragma once
 
+#include <cstdint>
 #include <iosfwd>
 #include <optional>
 #include <string>
@@ -29,7 +30,15 @@ struct TCliOptions {
     std::optional<std::string> WordsFile;    // write the word list here
     bool Quiet = false;                      // no progress output
 
-    // The option byte the parse runs with.
+    // What the build after the parse writes: the .hhk unless NoIndex, and the map files as
+    // Map says, with the help window name and first context ID of the header file.
+    enum class MapMode { None, Alias, Header };
+    bool NoIndex = false;
+    MapMode Map = MapMode::None;
+    std::string WindowName;
+    std::int32_t InitialId = 0;
+
+    // The option byte the parse and build run with, the map choice included.
     ParseOptions Options() const;
 };
 

@@ -5,6 +5,8 @@
 #include <ostream>
 
 #include "app/program_folders.h"
+#include "output/build_run.h"
+#include "output/word_list_export.h"
 #include "pipeline/exclude_list.h"
 #include "pipeline/hhp_scanner.h"
 #include "pipeline/parse_run.h"
@@ -77,21 +79,35 @@ void PrintScan(const THhpScanResult& scan, std::ostream& out) {
     out.flush();
 }
 
-// One word per line, each followed by CR LF; an empty word list writes no file.
-void WriteWords(const TWordList& words, const std::string& path) {
-    if (words.empty()) {
-        return;
-    }
-    TFileWriter writer(path);
-    for (const TIndexEntry& entry : words) {
-        if (entry.Word.empty()) {
-            continue;
+// The build's progress on a terminal, rewritten at most ten times a second.
+class TConsoleBuildProgress : public TBuildProgress {
+public:
+    explicit TConsoleBuildProgress(std::ostream& err) : err_(err) {}
+
+    void ShowCount(std::string_view countText, int /*position*/) override {
+        const auto now = std::chrono::steady_clock::now();
+        if (countText.empty() || now - lastShown_ < std::chrono::milliseconds(100)) {
+            return;
         }
-        writer.Write(entry.Word);
-        writer.Write("\r\n");
+        lastShown_ = now;
+        err_ << '\r' << countText << std::flush;
+        shown_ = true;
     }
-    writer.Close();
-}
+
+    void Finish(const TBuildResult& result) {
+        if (shown_ || result.WordCount > 0) {
+            err_ << '\r' << BuildCountText(result.WordsDone, result.WordCount, fileCount_) << '\n'
+                 << std::flush;
+        }
+    }
+
+    int fileCount_ = 0;
+
+private:
+    std::ostream& err_;
+    bool shown_ = false;
+    std::chrono::steady_clock::time_point lastShown_{};
+};
 
 }  // namespace
 
@@ -158,15 +174,53 @@ int RunCommand(const TCliOptions& options, std::ostream& out, std::ostream& err,
         return kExitFailure;
     }
 
+    int status = result.UnopenedFiles.empty() ? kExitOk : kExitSomeFilesUnopened;
     if (options.WordsFile) {
         try {
-            WriteWords(wordList, *options.WordsFile);
+            ExportWordList(*options.WordsFile, wordList.size(),
+                           [&wordList](size_t i) -> std::string_view { return wordList[i].Word; });
         } catch (const EFileError& error) {
             err << error.what() << '\n';
             return kExitFailure;
         }
     }
-    return result.UnopenedFiles.empty() ? kExitOk : kExitSomeFilesUnopened;
+
+    // As Parse HTML followed by Build All in the main window: the index when there are words,
+    // the map files when a map choice was given.
+    TdlgBuildNdx_InitData build;
+    build.BuildIndex = !options.NoIndex && !wordList.empty();
+    build.BuildMap = options.Map != TCliOptions::MapMode::None;
+    if (!build.BuildIndex && !build.BuildMap) {
+        return status;
+    }
+    build.ProjectFile = options.Project;
+    build.IndexFile = scan.IndexCaption;
+    build.Words = &wordList;
+    build.Files = &scan.Files;
+    build.MapSettings = [&options, &scan, &input]() {
+        TMapSettings settings;
+        settings.Options = input.Options;
+        settings.AliasFile = scan.AliasCaption;
+        settings.MapFile = scan.MapCaption;
+        settings.WindowName = options.WindowName;
+        settings.InitialId = options.InitialId;
+        settings.MaxNameLength = scan.MaxNameLength;
+        return settings;
+    };
+    TConsoleBuildProgress consoleBuild(err);
+    consoleBuild.fileCount_ = static_cast<int>(scan.Files.size());
+    TBuildProgress quietBuild;
+    TBuildProgress& buildProgress = showProgress ? consoleBuild : quietBuild;
+    const TBuildResult built = TBuildRun(build, buildProgress).Run();
+    if (showProgress) {
+        consoleBuild.Finish(built);
+    }
+    // Messages shown in a box went to stderr through Mesg() already; the ones the build dialog
+    // shows only in its message line are printed here.
+    for (const std::string& error : built.Errors) {
+        err << error << '\n';
+    }
+    return built.HasProblems() && status == kExitOk ? kExitSomeFilesUnopened : status;
 }
 
 }  // namespace tarnwick::cli

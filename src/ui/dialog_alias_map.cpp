@@ -28,8 +28,8 @@ namespace tarnwick {
 namespace {
 
 constexpr int kHelpContextAliasMap = 1;
-constexpr int kDesignWidth = 313;
-constexpr int kDesignHeight = 116;
+constexpr int kFormWidth = 313;
+constexpr int kFormHeight = 116;
 // Nine decimal digits always fit the signed 32-bit ID.
 constexpr int kInitialIdDigits = 9;
 
@@ -124,9 +124,9 @@ TdlgAliasMap::TdlgAliasMap(TfrmMain& owner)
 }
 
 void TdlgAliasMap::FormCreate() {
-    // The size is fixed: the design's, or what the fonts need when that is more.
+    // The size is fixed: the form's own, or what the fonts need when that is more.
     const QSize hint = sizeHint();
-    setFixedSize(std::max(kDesignWidth, hint.width()), std::max(kDesignHeight, hint.height()));
+    setFixedSize(std::max(kFormWidth, hint.width()), std::max(kFormHeight, hint.height()));
     const QRect screen = ScreenArea();
     t_Placement placement{screen.width() / 2 - width() / 2, screen.height() / 2 - height() / 2,
                           width(), height()};
@@ -181,7 +181,10 @@ void TdlgAliasMap::FormActivate() {
     }
     cboWindow->setCurrentIndex(chosen);
 
-    ebxInitialId->setText(QString::number(main_.InitialId));
+    // A stored ID longer than the box takes is shown whole, never cut into another number.
+    const QString id = QString::number(main_.InitialId);
+    ebxInitialId->setMaxLength(std::max(kInitialIdDigits, static_cast<int>(id.size())));
+    ebxInitialId->setText(id);
     btnOk->setFocus();
 }
 

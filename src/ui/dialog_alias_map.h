@@ -38,6 +38,9 @@ public:
     QPushButton* btnCancel = nullptr;
     QPushButton* btnHelp = nullptr;
 
+    // Every way of closing stores the placement.
+    void done(int result) override;
+
 public slots:
     // Shows the main window's settings. Runs once, when the dialog is first shown, so that
     // coming back from the help window does not undo the user's choices.
@@ -49,8 +52,6 @@ public slots:
 
 protected:
     void showEvent(QShowEvent* event) override;
-    // Every way of closing stores the placement.
-    void done(int result) override;
 
 private:
     void FormCreate();

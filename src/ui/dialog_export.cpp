@@ -28,8 +28,8 @@ namespace tarnwick {
 
 namespace {
 
-constexpr int kDesignWidth = 392;
-constexpr int kDesignHeight = 141;
+constexpr int kFormWidth = 392;
+constexpr int kFormHeight = 141;
 constexpr std::string_view kProposedName = "index.txt";
 
 // The hourglass for as long as the export writes, whatever way the writing ends.
@@ -92,22 +92,22 @@ TdlgExport::TdlgExport(QWidget* owner) : QDialog(owner) {
     connect(ebxExportFile, &QLineEdit::textChanged, this, &TdlgExport::ebxExportFileChange);
     connect(btnClose, &QPushButton::clicked, this, &TdlgExport::btnCloseClick);
 
-    // Centred at the design size (or what the fonts need), then the stored placement over it.
+    // Centred at the form size (or what the fonts need), then the stored placement over it.
     const QSize hint = sizeHint();
-    designWidth_ = std::max(kDesignWidth, hint.width());
-    const int height = std::max(kDesignHeight, hint.height());
+    formWidth_ = std::max(kFormWidth, hint.width());
+    const int height = std::max(kFormHeight, hint.height());
     const QRect screen = QGuiApplication::primaryScreen()
                              ? QGuiApplication::primaryScreen()->availableGeometry()
                              : QRect(0, 0, 1024, 768);
-    t_Placement placement{screen.width() / 2 - designWidth_ / 2, screen.height() / 2 - height / 2,
-                          designWidth_, height};
+    t_Placement placement{screen.width() / 2 - formWidth_ / 2, screen.height() / 2 - height / 2,
+                          formWidth_, height};
     try {
         CConfig config;
         config.GetPlacement(kCfgExportPlacement, placement, screen.width(), screen.height());
     } catch (const CKdfException& e) {
         Mesg().Show(e.Message(), kMbError);
     }
-    setGeometry(placement.Left, placement.Top, std::max(placement.Width, designWidth_), height);
+    setGeometry(placement.Left, placement.Top, std::max(placement.Width, formWidth_), height);
 }
 
 void TdlgExport::Prepare(const std::vector<std::string>* words, const std::string& projectPath) {
@@ -177,9 +177,9 @@ void TdlgExport::showEvent(QShowEvent* event) {
 void TdlgExport::FormActivate() {
     btnExport->setFocus();
     activated_ = true;
-    // From now on the height stays and the width never goes below the design width.
+    // From now on the height stays and the width never goes below the form width.
     setFixedHeight(height());
-    setMinimumWidth(designWidth_);
+    setMinimumWidth(formWidth_);
 }
 
 void TdlgExport::resizeEvent(QResizeEvent* event) {

@@ -27,8 +27,8 @@ public:
 
     // The path in the box (a Linux path).
     std::string ExportFile() const;
-    // The width the dialog never gets narrower than once shown.
-    int DesignWidth() const { return designWidth_; }
+    // The form width, which the dialog never gets narrower than once shown.
+    int FormWidth() const { return formWidth_; }
 
     QGroupBox* gbxExport = nullptr;
     QLabel* lblExportFile = nullptr;
@@ -40,6 +40,9 @@ public:
     // Browse's file chooser: given the path in the box, the chosen file or an empty text when
     // the user cancels. Unset, a file-open dialog asks; tests put their own here.
     std::function<QString(const QString& initial)> FileChooser;
+
+    // Every way of closing stores the placement.
+    void done(int result) override;
 
 public slots:
     // Gives ".txt" to the path shown, then writes the words. A file that cannot be created or
@@ -54,14 +57,12 @@ public slots:
 protected:
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
-    // Every way of closing stores the placement.
-    void done(int result) override;
 
 private:
     void FormClose();
 
     const std::vector<std::string>* words_ = nullptr;
-    int designWidth_ = 0;
+    int formWidth_ = 0;
     bool activated_ = false;
 };
 

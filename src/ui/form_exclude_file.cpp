@@ -213,7 +213,8 @@ void TfrmEdit::CreateControls() {
     }
     ebxWord->setMinimumWidth(0);
     ebxWord->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
-    panel->setFixedWidth(kPanelWidth);
+    // "Remove Selected" is the longest caption: with larger fonts the panel grows with it.
+    panel->setFixedWidth(std::max(kPanelWidth, panel->minimumSizeHint().width()));
 
     auto* outer = new QHBoxLayout(this);
     outer->setContentsMargins(6, 6, 6, 6);
@@ -389,11 +390,14 @@ void TfrmEdit::ApplyColumns(int position) {
         lbxWords->setWrapping(false);
         lbxWords->setGridSize(QSize());
         lbxWords->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+        lbxWords->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
         return;
     }
+    // Columns fill top to bottom and scroll sideways, never up and down.
     lbxWords->setWrapping(true);
     lbxWords->setResizeMode(QListView::Adjust);
     lbxWords->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    lbxWords->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     const int width = std::max(1, lbxWords->viewport()->width() / columns_);
     lbxWords->setGridSize(QSize(width, lbxWords->fontMetrics().height() + 2));
 }

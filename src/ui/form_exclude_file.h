@@ -143,7 +143,6 @@ private:
     bool changedBeforeNaming_ = false;
     int columns_ = 1;
     bool activated_ = false;
-    bool closed_ = false;
 };
 
 }  // namespace tarnwick

@@ -106,7 +106,7 @@ TEST_F(CliTest, ScanOfTheExampleProject) {
 
 TEST_F(CliTest, WordsOfTheExampleProject) {
     const std::string words = scratch_.File("words.txt");
-    const CliRun run = Run({"-b", "-t", "-k", "-d", "--words", words, Example()});
+    const CliRun run = Run({"-b", "-t", "-k", "-d", "--no-index", "--words", words, Example()});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.err, "");
     const Strings list = WordsIn(words);
@@ -129,7 +129,7 @@ TEST_F(CliTest, MissingTopicIsReportedAndTheOthersParsed) {
     const std::string hhp =
         project_.Write("p.hhp", "[FILES]\r\na.htm\r\nsub\\gone.htm\r\nc.htm\r\n\r\n[MAP]\r\n");
     const std::string words = scratch_.File("words.txt");
-    const CliRun run = Run({"--words", words, hhp});
+    const CliRun run = Run({"--no-index", "--words", words, hhp});
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "Could not open file\n" + project_.Folder() + "sub/gone.htm\n");
     EXPECT_EQ(WordsIn(words), (Strings{"alpha", "gamma"}));
@@ -139,7 +139,7 @@ TEST_F(CliTest, EntriesInOtherLetterCaseAreFound) {
     project_.Write("Pages/Intro.HTM", "<title>Welcome</title><p>Hello</p>");
     const std::string hhp = project_.Write("p.hhp", "[FILES]\r\npages\\intro.htm\r\n\r\n[X]\r\n");
     const std::string words = scratch_.File("words.txt");
-    const CliRun run = Run({"--words", words, hhp});
+    const CliRun run = Run({"--no-index", "--words", words, hhp});
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(WordsIn(words), (Strings{"Hello", "Welcome"}));
 }
@@ -150,14 +150,16 @@ TEST_F(CliTest, PagePartsAndFilters) {
                    "<p>the Win95 body</p>");
     const std::string hhp = project_.Write("p.hhp", "[FILES]\r\na.htm\r\n\r\n[X]\r\n");
     const std::string words = scratch_.File("words.txt");
-    ASSERT_EQ(Run({"-t", "--words", words, hhp}).status, 0);
+    ASSERT_EQ(Run({"-t", "--no-index", "--words", words, hhp}).status, 0);
     EXPECT_EQ(WordsIn(words), Strings{"Heading"});
-    ASSERT_EQ(Run({"-k", "--words", words, hhp}).status, 0);
+    ASSERT_EQ(Run({"-k", "--no-index", "--words", words, hhp}).status, 0);
     EXPECT_EQ(WordsIn(words), Strings{"Big Topic"});
     // No part given means the body; the installed default list holds "the".
-    ASSERT_EQ(Run({"--words", words, hhp}).status, 0);
+    ASSERT_EQ(Run({"--no-index", "--words", words, hhp}).status, 0);
     EXPECT_EQ(WordsIn(words), (Strings{"body", "Heading"}));
-    ASSERT_EQ(Run({"--keep-numbers", "--no-default-exclude", "--words", words, hhp}).status, 0);
+    ASSERT_EQ(
+        Run({"--keep-numbers", "--no-default-exclude", "--no-index", "--words", words, hhp}).status,
+        0);
     EXPECT_EQ(WordsIn(words), (Strings{"body", "Heading", "the", "Win95"}));
 }
 
@@ -168,13 +170,15 @@ TEST_F(CliTest, ExcludeListsFromEveryPlace) {
     // The user's default list wins over the installed copy.
     std::filesystem::create_directories(data_.Path() / "Tarnwick/Exclude_List");
     data_.Write("Tarnwick/Exclude_List/Default_Exclude_List.txt", "APPLE\r\n");
-    ASSERT_EQ(Run({"--words", words, hhp}).status, 0);
+    ASSERT_EQ(Run({"--no-index", "--words", words, hhp}).status, 0);
     EXPECT_EQ(WordsIn(words), (Strings{"pear", "plum", "the"}));
     // --default-list replaces it; --exclude-list adds a secondary list.
     const std::string mine = project_.Write("mine.txt", "pear\n");
     const std::string second = project_.Write("second.txt", "plum");
-    ASSERT_EQ(Run({"--default-list", mine, "--exclude-list", second, "--words", words, hhp}).status,
-              0);
+    ASSERT_EQ(
+        Run({"--default-list", mine, "--exclude-list", second, "--no-index", "--words", words, hhp})
+            .status,
+        0);
     EXPECT_EQ(WordsIn(words), (Strings{"apple", "the"}));
 }
 
@@ -186,15 +190,16 @@ TEST_F(CliTest, FailuresWriteNothing) {
 
     // A default list that cannot be read, even one the options would not consult.
     for (const Strings& args :
-         {Strings{"--default-list", missingList, "--words", words, hhp},
-          Strings{"--no-default-exclude", "--default-list", missingList, "--words", words, hhp}}) {
+         {Strings{"--default-list", missingList, "--no-index", "--words", words, hhp},
+          Strings{"--no-default-exclude", "--default-list", missingList, "--no-index", "--words",
+                  words, hhp}}) {
         const CliRun run = Run(args);
         EXPECT_EQ(run.status, 2);
         EXPECT_NE(run.err.find(missingList), std::string::npos) << run.err;
         EXPECT_FALSE(std::filesystem::exists(words));
     }
     // A project that cannot be read.
-    CliRun run = Run({"--words", words, project_.File("none.hhp")});
+    CliRun run = Run({"--no-index", "--words", words, project_.File("none.hhp")});
     EXPECT_EQ(run.status, 2);
     EXPECT_NE(run.err.find("none.hhp"), std::string::npos) << run.err;
     EXPECT_FALSE(std::filesystem::exists(words));
@@ -207,7 +212,7 @@ TEST_F(CliTest, EmptyWordListWritesNoFile) {
     project_.Write("a.htm", "<p>the</p>");
     const std::string hhp = project_.Write("p.hhp", "[FILES]\r\na.htm\r\n\r\n[X]\r\n");
     const std::string words = scratch_.File("words.txt");
-    EXPECT_EQ(Run({"--words", words, hhp}).status, 0);
+    EXPECT_EQ(Run({"--no-index", "--words", words, hhp}).status, 0);
     EXPECT_FALSE(std::filesystem::exists(words));
 }
 
@@ -249,7 +254,7 @@ TEST_P(CorpusTest, ParsesEveryPage) {
         GTEST_SKIP() << "no corpus at " << TARNWICK_CORPUS_DIR;
     }
     const std::string words = scratch_.File("words.txt");
-    const CliRun run = Run({"-b", "-t", "-k", "-d", "--words", words, hhp});
+    const CliRun run = Run({"-b", "-t", "-k", "-d", "--no-index", "--words", words, hhp});
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.err, "");
     const Strings list = WordsIn(words);
@@ -275,6 +280,142 @@ INSTANTIATE_TEST_SUITE_P(
         std::string name = info.param.project;
         return name.substr(0, name.find_first_of("-/"));
     });
+
+// --- Builds: without --scan the program parses and then builds, as Parse HTML followed by
+// Build All would in the main window.
+
+TEST_F(CliTest, BuildWritesTheIndexAndTheMapFilesAsAsked) {
+    project_.Write("a.htm", "<title>Alpha</title><p>alpha shared</p>");
+    project_.Write("b.htm", "<p>beta shared</p>");
+    const std::string hhp =
+        project_.Write("p.hhp",
+                       "[OPTIONS]\r\nIndex file=Help.txt\r\n[FILES]\r\nb.htm\r\na.htm\r\n\r\n"
+                       "[ALIAS]\r\n#include p_alias.h\r\n[MAP]\r\n#include p_map.h\r\n[X]\r\n");
+    CliRun run = Run({"--map", "alias", "--window", "main", "--initial-id", "41", hhp});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const std::string index = testing::Slurp(project_.File("Help.hhk"));  // always .hhk
+    const size_t shared = index.find("value=\"shared\"");
+    ASSERT_NE(shared, std::string::npos);
+    // One block per word and topic, topics in topic-list order.
+    const size_t firstTopic = index.find("value=\"a.htm\"", shared);
+    const size_t secondTopic = index.find("value=\"b.htm\"", shared);
+    EXPECT_LT(firstTopic, secondTopic);
+    EXPECT_NE(testing::Slurp(project_.File("p_alias.h")).find("IDH_A  = a.htm\r\n"),
+              std::string::npos);
+    const std::string header = testing::Slurp(project_.File("p_map.h"));
+    EXPECT_NE(header.find("#define IDH_A  41\r\n#define IDH_B  42\r\n"), std::string::npos)
+        << header;
+    EXPECT_NE(header.find("//#define HH_PSZ_FILE \"p.chm>main\""), std::string::npos);
+
+    // --no-index leaves the index alone; header mode writes the topic-path header only.
+    std::filesystem::remove(project_.File("Help.hhk"));
+    std::filesystem::remove(project_.File("p_alias.h"));
+    run = Run({"--no-index", "--map", "header", hhp});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_FALSE(std::filesystem::exists(project_.File("Help.hhk")));
+    EXPECT_FALSE(std::filesystem::exists(project_.File("p_alias.h")));
+    EXPECT_NE(testing::Slurp(project_.File("p_map.h")).find("\"p.chm::/a.htm\""),
+              std::string::npos);
+}
+
+TEST_F(CliTest, BuildProblemsGoToStderrWithStatusOne) {
+    project_.Write("a.htm", "<p>alpha</p>");
+    // No [ALIAS] section and an index folder that does not exist.
+    const std::string hhp = project_.Write(
+        "p.hhp",
+        "[OPTIONS]\r\nIndex file=missing\\Help.hhk\r\n[FILES]\r\na.htm\r\n\r\n[MAP]\r\n"
+        "#include p_map.h\r\n[X]\r\n");
+    const CliRun run = Run({"--map", "alias", hhp});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("The alias file name was not found."), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("A problem occured: "), std::string::npos) << run.err;
+    EXPECT_TRUE(std::filesystem::exists(project_.File("p_map.h")));
+
+    const CliRun bad = Run({"--map", "both", hhp});
+    EXPECT_EQ(bad.status, 2);
+    const CliRun negative = Run({"--initial-id", "-3", hhp});
+    EXPECT_EQ(negative.status, 2);
+}
+
+// A real consumer of our files: the example project built with tarnwick-cli and compiled with
+// chmcmd, whose compiled index must hold every word/topic pair we wrote. chmcmd runs on a copy
+// that differs in two ways it needs: the one [FILES] entry in other letter case than its file is
+// spelled as the file (Linux file names are case-sensitive and chmcmd does not look further),
+// and [ALIAS]/[MAP] are left out of the copy it compiles, because chmcmd does not accept the
+// blanks before "=" that the alias file aligns its lines with.
+class ChmRoundTripTest : public CliTest {
+protected:
+    static bool HaveChmcmd() { return std::system("command -v chmcmd >/dev/null 2>&1") == 0; }
+
+    // (word, topic) pairs of a sitemap index: each entry's first "Name" is its keyword (chmls
+    // adds a topic title after it) and each "Local" a topic. Topics are compared with "/" and
+    // bytes past ASCII as "?", as chmls writes them back.
+    static std::vector<std::pair<std::string, std::string>> Pairs(const std::string& hhk) {
+        std::vector<std::pair<std::string, std::string>> pairs;
+        auto value = [&hhk](size_t at) {
+            const size_t start = hhk.find("value=\"", at) + 7;
+            return hhk.substr(start, hhk.find("\">", start) - start);
+        };
+        const std::string open = "<OBJECT type=\"text/sitemap\">";
+        for (size_t block = hhk.find(open); block != std::string::npos;
+             block = hhk.find(open, block + 1)) {
+            const size_t blockEnd = hhk.find("</OBJECT>", block);
+            std::string word = value(hhk.find("<param name=\"Name\"", block));
+            for (char& c : word) {
+                if (static_cast<unsigned char>(c) >= 0x80)
+                    c = '?';
+            }
+            for (size_t local = hhk.find("<param name=\"Local\"", block); local < blockEnd;
+                 local = hhk.find("<param name=\"Local\"", local + 1)) {
+                std::string topic = value(local);
+                std::replace(topic.begin(), topic.end(), '\\', '/');
+                pairs.emplace_back(word, topic);
+            }
+        }
+        std::sort(pairs.begin(), pairs.end());
+        return pairs;
+    }
+};
+
+TEST_F(ChmRoundTripTest, CompiledIndexHoldsEveryPairWeWrote) {
+    if (!HaveChmcmd()) {
+        GTEST_SKIP() << "chmcmd (fp-utils) is not installed";
+    }
+    const auto folder = project_.Path() / "garden";
+    std::filesystem::copy(std::string(TARNWICK_SOURCE_DIR) + "/examples/garden", folder,
+                          std::filesystem::copy_options::recursive);
+    std::string hhp = testing::Slurp(folder / "Garden.hhp");
+    const std::string misCased = "html\\Plants\\Roses.htm";
+    hhp.replace(hhp.find(misCased), misCased.size(), "html\\plants\\roses.htm");
+    project_.Write("garden/Garden.hhp", hhp);
+
+    const CliRun run = Run({"-b", "-t", "-k", "-d", "--map", "alias", (folder / "Garden.hhp")});
+    ASSERT_EQ(run.status, 0) << run.err;
+    ASSERT_TRUE(std::filesystem::exists(folder / "Garden_alias.h"));
+    ASSERT_TRUE(std::filesystem::exists(folder / "Garden_map.h"));
+
+    const std::string compiled =
+        hhp.substr(0, hhp.find("[ALIAS]")) + hhp.substr(hhp.find("[INFOTYPES]"));
+    project_.Write("garden/Compile.hhp", compiled);
+    const std::string log = scratch_.File("chmcmd.log");
+    const std::string command = "cd " + Quoted(folder.string()) + " && chmcmd Compile.hhp >" +
+                                Quoted(log) + " 2>&1" +
+                                " && chmls extractindex Garden.chm back.hhk >/dev/null 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0) << testing::Slurp(log);
+    // chmcmd exits 0 even when it fails; its own words tell.
+    for (const std::string& line : Lines(testing::Slurp(log), "\n")) {
+        EXPECT_EQ(line.find("Error"), std::string::npos) << line;
+    }
+    const auto written = Pairs(testing::Slurp(folder / "Garden.hhk"));
+    const auto read = Pairs(testing::Slurp(folder / "back.hhk"));
+    ASSERT_GT(written.size(), 500u);
+    std::vector<std::pair<std::string, std::string>> missing;
+    std::set_difference(written.begin(), written.end(), read.begin(), read.end(),
+                        std::back_inserter(missing));
+    EXPECT_TRUE(missing.empty()) << missing.size()
+                                 << " pairs missing, first: " << missing.front().first << " -> "
+                                 << missing.front().second;
+}
 
 }  // namespace
 }  // namespace tarnwick

@@ -149,6 +149,14 @@ private slots:
         again.ebxInitialId->clear();
         again.btnOk->click();
         QCOMPARE(window_->InitialId, 0);
+
+        // A longer ID stored with the project is shown and kept whole, not cut to nine digits.
+        window_->InitialId = 2000000000;
+        TdlgAliasMap stored(*window_);
+        stored.show();
+        QCOMPARE(stored.ebxInitialId->text(), QStringLiteral("2000000000"));
+        stored.btnOk->click();
+        QCOMPARE(window_->InitialId, 2000000000);
     }
 
     void cancelKeepsTheSettings() {

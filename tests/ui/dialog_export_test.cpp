@@ -161,9 +161,9 @@ private slots:
             dialog.show();
             QVERIFY(QTest::qWaitForWindowExposed(&dialog));
             const int height = dialog.height();
-            dialog.resize(dialog.DesignWidth() - 100, height + 80);
-            QCOMPARE(dialog.size(), QSize(dialog.DesignWidth(), height));
-            dialog.resize(dialog.DesignWidth() + 150, height);
+            dialog.resize(dialog.FormWidth() - 100, height + 80);
+            QCOMPARE(dialog.size(), QSize(dialog.FormWidth(), height));
+            dialog.resize(dialog.FormWidth() + 150, height);
             QCOMPARE(dialog.ebxExportFile->cursorPosition(), 0);
             dialog.move(dialog.pos() + QPoint(25, -10));
             placed = dialog.geometry();

@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
+#include <QPushButton>
 #include <QtTest>
 #include <filesystem>
 #include <memory>
@@ -11,6 +12,8 @@
 #include "common/scripted_mesg.h"
 #include "common/temp_folder.h"
 #include "support/html_help.h"
+#include "ui/dialog_alias_map.h"
+#include "ui/form_exclude_file.h"
 #include "ui/help.h"
 #include "ui/help_viewer.h"
 #include "ui/main_window.h"
@@ -180,6 +183,40 @@ private slots:
         }
         QVERIFY(HelpWindow() == nullptr);
         QCOMPARE(CHtmlHelp::LiveCount(), 0);  // closing the main window released the help
+        qunsetenv("XDG_DATA_HOME");
+    }
+
+    // The two dialogs' help commands, each opening its own page over the dialog that asked.
+    void helpInTheEditorAndTheAliasMapDialogOpensTheirTopics() {
+        TempFolder data;
+        qputenv("XDG_DATA_HOME", QByteArray::fromStdString(data.Path().string()));
+        ScriptedMesg mesg;
+        QVERIFY(OpenHelpFile(kBuiltHelp));
+        {
+            TfrmMain main;
+            main.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&main));
+
+            TfrmEdit editor(&main);
+            editor.show();
+            editor.activateWindow();
+            QTRY_COMPARE(QApplication::activeWindow(), &editor);
+            QTest::keyClick(&editor, Qt::Key_F1);
+            QVERIFY(HelpWindow());
+            QCOMPARE(HelpWindow()->CurrentTopic(), std::string("/html/exclude_list_editor.htm"));
+            QCOMPARE(HelpWindow()->parentWidget(), &editor);
+            editor.hide();
+
+            TdlgAliasMap dialog(main);
+            dialog.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+            dialog.btnHelp->click();
+            QCOMPARE(HelpWindow()->CurrentTopic(), std::string("/html/alias_map_dialog.htm"));
+            QCOMPARE(HelpWindow()->parentWidget(), &dialog);
+            QVERIFY(dialog.isVisible());  // the dialog goes on; help did not close or block it
+            dialog.hide();
+            QCOMPARE(HelpWindow()->parentWidget(), &main);
+        }
         qunsetenv("XDG_DATA_HOME");
     }
 };
