@@ -43,6 +43,7 @@
 #include "ui/dialog_parse.h"
 #include "ui/form_exclude_file.h"
 #include "ui/help.h"
+#include "ui/message_text.h"
 #include "ui/qt_text.h"
 #include "ui/word_view_model.h"
 
@@ -143,11 +144,13 @@ void TfrmMain::CreateControls() {
     ckbDescription = new QCheckBox(QStringLiteral("Description"), gbxInclude);
     ckbKeyWords = new QCheckBox(QStringLiteral("Key Words"), gbxInclude);
     ckbBody->setChecked(true);
-    auto* include = new QGridLayout(gbxInclude);
-    include->addWidget(ckbBody, 0, 0);
-    include->addWidget(ckbTitle, 0, 1);
-    include->addWidget(ckbDescription, 1, 0);
-    include->addWidget(ckbKeyWords, 1, 1);
+    // One column each, so that the options keep their whole captions at the smallest width.
+    auto* include = new QVBoxLayout(gbxInclude);
+    include->addWidget(ckbBody);
+    include->addWidget(ckbTitle);
+    include->addWidget(ckbDescription);
+    include->addWidget(ckbKeyWords);
+    include->addStretch();
     top->addWidget(gbxInclude);
 
     gbxExclude = new QGroupBox(QStringLiteral("Exclude"), central);
@@ -158,11 +161,12 @@ void TfrmMain::CreateControls() {
     lblSecondaryExclude = new QLabel(QStringLiteral("Secondary exclude list:"), gbxExclude);
     cboExcludeList = new QComboBox(gbxExclude);
     cboExcludeList->setMinimumContentsLength(16);
-    auto* exclude = new QGridLayout(gbxExclude);
-    exclude->addWidget(ckbExcludeNumbers, 0, 0);
-    exclude->addWidget(ckbDefaultExclude, 1, 0);
-    exclude->addWidget(lblSecondaryExclude, 0, 1);
-    exclude->addWidget(cboExcludeList, 1, 1);
+    auto* exclude = new QVBoxLayout(gbxExclude);
+    exclude->addWidget(ckbExcludeNumbers);
+    exclude->addWidget(ckbDefaultExclude);
+    exclude->addWidget(lblSecondaryExclude);
+    exclude->addWidget(cboExcludeList);
+    exclude->addStretch();
     top->addWidget(gbxExclude, 1);
 
     auto* buttons = new QVBoxLayout;
@@ -921,8 +925,9 @@ void TfrmMain::actHelpExecute() {
     ShowHelpContext(this, kHelpContextMain);
 }
 
+// File errors carry paths in the file system's encoding; the box shows Windows-1252.
 void TfrmMain::ShowError(const std::exception& error) {
-    Mesg().Show(error.what(), kMbError);
+    Mesg().Show(MessageName(error.what()), kMbError);
 }
 
 }  // namespace tarnwick

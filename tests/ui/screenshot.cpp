@@ -38,15 +38,17 @@ int main(int argc, char** argv) {
     window.resize(820, 560);
     window.show();
     window.ParseDialogHook = [](TdlgParse& dialog) {
-        QObject::connect(&dialog, &TdlgParse::RunFinished, &dialog,
-                         [&dialog]() { dialog.btnCancelDone->click(); }, Qt::QueuedConnection);
+        QObject::connect(
+            &dialog, &TdlgParse::RunFinished, &dialog,
+            [&dialog]() { dialog.btnCancelDone->click(); }, Qt::QueuedConnection);
     };
     window.ckbBody->setChecked(true);
     window.ckbTitle->setChecked(true);
     window.ckbKeyWords->setChecked(true);
     window.ckbExcludeNumbers->setChecked(true);
     window.ckbDefaultExclude->setChecked(true);
-    window.ebxSource->setText(QString::fromStdString((projects.Path() / "garden/Garden.hhp").string()));
+    window.ebxSource->setText(
+        QString::fromStdString((projects.Path() / "garden/Garden.hhp").string()));
     QTest::keyClick(window.ebxSource, Qt::Key_Return);
     window.btnParse->click();
     window.spnColumns->setValue(3);
