@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
+#include <set>
 
 #include "app/program_folders.h"
 #include "platform/os.h"
@@ -20,6 +22,41 @@ constexpr int kScreenMargin = 50;  // this much of a window stays on the screen
 
 void ShowError(const CKdfException& e) {
     Mesg().Show(e.Message(), kMbError, nullptr);
+}
+
+// A file that no later start could read either: one left damaged by a crash or a full disk in
+// the middle of a write, or one of another key type. Reporting it at every start would not help
+// the user; it is reported once and replaced.
+bool IsUnusable(const CKdfException& e) {
+    return !e.IsSystemError() && (e.Code() == kKdfDamaged || e.Code() == kKdfKeyTypeMismatch);
+}
+
+// Renames an unusable configuration to "<name>.damaged" (or "<name>.damaged-2" and so on, never
+// over an earlier one), so that nothing of the user's is deleted. Returns the new name, or an
+// empty text with `error` set when it cannot be renamed.
+std::string SetAside(const std::string& path, int& error) {
+    error = EEXIST;
+    for (int n = 1; n <= 100; ++n) {
+        const std::string aside = path + ".damaged" + (n == 1 ? "" : "-" + std::to_string(n));
+        if (PathExists(aside)) {
+            continue;
+        }
+        if (::rename(path.c_str(), aside.c_str()) == 0) {
+            return aside;
+        }
+        error = errno;
+        if (error != EEXIST) {
+            break;
+        }
+    }
+    return {};
+}
+
+// The unusable files reported in this process and still in place (they could not be renamed):
+// they are not reported again.
+std::set<std::string>& ReportedUnusable() {
+    static std::set<std::string> paths;
+    return paths;
 }
 
 }  // namespace
@@ -44,21 +81,56 @@ CConfig::CConfig() {
         MakeOwnerWritable(path);
     }
     try {
-        std::string owner;
-        if (ReadApplicationName(path, owner) && !EqualsAsciiNoCase(owner, ApplicationName)) {
-            // Another program's file, or a stale one: replaced by a new configuration. One that
-            // cannot be removed must not be adopted either.
-            if (::unlink(path.c_str()) != 0 && errno != ENOENT) {
-                const int error = errno;
-                throw CKdfException(error, true, path, SystemErrorText(error));
-            }
-        }
-        Open(path, 1, kKdfOpenAlways, OpenFlags);
+        OpenFile(path);
     } catch (const CKdfException& e) {
-        ShowError(e);
-        return;
+        if (!IsUnusable(e)) {
+            ShowError(e);
+            return;
+        }
+        if (!ReplaceUnusable(path, e)) {
+            return;
+        }
     }
     SetApplicationName(ApplicationName);
+}
+
+void CConfig::OpenFile(const std::string& path) {
+    std::string owner;
+    if (ReadApplicationName(path, owner) && !EqualsAsciiNoCase(owner, ApplicationName)) {
+        // Another program's file, or a stale one: replaced by a new configuration. One that
+        // cannot be removed must not be adopted either.
+        if (::unlink(path.c_str()) != 0 && errno != ENOENT) {
+            const int error = errno;
+            throw CKdfException(error, true, path, SystemErrorText(error));
+        }
+    }
+    Open(path, 1, kKdfOpenAlways, OpenFlags);
+}
+
+bool CConfig::ReplaceUnusable(const std::string& path, const CKdfException& failure) {
+    if (ReportedUnusable().count(path) != 0) {
+        return false;  // reported already, and it could not be moved
+    }
+    int error = 0;
+    const std::string aside = SetAside(path, error);
+    if (aside.empty()) {
+        ReportedUnusable().insert(path);
+        Mesg().Show(failure.Message() + "\r\n\r\nIt could not be renamed (" +
+                        SystemErrorText(error) +
+                        "); Tarnwick goes on with its default settings and saves none.",
+                    kMbError, nullptr);
+        return false;
+    }
+    Mesg().Show(failure.Message() + "\r\n\r\nIt has been renamed to \"" + aside +
+                    "\"; Tarnwick goes on with its default settings in a new file.",
+                kMbError, nullptr);
+    try {
+        OpenFile(path);
+    } catch (const CKdfException& e) {
+        ShowError(e);
+        return false;
+    }
+    return true;
 }
 
 CConfig::~CConfig() {

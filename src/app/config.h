@@ -54,8 +54,12 @@ public:
     static std::string FilePath();
 
     // Opens the configuration file, creating it when missing. A read-only file is made
-    // writable; a file of another application is deleted and replaced by a new one. A failure
-    // is shown in an error box and leaves the configuration closed.
+    // writable; a file of another application is deleted and replaced by a new one. A file that
+    // can never be read (damaged, say by a crash in the middle of a write, or of another key
+    // type) is reported once, renamed to "Tarnwick.cfg.damaged" (or "-2" and so on after it)
+    // and replaced by a new one; when it cannot be renamed it is reported once per process and
+    // the configuration stays closed. Any other failure is shown in an error box and leaves the
+    // configuration closed.
     CConfig();
     // Writes header and index back and closes; a failure is shown in an error box.
     ~CConfig() override;
@@ -79,6 +83,13 @@ public:
     // The size of the buffer text values are read into: (largest record + 8) rounded down to a
     // multiple of 8, so that the longest record and a NUL always fit.
     int TextBufferSize() const;
+
+private:
+    // Deletes another application's file, then opens or creates the configuration.
+    void OpenFile(const std::string& path);
+    // Reports an unusable file and sets it aside, then opens a new one; false when the
+    // configuration stays closed.
+    bool ReplaceUnusable(const std::string& path, const CKdfException& failure);
 };
 
 }  // namespace tarnwick

@@ -33,6 +33,11 @@ void AddOptions(CLI::App& app, TCliOptions& o) {
                    "word list writes no file)")
         ->type_name("FILE");
     app.add_flag("-q,--quiet", o.Quiet, "no progress output");
+    app.add_option("-j,--jobs", o.Jobs,
+                   "threads that read and parse pages (default: one per processor); the result "
+                   "is the same for any number")
+        ->type_name("N")
+        ->check(CLI::Range(1, 256).description(""));
 
     app.add_flag("--no-index", o.NoIndex, "do not write the .hhk index");
     const std::map<std::string, TCliOptions::MapMode> mapModes = {

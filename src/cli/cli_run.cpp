@@ -153,6 +153,7 @@ int RunCommand(const TCliOptions& options, std::ostream& out, std::ostream& err,
     if (options.ExcludeList) {
         input.SecondaryListPath = *options.ExcludeList;
     }
+    input.Jobs = options.Jobs;
 
     TConsoleProgress consoleProgress(err);
     TParseProgress quietProgress;

@@ -44,6 +44,7 @@
 // what existing applications' build scripts have seen for years; keep it.
 #include "output/map_file.h"
 
+#include <algorithm>
 #include <new>
 
 #include "output/output_names.h"
@@ -133,6 +134,10 @@ std::string TMapFileBase::AlignAfter(std::string_view mnemonic, std::string_view
     return field;
 }
 
+void TMapFileBase::SetNameWidthFor(std::int64_t longestTopic) {
+    nameWidth_ = static_cast<std::int32_t>(std::min<std::int64_t>(longestTopic + 3, kMaxNameWidth));
+}
+
 void TMapFileBase::WriteText(std::string_view text, int lineEnds) {
     try {
         if (!text.empty()) {
@@ -168,7 +173,7 @@ void TMapFileBase::ThrowWriteFailure(const std::exception& error) const {
 // TAliasFile
 
 void TAliasFile::SetNameWidth(std::int32_t longestTopic) {
-    SetNameWidthValue(longestTopic + 3);
+    SetNameWidthFor(longestTopic);
 }
 
 void TAliasFile::WriteMapFile(ParseOptions) {
@@ -202,7 +207,7 @@ void THeaderFile::SetMapData(const t_MapData& data) {
     helpFileName_ = projectName.empty() ? std::string() : ChangeFileExtension(projectName, ".chm");
     windowName_ = TrimBlanks(data.WindowName);
     initialId_ = data.InitialId;
-    SetNameWidthValue(data.MaxNameLength + 3);
+    SetNameWidthFor(data.MaxNameLength);
 }
 
 std::string THeaderFile::MakeGuardName() const {

@@ -60,6 +60,12 @@ public:
     // destructor of an unclosed writer closes the file and ignores errors.
     void Close();
 
+    // Lines align in the width of the longest topic entry and 3, but never in more than this:
+    // a help project's topic paths are shorter than 260 bytes (the path limit of the systems
+    // help files are compiled on), and aligning every line to one absurdly long entry would pad
+    // the whole file to its length. A longer entry just gets no padding on its own line.
+    static constexpr std::int32_t kMaxNameWidth = 260 + 3;
+
     const std::string& Path() const { return path_; }
     const std::string& Prefix() const { return prefix_; }
     std::int32_t NameWidth() const { return nameWidth_; }
@@ -71,7 +77,8 @@ protected:
     // `item` right-aligned in what is left of the name width after the mnemonic; never cut, and
     // with no padding at all when that room is zero or negative.
     std::string AlignAfter(std::string_view mnemonic, std::string_view item) const;
-    void SetNameWidthValue(std::int32_t width) { nameWidth_ = width; }
+    // The width lines align in: the longest topic entry's length and 3, at most kMaxNameWidth.
+    void SetNameWidthFor(std::int64_t longestTopic);
     bool IsOpen() const { return stream_ != nullptr; }
 
 private:

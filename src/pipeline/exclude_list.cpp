@@ -118,6 +118,7 @@ TExcludeList::TExcludeList(std::string fileName) : FileName(std::move(fileName))
             continue;
         }
         spellings_.Insert(lines[order[i]]);
+        keys_.Insert(keys[order[i]]);
         words_.push_back(std::move(lines[order[i]]));
     }
 }
@@ -143,12 +144,8 @@ size_t TExcludeList::LowerBound(std::string_view word, bool& equal) const {
 }
 
 bool TExcludeList::IsExcluded(std::string_view word) const {
-    if (spellings_.Find(word) != nullptr) {
-        return true;
-    }
-    bool equal = false;
-    LowerBound(word, equal);
-    return equal;
+    return spellings_.Find(word) != nullptr ||
+           keys_.Find(WordCollator::Instance().Key(word)) != nullptr;
 }
 
 bool TExcludeList::AddWord(std::string_view word) {
@@ -159,6 +156,7 @@ bool TExcludeList::AddWord(std::string_view word) {
     }
     words_.insert(words_.begin() + static_cast<std::ptrdiff_t>(at), std::string(word));
     spellings_.Insert(word);
+    keys_.Insert(WordCollator::Instance().Key(word));
     return true;
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -30,6 +31,10 @@ public:
     // Whether the list holds a word equal to `word` under the word comparison (whole words
     // only). Const and free of caches, so several threads may ask at once.
     bool IsExcluded(std::string_view word) const;
+    // The same for a word whose comparison key (WordCollator::Key) is `key`, with its HashText.
+    bool IsExcludedKey(std::string_view key, std::uint64_t keyHash) const {
+        return keys_.Find(key, keyHash) != nullptr;
+    }
     // Inserts `word` in its sorted place unless an equal word is held (the held spelling stays).
     // Returns whether it was inserted.
     bool AddWord(std::string_view word);
@@ -49,8 +54,10 @@ private:
     size_t LowerBound(std::string_view word, bool& equal) const;
 
     std::vector<std::string> words_;
-    // The exact spellings held, for the common case of a candidate spelled as in the list.
+    // The exact spellings held, for the common case of a candidate spelled as in the list, and
+    // the comparison keys of the words held, for every other lookup.
     TTextMap<bool> spellings_;
+    TTextMap<bool> keys_;
 };
 
 }  // namespace tarnwick

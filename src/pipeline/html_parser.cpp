@@ -4,11 +4,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
-#include <atomic>
 #include <cerrno>
 #include <cstring>
 
+#include "pipeline/byte_scan.h"
 #include "pipeline/exclude_list.h"
 #include "platform/os.h"
 #include "support/ansi_case.h"
@@ -28,8 +29,16 @@ bool IsBlank(char c) {
 bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
+// A table, since TrimToAlphanumeric asks for every word of every page.
+constexpr auto kAlphanumeric = [] {
+    std::array<bool, 256> table{};
+    for (int c = 0; c < 256; ++c) {
+        table[c] = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+    }
+    return table;
+}();
 bool IsAlphanumeric(char c) {
-    return IsDigit(c) || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+    return kAlphanumeric[static_cast<unsigned char>(c)];
 }
 bool HasDigit(std::string_view word) {
     for (char c : word) {
@@ -85,6 +94,11 @@ size_t Find(std::string_view raw, char c, size_t from) {
 // The element whose content is code, not text, opened by the "<" at `at`: "script" or "style"
 // directly after the "<", then a blank, "/", ">" or the end of the page. Empty when none.
 std::string_view CodeElementAt(std::string_view raw, size_t at) {
+    // Most tags are not these two; "<s" followed by "c" or "t" is rare enough to check fully.
+    if (at + 2 >= raw.size() || (raw[at + 1] | 0x20) != 's' ||
+        ((raw[at + 2] | 0x20) != 'c' && (raw[at + 2] | 0x20) != 't')) {
+        return {};
+    }
     for (std::string_view name : {std::string_view("script"), std::string_view("style")}) {
         if (!MatchesAt(raw, at + 1, name)) {
             continue;
@@ -97,34 +111,65 @@ std::string_view CodeElementAt(std::string_view raw, size_t at) {
     return {};
 }
 
-// Reads the whole file into `bytes`, reusing its capacity. Returns 0 or the errno of the failure.
-int ReadInto(const std::string& path, std::string& bytes) {
-    bytes.clear();
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+// The position after the markup that starts at `j` (a "<" or an "&"): a tag, a whole script or
+// style element, or an entity reference. Without its end the markup runs to the end of the page.
+size_t SkipMarkup(std::string_view raw, size_t j) {
+    const std::string_view code = raw[j] == '<' ? CodeElementAt(raw, j) : std::string_view();
+    if (code.empty()) {
+        // A tag ends at the next ">", an entity reference at the next ";".
+        const char* const last = raw.data() + raw.size();
+        const char* const close =
+            scan::FindByte(raw.data() + j + 1, last, raw[j] == '&' ? ';' : '>');
+        return close == last ? raw.size() : static_cast<size_t>(close - raw.data()) + 1;
+    }
+    // A script or style element ends after the ">" of its end tag.
+    size_t from = j + 1 + code.size();
+    for (;;) {
+        const size_t close = FindNoCase(raw, "</", from);
+        if (close == std::string_view::npos) {
+            return raw.size();
+        }
+        if (MatchesAt(raw, close + 2, code)) {
+            const size_t end = Find(raw, '>', close + 2 + code.size());
+            return end == std::string_view::npos ? raw.size() : end + 1;
+        }
+        from = close + 1;
+    }
+}
+
+// Reads the whole file into `bytes`. Returns 0 or the errno of the failure.
+int ReadInto(const std::string& path, TPageBytes& bytes) {
+    bytes.SetSize(0);
+    // A page is a regular file: a pipe would hang the run (hence no waiting for a writer at
+    // the open) and a device such as /dev/zero would never end.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         return errno;
     }
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-        const int error = S_ISDIR(st.st_mode) ? EISDIR : errno;
+    const bool known = ::fstat(fd, &st) == 0;
+    if (!known || !S_ISREG(st.st_mode)) {
+        const int error = !known ? errno : (S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
         ::close(fd);
         return error;
     }
-    size_t size = st.st_size > 0 ? static_cast<size_t>(st.st_size) : 0;
-    bytes.resize(size);
+    // One byte more than the size, so that the read that finds the end needs no new room.
+    const size_t size = st.st_size > 0 ? static_cast<size_t>(st.st_size) : 0;
+    bytes.Reserve(size + 1);
     size_t done = 0;
     for (;;) {
-        if (done == bytes.size()) {
-            // The file may be longer than it was when its size was taken, or report no size.
-            bytes.resize(bytes.size() + (1 << 16));
+        if (done == bytes.Capacity()) {
+            // The file is longer than it was when its size was taken, or reports no size.
+            bytes.SetSize(done);
+            bytes.Reserve(done + (1 << 16));
         }
-        const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
+        const ssize_t n = ::read(fd, bytes.Data() + done, bytes.Capacity() - done);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
             const int error = errno;
             ::close(fd);
-            bytes.clear();
+            bytes.SetSize(0);
             return error;
         }
         if (n == 0)
@@ -132,7 +177,7 @@ int ReadInto(const std::string& path, std::string& bytes) {
         done += static_cast<size_t>(n);
     }
     ::close(fd);
-    bytes.resize(done);
+    bytes.SetSize(done);
     return 0;
 }
 
@@ -183,25 +228,6 @@ size_t FindAttribute(std::string_view raw, size_t pos, std::string_view text, st
     }
 }
 
-// Step 1 of the element readers: the next "<" followed, after any spaces, by `tag` (its first
-// bytes only, so "<params" counts as "param"). Returns the position after the tag name, or npos.
-size_t FindElement(std::string_view raw, size_t from, std::string_view tag) {
-    for (;;) {
-        const size_t open = Find(raw, '<', from);
-        if (open == std::string_view::npos) {
-            return open;
-        }
-        size_t p = open + 1;
-        while (p < raw.size() && raw[p] == ' ') {
-            ++p;
-        }
-        if (MatchesAt(raw, p, tag)) {
-            return p + tag.size();
-        }
-        from = open + 1;
-    }
-}
-
 constexpr std::array<std::string_view, 24> kAssetExtensions = {
     "avi", "bmp", "css", "eot", "gif", "ico",  "jpeg", "jpg", "js",   "map",  "mp3",   "mp4",
     "otf", "png", "svg", "swf", "tif", "tiff", "ttf",  "wav", "webp", "woff", "woff2", "zip"};
@@ -224,16 +250,41 @@ bool IsAssetEntry(std::string_view entry) {
     return false;
 }
 
-THtmlParser::ReadResult THtmlParser::ReadTopicFile(const std::string& path, std::string& bytes) {
-    std::string openPath = path;
-    if (!PathExists(path)) {
+void TPageBytes::Reserve(size_t capacity) {
+    if (capacity <= capacity_) {
+        return;
+    }
+    // Grow by half at least, so that a file that keeps growing is not copied per chunk.
+    const size_t newCapacity = std::max(capacity, capacity_ + capacity_ / 2);
+    auto grown = std::make_unique_for_overwrite<char[]>(newCapacity);
+    if (size_ > 0) {
+        std::memcpy(grown.get(), bytes_.get(), size_);
+    }
+    bytes_ = std::move(grown);
+    capacity_ = newCapacity;
+}
+
+void TPageBytes::Shrink(size_t keep) {
+    if (capacity_ > keep) {
+        bytes_.reset();
+        capacity_ = 0;
+        size_ = 0;
+    }
+}
+
+THtmlParser::ReadResult THtmlParser::ReadTopicFile(const std::string& path, TPageBytes& bytes) {
+    const int error = ReadInto(path, bytes);
+    if (error == 0) {
+        return ReadResult::Read;
+    }
+    if (error == ENOENT || error == ENOTDIR) {
         // Projects written on Windows often name a file in other letter case than it has.
-        std::string resolved = ResolvePathIgnoringCase(path);
-        if (!resolved.empty()) {
-            openPath = std::move(resolved);
+        const std::string resolved = ResolvePathIgnoringCase(path);
+        if (!resolved.empty() && resolved != path && ReadInto(resolved, bytes) == 0) {
+            return ReadResult::Read;
         }
     }
-    return ReadInto(openPath, bytes) == 0 ? ReadResult::Read : ReadResult::Unopenable;
+    return ReadResult::Unopenable;
 }
 
 void THtmlParser::ReportUnopenable(const std::string& path) {
@@ -244,35 +295,41 @@ THtmlParser::ReadResult THtmlParser::ParseFile(const std::string& path, TFileWor
                                                const TExcludeList* defaultList,
                                                const TExcludeList* secondaryList,
                                                ParseOptions options) {
-    if (ReadTopicFile(path, raw_) == ReadResult::Unopenable) {
+    if (!ParseTopicFile(path, fileWords, defaultList, secondaryList, options)) {
         ReportUnopenable(path);
         return ReadResult::Unopenable;
     }
-    ParsePage(raw_, fileWords, defaultList, secondaryList, options);
     return ReadResult::Read;
+}
+
+bool THtmlParser::ParseTopicFile(const std::string& path, TFileWords& fileWords,
+                                 const TExcludeList* defaultList, const TExcludeList* secondaryList,
+                                 ParseOptions options) {
+    if (ReadTopicFile(path, raw_) == ReadResult::Unopenable) {
+        return false;
+    }
+    ParsePage(raw_.View(), fileWords, defaultList, secondaryList, options);
+    // A huge page should not keep its memory for the rest of the run.
+    raw_.Shrink(kKeptPageCapacity);
+    return true;
 }
 
 void THtmlParser::ParsePage(std::string_view raw, TFileWords& fileWords,
                             const TExcludeList* defaultList, const TExcludeList* secondaryList,
                             ParseOptions options) {
-    const Filters filters{
-        defaultList, secondaryList,
-        static_cast<ParseOptions>(options & (kExcludeNumbers | kUseDefaultExclude))};
-    if (filterGeneration_ == 0 || !(filters == filters_)) {
-        static std::atomic<std::uint64_t> lastGeneration{0};
-        filterGeneration_ = ++lastGeneration;
-        filters_ = filters;
-    }
+    filters_ = Filters{defaultList, secondaryList, options};
     if (raw.empty()) {
         return;
     }
     // The order of the readers decides which spelling of a word the file keeps.
     if (options & kParseBody) {
-        StripMarkup(raw, plain_);
-        ReadBody(fileWords);
+        ReadBody(raw, fileWords);
     }
     if (options & kParseTitle) {
         ReadTitle(raw, fileWords);
+    }
+    if (options & (kParseKeywords | kParseDescription)) {
+        FindElements(raw);
     }
     if (options & kParseKeywords) {
         ReadKeywordParams(raw, fileWords);
@@ -282,6 +339,32 @@ void THtmlParser::ParsePage(std::string_view raw, TFileWords& fileWords,
     }
 }
 
+void THtmlParser::FindElements(std::string_view raw) {
+    // Step 1 of the element readers, for the whole page at once: every "<" followed, after any
+    // spaces, by "param" or "meta" in any letter case (their first bytes only, so "<params"
+    // counts as "param"), with the position after the name.
+    params_.clear();
+    metas_.clear();
+    scan::ForEachOpening(raw.data(), raw.data() + raw.size(), 'p', 'm', [&](size_t open) {
+        size_t p = open + 1;
+        while (p < raw.size() && raw[p] == ' ') {
+            ++p;
+        }
+        if (MatchesAt(raw, p, "param")) {
+            params_.push_back({open, p + 5});
+        } else if (MatchesAt(raw, p, "meta")) {
+            metas_.push_back({open, p + 4});
+        }
+    });
+}
+
+size_t THtmlParser::NextElement(const std::vector<Element>& elements, size_t from) {
+    const auto next = std::lower_bound(
+        elements.begin(), elements.end(), from,
+        [](const Element& element, size_t position) { return element.Open < position; });
+    return next == elements.end() ? std::string_view::npos : next->AfterName;
+}
+
 void THtmlParser::StripMarkup(std::string_view raw, std::string& plain) {
     plain.clear();
     plain.reserve(raw.size());
@@ -289,34 +372,8 @@ void THtmlParser::StripMarkup(std::string_view raw, std::string& plain) {
     size_t j = 0;
     while (j < n) {
         const char c = raw[j];
-        if (c == '<') {
-            // A tag, or a whole script or style element, becomes one space; without its end
-            // the rest of the page is swallowed.
-            const std::string_view code = CodeElementAt(raw, j);
-            size_t end = std::string_view::npos;
-            if (code.empty()) {
-                end = Find(raw, '>', j + 1);
-            } else {
-                size_t from = j + 1 + code.size();
-                for (;;) {
-                    const size_t close = FindNoCase(raw, "</", from);
-                    if (close == std::string_view::npos) {
-                        break;
-                    }
-                    if (MatchesAt(raw, close + 2, code)) {
-                        end = Find(raw, '>', close + 2 + code.size());
-                        break;
-                    }
-                    from = close + 1;
-                }
-            }
-            j = end == std::string_view::npos ? n : end + 1;
-            plain += ' ';
-        } else if (c == '&') {
-            // An entity reference becomes one space; an "&" without a later ";" swallows the
-            // rest of the page.
-            const size_t end = Find(raw, ';', j + 1);
-            j = end == std::string_view::npos ? n : end + 1;
+        if (c == '<' || c == '&') {
+            j = SkipMarkup(raw, j);
             plain += ' ';
         } else if (IsControl(c)) {
             while (j < n && IsControl(raw[j])) {
@@ -347,23 +404,25 @@ std::string_view THtmlParser::TrimToAlphanumeric(std::string_view text) {
     return text.substr(first, last - first);
 }
 
-void THtmlParser::ReadBody(TFileWords& fileWords) {
-    // Words of the body are separated by spaces only; StripMarkup has turned tags, entity
-    // references and control characters into spaces. A plain text has no "&" left, so each
-    // word goes straight to the edge trimming.
-    const std::string_view plain = plain_;
-    size_t p = 0;
-    const size_t n = plain.size();
-    while (p < n) {
-        while (p < n && plain[p] == ' ') {
-            ++p;
-        }
-        const size_t start = p;
-        while (p < n && plain[p] != ' ') {
-            ++p;
-        }
-        if (p > start) {
-            AddCandidate(plain.substr(start, p - start), fileWords);
+void THtmlParser::ReadBody(std::string_view raw, TFileWords& fileWords) {
+    // The words of the text that StripMarkup leaves, found in the page itself: markup becomes a
+    // space there and blanks separate words, so a word is a run of bytes that are neither blank
+    // nor "<" nor "&", outside markup. Such a run holds no "&" and no blank, so it goes straight
+    // to the edge trimming.
+    const char* const begin = raw.data();
+    const char* const end = begin + raw.size();
+    const char* p = begin;
+    while (p < end) {
+        const auto c = static_cast<unsigned char>(*p);
+        if (scan::IsTextByte(c)) {
+            const char* const wordEnd = scan::SkipText(p + 1, end);
+            AddWord(TrimToAlphanumeric(std::string_view(p, static_cast<size_t>(wordEnd - p))),
+                    fileWords);
+            p = wordEnd;
+        } else if (c == '<' || c == '&') {
+            p = begin + SkipMarkup(raw, static_cast<size_t>(p - begin));
+        } else {
+            p = scan::SkipBlanks(p + 1, end);
         }
     }
 }
@@ -374,7 +433,8 @@ void THtmlParser::ReadTitle(std::string_view raw, TFileWords& fileWords) {
         return;
     }
     const size_t limit = raw.size() - 6;
-    std::string text;
+    std::string& text = title_;
+    text.clear();
     bool inTitle = false;
     size_t pos = 0;
     while (pos < limit) {
@@ -387,10 +447,14 @@ void THtmlParser::ReadTitle(std::string_view raw, TFileWords& fileWords) {
             }
             continue;
         }
+        // The bytes up to the next tag (below the limit) are the title's text, or nothing.
+        const void* open = std::memchr(raw.data() + pos, '<', limit - pos);
+        const size_t next =
+            open ? static_cast<size_t>(static_cast<const char*>(open) - raw.data()) : limit;
         if (inTitle) {
-            text += raw[pos];
+            text.append(raw.data() + pos, next - pos);
         }
-        ++pos;
+        pos = next;
     }
     // Only the space separates title words, taken from the end of the title.
     std::string_view rest = TrimBlanks(text);
@@ -408,7 +472,7 @@ void THtmlParser::ReadTitle(std::string_view raw, TFileWords& fileWords) {
 void THtmlParser::ReadKeywordParams(std::string_view raw, TFileWords& fileWords) {
     size_t pos = 0;
     for (;;) {
-        pos = FindElement(raw, pos, "param");
+        pos = NextElement(params_, pos);
         if (pos == std::string_view::npos) {
             return;
         }
@@ -457,7 +521,7 @@ void THtmlParser::ReadKeywordParams(std::string_view raw, TFileWords& fileWords)
 void THtmlParser::ReadMetaDescription(std::string_view raw, TFileWords& fileWords) {
     size_t pos = 0;
     for (;;) {
-        pos = FindElement(raw, pos, "meta");
+        pos = NextElement(metas_, pos);
         if (pos == std::string_view::npos) {
             return;
         }
@@ -512,6 +576,16 @@ void THtmlParser::ReadMetaDescription(std::string_view raw, TFileWords& fileWord
 void THtmlParser::AddCandidate(std::string_view text, TFileWords& fileWords) {
     // SplitEntities, as a loop: the part before the first "&" holds no "&" and is a plain
     // candidate; the part after the first ";" is a candidate of its own, split again.
+    //
+    // A ";" in front of the first "&" starts another candidate that ends at that same "&", so
+    // "x;x;x;...;x&" yields one word per ";", each nearly as long as the text: time and memory
+    // grow with the square of its length, and a few megabytes of it exhaust the memory. After
+    // kMaxWordsPerAmpersand words ending at one "&", the ";" still in front of it are passed over
+    // up to the last one, whose word (the one right before the "&") is still taken. No real text
+    // has that many ";" before an "&" within one candidate, so its words are unchanged.
+    constexpr int kMaxWordsPerAmpersand = 16;
+    const char* lastAmpersand = nullptr;
+    int wordsAtAmpersand = 0;
     for (;;) {
         text = TrimBlanks(text);
         if (text.empty() || EqualsAsciiNoCase(text, "&lt;") || EqualsAsciiNoCase(text, "&gt;") ||
@@ -523,10 +597,17 @@ void THtmlParser::AddCandidate(std::string_view text, TFileWords& fileWords) {
             AddWord(TrimToAlphanumeric(text), fileWords);
             return;
         }
+        wordsAtAmpersand = text.data() + amp == lastAmpersand ? wordsAtAmpersand + 1 : 1;
+        lastAmpersand = text.data() + amp;
         AddWord(TrimToAlphanumeric(TrimBlanks(text.substr(0, amp))), fileWords);
         const size_t semicolon = text.find(';');
         if (semicolon == std::string_view::npos) {
             return;
+        }
+        if (semicolon < amp && wordsAtAmpersand >= kMaxWordsPerAmpersand) {
+            text = text.substr(text.rfind(';', amp) + 1);
+            lastAmpersand = nullptr;
+            continue;
         }
         text = text.substr(semicolon + 1);
     }
@@ -534,23 +615,22 @@ void THtmlParser::AddCandidate(std::string_view text, TFileWords& fileWords) {
 
 void THtmlParser::AddWord(std::string_view word, TFileWords& fileWords) {
     if (!word.empty()) {
-        fileWords.Offer(word, filterGeneration_, &THtmlParser::PassesFilters, this);
+        fileWords.Offer(word, keys_, &THtmlParser::PassesFilters, this);
     }
 }
 
-bool THtmlParser::PassesFilters(void* parser, std::string_view word) {
-    return static_cast<const THtmlParser*>(parser)->Passes(word);
-}
-
-bool THtmlParser::Passes(std::string_view word) const {
-    if ((filters_.Options & kUseDefaultExclude) && filters_.DefaultList &&
-        filters_.DefaultList->IsExcluded(word)) {
+bool THtmlParser::PassesFilters(void* parser, std::string_view word, std::string_view key,
+                                std::uint64_t keyHash) {
+    // The three filters only ever drop a word, so the cheapest goes first.
+    const Filters& filters = static_cast<const THtmlParser*>(parser)->filters_;
+    if ((filters.Options & kExcludeNumbers) && HasDigit(word)) {
         return false;
     }
-    if (filters_.SecondaryList && filters_.SecondaryList->IsExcluded(word)) {
+    if ((filters.Options & kUseDefaultExclude) && filters.DefaultList &&
+        filters.DefaultList->IsExcludedKey(key, keyHash)) {
         return false;
     }
-    return !((filters_.Options & kExcludeNumbers) && HasDigit(word));
+    return !(filters.SecondaryList && filters.SecondaryList->IsExcludedKey(key, keyHash));
 }
 
 }  // namespace tarnwick

@@ -4,8 +4,10 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "pipeline/file_words.h"
 
@@ -27,10 +29,30 @@ inline constexpr ParseOptions kMapTopicHeader = 0x80;     // map choice; not rea
 inline constexpr ParseOptions kDefaultParseOptions =
     kParseBody | kExcludeNumbers | kUseDefaultExclude;
 
-// One parser serves one run (or one worker thread of it) and keeps scratch buffers. The exclude
-// lists must not change while a parser uses them, since the word set remembers per spelling
-// whether they let it through. ParsePage is a pure function of its arguments: the words of a page
-// do not depend on what the parser parsed before.
+// The bytes of one topic file. The buffer keeps its capacity from page to page and is never
+// cleared or zero-filled, so reading a page costs the read and nothing more.
+class TPageBytes {
+public:
+    std::string_view View() const { return {bytes_.get(), size_}; }
+    size_t Size() const { return size_; }
+    // Makes room for `capacity` bytes, keeping the first Size() bytes.
+    void Reserve(size_t capacity);
+    char* Data() { return bytes_.get(); }
+    size_t Capacity() const { return capacity_; }
+    void SetSize(size_t size) { size_ = size; }
+    // Gives the memory back when a page was much larger than the usual ones.
+    void Shrink(size_t keep);
+
+private:
+    std::unique_ptr<char[]> bytes_;
+    size_t capacity_ = 0;
+    size_t size_ = 0;
+};
+
+// One parser serves one run (or one worker thread of it) and keeps scratch buffers and a cache
+// of comparison keys; it is not shared between threads. The exclude lists must not change while
+// a parser uses them. ParsePage is a pure function of its arguments: the words of a page do not
+// depend on what the parser parsed before.
 class THtmlParser {
 public:
     // Outcome of reading a topic file.
@@ -45,11 +67,20 @@ public:
                          const TExcludeList* defaultList, const TExcludeList* secondaryList,
                          ParseOptions options);
 
-    // The bytes of the topic file at `path` (resolved as ParseFile does) into `bytes`; no
-    // message. Returns Unopenable when the file cannot be opened or read.
-    static ReadResult ReadTopicFile(const std::string& path, std::string& bytes);
+    // ParseFile without the message: returns false when the file cannot be opened or read. For
+    // callers that report on another thread.
+    bool ParseTopicFile(const std::string& path, TFileWords& fileWords,
+                        const TExcludeList* defaultList, const TExcludeList* secondaryList,
+                        ParseOptions options);
+
+    // The bytes of the topic file at `path` (resolved as ParseFile does) into `bytes`, reusing
+    // its capacity; no message. Returns Unopenable when the file cannot be opened or read.
+    static ReadResult ReadTopicFile(const std::string& path, TPageBytes& bytes);
     // Shows the message for a topic file that cannot be opened.
     static void ReportUnopenable(const std::string& path);
+    // A page buffer larger than this is released after its page, so that one huge page does not
+    // keep its memory for the rest of the run.
+    static constexpr size_t kKeptPageCapacity = 4 << 20;
 
     // Adds the words of a page's bytes to `fileWords` under `options`: the body, title, keyword
     // and description readers in that order, each candidate through the exclude filters.
@@ -58,9 +89,10 @@ public:
     void ParsePage(std::string_view raw, TFileWords& fileWords, const TExcludeList* defaultList,
                    const TExcludeList* secondaryList, ParseOptions options);
 
-    // The page text with markup removed, as the body reader sees it: every tag, every script or
-    // style element and every entity reference becomes one space, and every run of control
-    // characters one space.
+    // The page text with markup removed: every tag, every script or style element and every
+    // entity reference becomes one space, and every run of control characters one space. The
+    // body words are the runs of bytes between its spaces; the body reader finds the same runs
+    // in the page itself without building this text.
     static void StripMarkup(std::string_view raw, std::string& plain);
     // The text without leading and trailing bytes that are not ASCII letters or digits.
     static std::string_view TrimToAlphanumeric(std::string_view text);
@@ -70,25 +102,34 @@ private:
         const TExcludeList* DefaultList = nullptr;
         const TExcludeList* SecondaryList = nullptr;
         ParseOptions Options = 0;
-        bool operator==(const Filters&) const = default;
     };
 
-    void ReadBody(TFileWords& fileWords);
+    // An element the keyword and description readers look at: the position of its "<" and the
+    // position after its name.
+    struct Element {
+        size_t Open = 0;
+        size_t AfterName = 0;
+    };
+    void FindElements(std::string_view raw);
+    // The position after the name of the first element at or after `from`, or npos.
+    static size_t NextElement(const std::vector<Element>& elements, size_t from);
+
+    void ReadBody(std::string_view raw, TFileWords& fileWords);
     void ReadTitle(std::string_view raw, TFileWords& fileWords);
     void ReadKeywordParams(std::string_view raw, TFileWords& fileWords);
     void ReadMetaDescription(std::string_view raw, TFileWords& fileWords);
     // The filter pipeline for every candidate of every reader.
     void AddCandidate(std::string_view text, TFileWords& fileWords);
     void AddWord(std::string_view word, TFileWords& fileWords);
-    bool Passes(std::string_view word) const;
-    static bool PassesFilters(void* parser, std::string_view word);
+    static bool PassesFilters(void* parser, std::string_view word, std::string_view key,
+                              std::uint64_t keyHash);
 
     Filters filters_;
-    // Names filters_ for the spelling cache of TFileWords: unique among all parsers, renewed
-    // whenever the filters change, so no remembered verdict outlives the filters it came from.
-    std::uint64_t filterGeneration_ = 0;
-    std::string plain_;
-    std::string raw_;
+    TKeyMaker keys_;
+    std::string title_;
+    std::vector<Element> params_;
+    std::vector<Element> metas_;
+    TPageBytes raw_;
 };
 
 // Whether a [FILES] entry names an image, style sheet, script, font or other asset rather than a

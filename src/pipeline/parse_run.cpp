@@ -1,11 +1,13 @@
 #include "pipeline/parse_run.h"
 
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 
 #include "pipeline/exclude_list.h"
 #include "pipeline/file_words.h"
+#include "pipeline/page_pipeline.h"
 #include "platform/os.h"
 #include "support/utils.h"
 
@@ -64,8 +66,6 @@ TParseResult RunParse(const TdlgParse_InitData& input, TParseProgress& progress)
 
     TWordList& wordList = *input.WordList;
     wordList.ClearWordList();
-    TFileWords fileWords;
-    THtmlParser parser;
     const TWordList::NewWordsSink newWords = [&progress](const std::vector<std::string_view>& w) {
         progress.NewWords(w);
     };
@@ -73,6 +73,15 @@ TParseResult RunParse(const TdlgParse_InitData& input, TParseProgress& progress)
     static const std::vector<std::string> kNoFiles;
     const std::vector<std::string>& files = input.Files ? *input.Files : kNoFiles;
     result.FileCount = static_cast<int>(files.size());
+    TPageSource source;
+    source.Folder = folder;
+    source.Files = &files;
+    source.DefaultList = defaultList.get();
+    source.SecondaryList = secondaryList.get();
+    source.Options = input.Options;
+    const int jobs = input.Jobs > 0 ? input.Jobs : AvailableCores();
+    TPagePipeline pages(source, jobs);
+    const std::function<void()> idle = [&progress] { progress.PumpWhileWaiting(); };
     int fileIndex = 0;
     while (fileIndex < result.FileCount) {
         // The one point where a cancel takes effect: the file under way is always finished.
@@ -80,19 +89,17 @@ TParseResult RunParse(const TdlgParse_InitData& input, TParseProgress& progress)
         if (progress.CancelRequested()) {
             break;
         }
-        fileWords.Clear();
         const std::string& item = files[static_cast<size_t>(fileIndex)];
         progress.ShowMessage(item);
-        // Images, style sheets and scripts listed in [FILES] are not pages: they count as
-        // parsed but are never opened.
-        if (!IsAssetEntry(item)) {
-            const std::string path = folder + "/" + ToOpenPath(item);
-            if (parser.ParseFile(path, fileWords, defaultList.get(), secondaryList.get(),
-                                 input.Options) == THtmlParser::ReadResult::Unopenable) {
-                result.UnopenedFiles.push_back(static_cast<TopicIndex>(fileIndex));
-            }
-            wordList.MergeFileWords(fileWords, static_cast<TopicIndex>(fileIndex), newWords);
+        TParsedPage& page = pages.Next(idle);
+        if (page.Error) {
+            std::rethrow_exception(page.Error);
         }
+        if (page.Unopenable) {
+            THtmlParser::ReportUnopenable(page.Path);
+            result.UnopenedFiles.push_back(static_cast<TopicIndex>(fileIndex));
+        }
+        wordList.MergeFileWords(page.Words, static_cast<TopicIndex>(fileIndex), newWords);
         progress.ShowCount(ParseCountText(fileIndex + 1, result.FileCount), fileIndex + 1);
         ++fileIndex;
     }

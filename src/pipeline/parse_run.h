@@ -28,6 +28,9 @@ struct TdlgParse_InitData {
     std::string DefaultListPath;
     // Full path of the secondary exclude list; loaded only when such a file exists. Empty: none.
     std::string SecondaryListPath;
+    // Threads that read and parse pages: 0 for one per available processor, 1 for none besides
+    // the calling thread. The result is the same whatever the number.
+    int Jobs = 0;
 };
 
 // What the run shows and asks while it works. Every call comes from the thread running RunParse.
@@ -37,6 +40,10 @@ public:
     // Lets the GUI's event loop run; called at the start of each file, right before
     // CancelRequested is read.
     virtual void PumpEvents() {}
+    // Called about every 50 ms while the run waits for a page that a worker thread is still
+    // reading, so that a window stays responsive; a cancel requested here takes effect at the
+    // start of the next file, as one requested during the page's parse would.
+    virtual void PumpWhileWaiting() {}
     // Whether the user asked to stop; read at the start of each file, after PumpEvents.
     virtual bool CancelRequested() { return false; }
     // The file being parsed (its topic entry), then the run's closing message.
@@ -90,6 +97,9 @@ std::string ProjectFolderOf(std::string_view projectFile);
 // is sorted. Unopenable topic files are reported through Mesg() and the run goes on.
 // Errors other than unopenable topic files (out of memory) escape; the word list then holds what
 // was merged so far.
+// Pages are read and parsed on input.Jobs worker threads, but merged strictly in topic-list order
+// on the calling thread, which alone calls `progress` and Mesg(): the word list, the messages,
+// their order and the point where a cancel takes effect are those of a run on one thread.
 TParseResult RunParse(const TdlgParse_InitData& input, TParseProgress& progress);
 
 }  // namespace tarnwick

@@ -4,15 +4,19 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <deque>
 #include <functional>
 #include <iterator>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "pipeline/file_words.h"
 #include "pipeline/index_entry.h"
+#include "pipeline/text_arena.h"
 #include "pipeline/text_map.h"
 
 namespace tarnwick {
@@ -31,10 +35,9 @@ public:
         using reference = const TIndexEntry&;
 
         const_iterator() = default;
-        explicit const_iterator(std::vector<std::unique_ptr<TIndexEntry>>::const_iterator it)
-            : it_(it) {}
+        explicit const_iterator(std::vector<TIndexEntry*>::const_iterator it) : it_(it) {}
         reference operator*() const { return **it_; }
-        pointer operator->() const { return it_->get(); }
+        pointer operator->() const { return *it_; }
         reference operator[](difference_type n) const { return *it_[n]; }
         const_iterator& operator++() {
             ++it_;
@@ -64,7 +67,7 @@ public:
         friend auto operator<=>(const const_iterator& a, const const_iterator& b) = default;
 
     private:
-        std::vector<std::unique_ptr<TIndexEntry>>::const_iterator it_;
+        std::vector<TIndexEntry*>::const_iterator it_;
     };
 
     // Called with the words of the entries a merge created, in the order created. The views are
@@ -103,11 +106,27 @@ public:
     void ClearWordList();
 
 private:
-    bool MergeKeyed(std::string_view word, std::string_view key, TopicIndex file);
+    // The index from comparison key to entry: open addressing over slots that hold what a
+    // lookup needs (hash, key, entry), so that a lookup reads one slot and the key's text.
+    struct Slot {
+        std::uint64_t Hash = 0;
+        TIndexEntry* Entry = nullptr;  // null for an empty slot
+        const char* Key = nullptr;
+        std::uint32_t KeyLength = 0;
+    };
+    static constexpr size_t kInitialSlots = 1024;  // a power of two
 
-    std::vector<std::unique_ptr<TIndexEntry>> entries_;
-    // Comparison key -> the entry with that key.
-    TTextMap<TIndexEntry*> index_;
+    size_t Probe(std::string_view key, std::uint64_t hash) const;
+    bool MergeKeyed(std::string_view word, std::string_view key, std::uint64_t hash,
+                    TopicIndex file);
+    void Grow();
+
+    // The entries in list order; they live in store_, which never moves them.
+    std::vector<TIndexEntry*> entries_;
+    std::deque<TIndexEntry> store_;
+    std::vector<std::string_view> keys_;  // the key of store_[i], in keyTexts_
+    TTextArena keyTexts_;
+    std::vector<Slot> slots_ = std::vector<Slot>(kInitialSlots);
 };
 
 }  // namespace tarnwick

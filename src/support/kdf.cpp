@@ -50,17 +50,23 @@
 // reaches past the end of the file; an entry in use with a negative offset or length, or whose
 // non-empty record starts inside the header or index or ends past the end of the file. A
 // largest-record field below the real maximum, or beyond the file's size, is corrected. An
-// empty file is not damaged: it is initialised as a new one.
+// index whose entries in use are out of order or name a key twice (what a write torn in the
+// middle of the index leaves) is put in order, the first of equal keys kept, rather than
+// searched wrongly. An empty file is not damaged: it is initialised as a new one.
 //
 // Writing. Header and index reach the disk when a file is created and at Close; records are
 // written at once, a longer replacement appended at the end of the file, a shorter or equal one
-// over its old place. When the index has grown past the capacity on disk, Close rebuilds the
-// file: the header, the larger index and the live records packed in index order are written to
-// a temporary file (mkstemp of "KDFXXXXXX" in the file's folder) that then replaces the file by
-// rename, so a crash leaves the old file or the new one, never a mix. When no temporary file can
-// be had, Close grows the index in place instead: the records in the way of the larger index are
-// copied to the end of the file first, then index and header are written. Either way the header's
-// capacity always matches the index region on disk.
+// over its old place. Close writes only when something changed, and never over the header and
+// index in place: it writes a copy of the file - the new header and index, the data region byte
+// for byte - to a temporary file (mkstemp of "KDFXXXXXX" in the file's folder) that then replaces
+// the file by rename, so a crash, a kill or a full disk in the middle of a Close leaves the old
+// file or the new one, never a mix of old and new index entries. When the index has grown past
+// the capacity on disk, the copy is a rebuild instead: the larger index and the live records
+// packed in index order. When no temporary file can be had (a folder that cannot be written, a
+// file that is no regular file), Close writes in place: header and index over the old ones, or,
+// for a grown index, the records in the way of the larger index copied to the end of the file
+// first, then index and header. Either way the header's capacity always matches the index region
+// on disk.
 #include "support/kdf.h"
 
 #include <fcntl.h>
@@ -78,6 +84,7 @@
 #include <exception>
 #include <filesystem>
 #include <new>
+#include <numeric>
 #include <thread>
 
 #include "support/ansi_case.h"
@@ -374,6 +381,7 @@ int CKdf::EntrySizeOf(int keyType) {
 
 void CKdf::Reset(std::int16_t keyType) {
     needsRebuild_ = false;
+    dirty_ = false;
     file_ = -1;
     writable_ = false;
     std::vector<unsigned char>().swap(index_);
@@ -555,7 +563,40 @@ void CKdf::LoadExisting(std::int16_t keyType, std::int64_t fileSize) {
     // and no bound beyond the file's size is believable.
     if (header_.LargestRecord < longest || header_.LargestRecord > fileSize) {
         header_.LargestRecord = static_cast<std::int32_t>(longest);
+        dirty_ = true;
     }
+    RepairIndexOrder();
+}
+
+void CKdf::RepairIndexOrder() {
+    const int count = header_.Count;
+    bool ordered = true;
+    for (int i = 1; i < count && ordered; ++i) {
+        ordered = CompareKeys(EntryAt(i - 1), EntryAt(i)) < 0;
+    }
+    if (ordered) {
+        return;
+    }
+    // A torn write leaves the new entries in front of old ones, so of equal keys the one nearer
+    // the front is kept; the binary search needs every key once, in order.
+    std::vector<int> order(static_cast<std::size_t>(count));
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(),
+                     [this](int a, int b) { return CompareKeys(EntryAt(a), EntryAt(b)) < 0; });
+    const std::size_t entrySize = static_cast<std::size_t>(header_.EntrySize);
+    std::vector<unsigned char> repaired(index_.size(), 0);
+    int kept = 0;
+    for (std::size_t k = 0; k < order.size(); ++k) {
+        if (k > 0 && CompareKeys(EntryAt(order[k - 1]), EntryAt(order[k])) == 0) {
+            continue;
+        }
+        std::memcpy(repaired.data() + static_cast<std::size_t>(kept) * entrySize, EntryAt(order[k]),
+                    entrySize);
+        ++kept;
+    }
+    index_.swap(repaired);
+    header_.Count = kept;
+    dirty_ = true;
 }
 
 void CKdf::CreateNew(std::int16_t keyType) {
@@ -578,11 +619,11 @@ void CKdf::CreateNew(std::int16_t keyType) {
 void CKdf::Close() {
     std::exception_ptr failure;
     if (IsOpen()) {
-        if (writable_) {
+        if (writable_ && (dirty_ || needsRebuild_)) {
             try {
                 if (needsRebuild_) {
                     Rebuild();
-                } else {
+                } else if (!WriteBackByCopy()) {
                     WriteHeaderAndIndex(file_, header_, index_);
                 }
                 SyncOrRaise(file_);
@@ -607,7 +648,9 @@ bool CKdf::SetApplicationName(std::string_view name) {
     if (!IsOpen()) {
         return false;
     }
+    const std::string before = header_.ApplicationNameText();
     header_.SetApplicationNameText(name);
+    dirty_ = dirty_ || header_.ApplicationNameText() != before;
     return true;
 }
 
@@ -657,18 +700,21 @@ void CKdf::NormaliseKey(const CKdfKey& key) {
     std::memcpy(keyScratch_, text.data(), text.size());
 }
 
-int CKdf::CompareEntryKey(int position) const {
-    const unsigned char* entry = EntryAt(position);
+int CKdf::CompareKeys(const unsigned char* left, const unsigned char* right) const {
     if (header_.KeyType == 1) {
-        const std::uint32_t a = LoadLE32(entry);
-        const std::uint32_t b = LoadLE32(keyScratch_);
+        const std::uint32_t a = LoadLE32(left);
+        const std::uint32_t b = LoadLE32(right);
         return a < b ? -1 : (a > b ? 1 : 0);
     }
-    const auto* a = reinterpret_cast<const char*>(entry);
-    const auto* b = reinterpret_cast<const char*>(keyScratch_);
+    const auto* a = reinterpret_cast<const char*>(left);
+    const auto* b = reinterpret_cast<const char*>(right);
     const std::size_t size = static_cast<std::size_t>(keySize_);
     return CompareWords(std::string_view(a, strnlen(a, size)),
                         std::string_view(b, strnlen(b, size)));
+}
+
+int CKdf::CompareEntryKey(int position) const {
+    return CompareKeys(EntryAt(position), keyScratch_);
 }
 
 bool CKdf::Find(int& position) const {
@@ -800,6 +846,7 @@ void CKdf::WriteData(const CKdfKey& key, const void* data, std::size_t length) {
     }
     header_.LargestRecord = std::max(header_.LargestRecord, static_cast<std::int32_t>(length));
     header_.Flags |= 1u;
+    dirty_ = true;
 }
 
 std::size_t CKdf::ReadData(const CKdfKey& key, void* buffer, std::size_t size) {
@@ -872,6 +919,7 @@ bool CKdf::DeleteKey(const CKdfKey& key) {
     }
     const std::int64_t removedLength = EntryData(position).Length;
     RemoveEntry(position);
+    dirty_ = true;
     if (removedLength == header_.LargestRecord) {
         std::int64_t longest = 0;
         for (int i = 0; i < header_.Count; ++i) {
@@ -902,26 +950,85 @@ void CKdf::CopyRecord(int fromFd, std::int64_t from, int toFd, std::int64_t to,
     }
 }
 
-void CKdf::Rebuild() {
+bool CKdf::BeginReplacement(Replacement& replacement) const {
+    // Only a regular file can be replaced by another; a device or a pipe is written in place.
+    struct stat st {};
+    if (temporaryFileFault || ::fstat(file_, &st) != 0 || !S_ISREG(st.st_mode)) {
+        return false;
+    }
     // The temporary file must live on the same file system as the file it replaces: next to the
     // real file, when the name is a symbolic link.
-    std::string target = fileName_;
+    replacement.Target = fileName_;
     if (char* real = ::realpath(fileName_.c_str(), nullptr)) {
-        target = real;
+        replacement.Target = real;
         std::free(real);
     }
-    std::string folder = std::filesystem::path(target).parent_path().string();
-    if (folder.empty()) {
-        folder = ".";
+    replacement.Folder = std::filesystem::path(replacement.Target).parent_path().string();
+    if (replacement.Folder.empty()) {
+        replacement.Folder = ".";
     }
-    std::string tempName = folder + "/KDFXXXXXX";
-    const int tempFd = temporaryFileFault ? -1 : ::mkostemp(tempName.data(), O_CLOEXEC);
-    if (tempFd < 0) {
+    replacement.Name = replacement.Folder + "/KDFXXXXXX";
+    replacement.Fd = ::mkostemp(replacement.Name.data(), O_CLOEXEC);
+    if (replacement.Fd < 0) {
+        return false;
+    }
+    ::flock(replacement.Fd, LOCK_EX);  // nobody knows the file yet; the lock stays after rename
+    ::fchmod(replacement.Fd, st.st_mode & 07777);  // keep the file's permissions; best effort
+    return true;
+}
+
+void CKdf::CommitReplacement(Replacement& replacement) {
+    SyncOrRaise(replacement.Fd);
+    if (::rename(replacement.Name.c_str(), replacement.Target.c_str()) != 0) {
+        RaiseSystem(fileName_, errno);
+    }
+    // Make the new name durable too; a folder that cannot be synced loses nothing that is not
+    // already at risk.
+    const int folderFd = ::open(replacement.Folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folderFd >= 0) {
+        ::fsync(folderFd);
+        ::close(folderFd);
+    }
+    ::close(file_);
+    file_ = replacement.Fd;
+    replacement.Fd = -1;
+}
+
+void CKdf::AbandonReplacement(Replacement& replacement) noexcept {
+    if (replacement.Fd >= 0) {
+        ::close(replacement.Fd);
+        ::unlink(replacement.Name.c_str());
+        replacement.Fd = -1;
+    }
+}
+
+bool CKdf::WriteBackByCopy() {
+    Replacement replacement;
+    if (!BeginReplacement(replacement)) {
+        return false;
+    }
+    try {
+        const std::int64_t indexEnd =
+            kHeaderSize + static_cast<std::int64_t>(header_.Capacity) * header_.EntrySize;
+        const std::int64_t end = FileEnd();
+        if (end > indexEnd) {
+            CopyRecord(file_, indexEnd, replacement.Fd, indexEnd, end - indexEnd);
+        }
+        WriteHeaderAndIndex(replacement.Fd, header_, index_);
+        CommitReplacement(replacement);
+    } catch (...) {
+        AbandonReplacement(replacement);
+        throw;
+    }
+    return true;
+}
+
+void CKdf::Rebuild() {
+    Replacement replacement;
+    if (!BeginReplacement(replacement)) {
         GrowInPlace();
         return;
     }
-    ::flock(tempFd, LOCK_EX);  // nobody else knows the file yet; this keeps the lock after rename
-
     t_KdfHeader header = header_;
     std::vector<unsigned char> index = index_;
     try {
@@ -940,36 +1047,19 @@ void CKdf::Rebuild() {
             longest = std::max(longest, e.Length);
         }
         header.LargestRecord = static_cast<std::int32_t>(longest);
-        WriteHeaderAndIndex(tempFd, header, index);
+        WriteHeaderAndIndex(replacement.Fd, header, index);
         for (int i = 0; i < header.Count; ++i) {
             const Entry from = EntryData(i);
             const unsigned char* entry =
                 index.data() + static_cast<std::size_t>(i) * header.EntrySize;
-            CopyRecord(file_, from.Offset, tempFd,
+            CopyRecord(file_, from.Offset, replacement.Fd,
                        static_cast<std::int32_t>(LoadLE32(entry + keySize_)), from.Length);
         }
-        struct stat st {};
-        if (::fstat(file_, &st) == 0) {
-            ::fchmod(tempFd, st.st_mode & 07777);  // keep the file's permissions; best effort
-        }
-        SyncOrRaise(tempFd);
-        if (::rename(tempName.c_str(), target.c_str()) != 0) {
-            RaiseSystem(fileName_, errno);
-        }
+        CommitReplacement(replacement);
     } catch (...) {
-        ::close(tempFd);
-        ::unlink(tempName.c_str());
+        AbandonReplacement(replacement);
         throw;
     }
-    // Make the new name durable too; a folder that cannot be synced loses nothing that is not
-    // already at risk.
-    const int folderFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folderFd >= 0) {
-        ::fsync(folderFd);
-        ::close(folderFd);
-    }
-    ::close(file_);
-    file_ = tempFd;
     header_ = header;
     index_.swap(index);
     needsRebuild_ = false;
@@ -1010,7 +1100,8 @@ bool CKdf::ReadFileHeader(const std::string& fileName, t_KdfHeader& header) {
         return false;
     }
     LastError().FileName = fileName;
-    const int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+    // Without waiting for a writer, should the name be a pipe.
+    const int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         return false;
     }

@@ -146,9 +146,11 @@ public:
     // a damaged file, or the system error. After a failure the container is closed.
     bool Open(const std::string& fileName, std::int16_t keyType, int disposition,
               std::uint32_t flags);
-    // Writes header and index back (rebuilding the file when the index has grown), syncs and
-    // closes. Nothing happens while closed. Whatever happens, the container is closed
-    // afterwards; a failure to write is raised after that.
+    // When anything changed, writes header and index back (rebuilding the file when the index
+    // has grown) through a copy of the file that replaces it by rename, so that a write stopped
+    // at any point leaves the old file whole; in place only when no temporary file can be had.
+    // Syncs and closes. Nothing happens while closed. Whatever happens, the container is closed
+    // afterwards; a failure to write is raised after that (the file then is the old one).
     void Close();
     bool IsOpen() const { return file_ >= 0; }
 
@@ -223,6 +225,10 @@ private:
     // point.
     bool Find(int& position) const;
     int CompareEntryKey(int position) const;
+    // Orders two keys of key-size bytes by the file's key type.
+    int CompareKeys(const unsigned char* left, const unsigned char* right) const;
+    // Puts an index whose entries in use are out of order, or name a key twice, in order.
+    void RepairIndexOrder();
     int InsertKey(bool& inserted);
     void RemoveEntry(int position);
     void RequireWritable() const;
@@ -236,12 +242,28 @@ private:
     void SyncOrRaise(int fd) const;
     void WriteHeaderAndIndex(int fd, const t_KdfHeader& header,
                              const std::vector<unsigned char>& index) const;
+    // A temporary file in the folder of the (real) file, to be renamed over it.
+    struct Replacement {
+        int Fd = -1;
+        std::string Name;    // the temporary file
+        std::string Target;  // the file it replaces (symbolic links resolved)
+        std::string Folder;
+    };
+    // False when no temporary file can be had (or the file is no regular file).
+    bool BeginReplacement(Replacement& replacement) const;
+    // Syncs the temporary file, renames it over the file and makes it the open file.
+    void CommitReplacement(Replacement& replacement);
+    static void AbandonReplacement(Replacement& replacement) noexcept;
+    // Close's write-back of an index that has not grown: a copy of the file with the new header
+    // and index. False when no temporary file can be had.
+    bool WriteBackByCopy();
     void Rebuild();
     void GrowInPlace();
     void CopyRecord(int fromFd, std::int64_t from, int toFd, std::int64_t to,
                     std::int64_t length) const;
 
     bool needsRebuild_ = false;
+    bool dirty_ = false;  // something to write back at Close
     std::string fileName_;
     t_KdfHeader header_;
     std::vector<unsigned char> index_;

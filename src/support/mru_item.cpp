@@ -20,9 +20,16 @@ void PutText(unsigned char* out, std::size_t fieldSize, std::string_view text) {
     std::memcpy(out, text.data(), std::min(text.size(), fieldSize - 1));
 }
 
+// A field holds at most fieldSize - 1 characters and its NUL. A field without a NUL (a record
+// another program or a torn write left) is read as far as Encode could write it back, so that
+// an entry saved again is the entry loaded.
 std::string GetText(const unsigned char* in, std::size_t fieldSize) {
     const auto* chars = reinterpret_cast<const char*>(in);
-    return std::string(chars, strnlen(chars, fieldSize));
+    return std::string(chars, strnlen(chars, fieldSize - 1));
+}
+
+bool HasNul(const unsigned char* in, std::size_t fieldSize) {
+    return std::memchr(in, 0, fieldSize) != nullptr;
 }
 
 }  // namespace
@@ -46,7 +53,10 @@ TMruItem TMruItem::Decode(const unsigned char* in, std::size_t size) {
     unsigned char record[kRecordSize] = {};
     std::memcpy(record, in, std::min(size, kRecordSize));
     TMruItem item;
-    item.ProjectFile = GetText(record + kProjectFileOffset, kProjectFileSize);
+    // A path without its NUL was longer than the field: cut, it could name another project.
+    if (HasNul(record + kProjectFileOffset, kProjectFileSize)) {
+        item.ProjectFile = GetText(record + kProjectFileOffset, kProjectFileSize);
+    }
     item.WindowName = GetText(record + kWindowNameOffset, kWindowNameSize);
     item.Options = record[kOptionsOffset];
     item.ExcludeListName = GetText(record + kExcludeListNameOffset, kExcludeListNameSize);

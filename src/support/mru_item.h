@@ -37,7 +37,10 @@ struct TMruItem {
     // characters; a ProjectFile too long for its field is stored empty (so that the record is
     // skipped when loading) rather than cut into the path of some other file.
     void Encode(unsigned char* out) const;
-    // Reads a record of up to kRecordSize bytes; missing bytes count as zero.
+    // Reads a record of up to kRecordSize bytes; missing bytes count as zero. A text field
+    // without its NUL gives its first field size - 1 characters, except ProjectFile, which is
+    // then empty (the path was longer than the field). So an item decoded encodes to the same
+    // record fields, and decodes again unchanged.
     static TMruItem Decode(const unsigned char* in, std::size_t size);
 };
 

@@ -4,6 +4,7 @@
 #include <unicode/ucoleitr.h>
 
 #include <algorithm>
+#include <cstring>
 #include <stdexcept>
 #include <vector>
 
@@ -18,6 +19,28 @@ constexpr int kCommonSecondary = 0x05;
 // Continuation elements carry the rest of a long primary weight, not a character of their own.
 bool IsContinuation(int32_t element) {
     return (element & 0xC0) == 0xC0;
+}
+
+// How the collator writes the accent level of a sort key: a level separator, then runs of
+// common accent weights compressed so that n of them at the end of a key become (n - 1) / 33
+// middle bytes followed by one low byte counting the rest.
+constexpr char kLevelSeparator = 0x01;
+constexpr unsigned char kCommonSecondaryLow = 0x05;
+constexpr unsigned char kCommonSecondaryMiddle = 0x25;
+constexpr size_t kCommonSecondaryMaxCount = 33;
+
+// Writes the compressed run of `count` common accent weights at `out`; returns the end.
+char* WriteCommonSecondaries(size_t count, char* out) {
+    if (count == 0) {
+        return out;
+    }
+    size_t rest = count - 1;
+    while (rest >= kCommonSecondaryMaxCount) {
+        *out++ = static_cast<char>(kCommonSecondaryMiddle);
+        rest -= kCommonSecondaryMaxCount;
+    }
+    *out++ = static_cast<char>(kCommonSecondaryLow + rest);
+    return out;
 }
 
 struct DecodeBuffers {
@@ -123,6 +146,109 @@ WordCollator::WordCollator() {
         }
         asciiRank_[ranked[i]] = rank;
     }
+    BuildAsciiKeys();
+}
+
+void WordCollator::BuildAsciiKeys() {
+    // Each byte's own sort key tells its weights: primary bytes, the level separator, then one
+    // common accent weight (or, for a byte the collator ignores, nothing on either level).
+    std::string key;
+    std::fill(std::begin(singlePrimary_), std::end(singlePrimary_), 0);
+    for (unsigned c = 0; c < 128; ++c) {
+        AsciiWeight& weight = asciiWeight_[c];
+        weight.Length = kNoWeight;
+        const char byte = static_cast<char>(c);
+        key.clear();
+        AppendKeyWithCollator(std::string_view(&byte, 1), key);
+        const size_t separator = key.find(kLevelSeparator);
+        if (separator == std::string::npos || separator > sizeof weight.Bytes) {
+            continue;
+        }
+        const std::string_view accents = std::string_view(key).substr(separator + 1);
+        const bool ignored = separator == 0 && accents.empty();
+        const bool common = separator > 0 && accents.size() == 1 &&
+                            static_cast<unsigned char>(accents[0]) == kCommonSecondaryLow;
+        if (ignored || common) {
+            weight.Length = static_cast<unsigned char>(separator);
+            std::copy(key.begin(), key.begin() + static_cast<std::ptrdiff_t>(separator),
+                      weight.Bytes);
+            if (separator == 1) {
+                singlePrimary_[c] = weight.Bytes[0];
+            }
+        }
+    }
+    // The table is only good if the collator builds longer keys by plain concatenation: no
+    // compression of primary weights (which would show in a byte followed by itself or by
+    // another byte of its group), no contraction, and the accent runs as above. A quick check
+    // here; the tests compare every pair and triple of bytes. On any difference the collator
+    // makes every key.
+    asciiKeys_ = true;
+    std::string fast;
+    auto agrees = [&](std::string_view word) {
+        fast.clear();
+        key.clear();
+        if (!AppendAsciiKey(word, fast)) {
+            return true;
+        }
+        AppendKeyWithCollator(word, key);
+        return fast == key;
+    };
+    for (unsigned x = 0; x < 128 && asciiKeys_; ++x) {
+        for (unsigned y : {x, x ^ 0x20u, unsigned{'a'}, unsigned{'0'}, unsigned{'-'}, 1u}) {
+            const char forward[2] = {static_cast<char>(x), static_cast<char>(y)};
+            const char backward[2] = {static_cast<char>(y), static_cast<char>(x)};
+            asciiKeys_ =
+                agrees(std::string_view(forward, 2)) && agrees(std::string_view(backward, 2));
+            if (!asciiKeys_) {
+                break;
+            }
+        }
+    }
+    for (size_t n = 1; n <= 100 && asciiKeys_; ++n) {
+        asciiKeys_ = agrees(std::string(n, 'a')) && agrees(std::string(n, '-') + "Z\x01");
+    }
+}
+
+size_t WordCollator::AsciiKeyRoom(size_t length) {
+    return 3 * length + 1 + length / kCommonSecondaryMaxCount + 1 + 3;
+}
+
+char* WordCollator::WriteAsciiKey(std::string_view word, char* out) const {
+    if (!asciiKeys_) {
+        return nullptr;
+    }
+    // Nearly every byte of a word is a letter or digit, whose weight is one primary byte.
+    char* p = out;
+    size_t i = 0;
+    for (; i < word.size(); ++i) {
+        const unsigned char primary = singlePrimary_[static_cast<unsigned char>(word[i])];
+        if (primary == 0) {
+            break;
+        }
+        *p++ = static_cast<char>(primary);
+    }
+    size_t weighted = i;
+    for (; i < word.size(); ++i) {
+        const auto u = static_cast<unsigned char>(word[i]);
+        if (u >= 128 || asciiWeight_[u].Length == kNoWeight) {
+            return nullptr;
+        }
+        // Three bytes are copied, as many as the weight has are kept.
+        const AsciiWeight& weight = asciiWeight_[u];
+        std::memcpy(p, weight.Bytes, sizeof weight.Bytes);
+        p += weight.Length;
+        weighted += weight.Length != 0;
+    }
+    *p++ = kLevelSeparator;
+    return WriteCommonSecondaries(weighted, p);
+}
+
+bool WordCollator::AppendAsciiKey(std::string_view word, std::string& out) const {
+    const size_t start = out.size();
+    out.resize(start + AsciiKeyRoom(word.size()));
+    char* const end = WriteAsciiKey(word, out.data() + start);
+    out.resize(end ? static_cast<size_t>(end - out.data()) : start);
+    return end != nullptr;
 }
 
 WordCollator::~WordCollator() {
@@ -186,6 +312,12 @@ int WordCollator::CompareWithCollator(std::string_view a, std::string_view b) co
 }
 
 void WordCollator::AppendKey(std::string_view word, std::string& out) const {
+    if (!AppendAsciiKey(word, out)) {
+        AppendKeyWithCollator(word, out);
+    }
+}
+
+void WordCollator::AppendKeyWithCollator(std::string_view word, std::string& out) const {
     DecodeBuffers& buffers = ThreadBuffers();
     buffers.a.clear();
     AppendDecodedCp1252(word, buffers.a);

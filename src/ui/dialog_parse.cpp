@@ -92,18 +92,23 @@ void TdlgParse::FormActivate() {
     elapsedSeconds_ = 0;
     OnTimer();
     running_ = true;
+    sinceRefresh_.start();
+    sincePump_.start();
     QString caption = QStringLiteral("OK");
     try {
         result_ = RunParse(input_, *this);
+        Refresh();
         if (result_.End == ParseEnd::NoFolder) {
             lblMessage->setText(QStringLiteral("The project folder does not exist."));
         } else {
             caption = ToQt(result_.ResultCaption);
         }
     } catch (const std::bad_alloc&) {
+        Refresh();
         error_ = "Out of memory";
         lblMessage->setText(ToQt(error_));
     } catch (const std::exception& e) {
+        Refresh();
         error_ = e.what();
         lblMessage->setText(ToQt(error_));
     }
@@ -142,28 +147,65 @@ void TdlgParse::reject() {
 }
 
 void TdlgParse::PumpEvents() {
+    RefreshIfDue();
+    if (sincePump_.elapsed() >= kPumpMs) {
+        sincePump_.restart();
+        QCoreApplication::processEvents();
+    }
+}
+
+void TdlgParse::PumpWhileWaiting() {
+    // The run waits for a page that a worker is still reading: keep the timer and the button
+    // alive meanwhile.
+    RefreshIfDue();
+    sincePump_.restart();
     QCoreApplication::processEvents();
 }
 
 void TdlgParse::ShowMessage(std::string_view text) {
-    lblMessage->setText(ToQt(text));
+    pendingMessage_ = text;
+    messagePending_ = true;
 }
 
 void TdlgParse::ShowCount(std::string_view countText, int position) {
-    lblCount->setText(ToQt(countText));
-    ProgBar->setValue(std::min(position, ProgBar->maximum()));
+    pendingCount_ = countText;
+    pendingPosition_ = position;
     emit Progressed(position);
 }
 
 void TdlgParse::NewWords(const std::vector<std::string_view>& words) {
     if (indexList_) {
-        indexList_->Append(words);
+        pendingWords_.insert(pendingWords_.end(), words.begin(), words.end());
     }
 }
 
 void TdlgParse::WordsSorted() {
+    Refresh();
     if (indexList_) {
         indexList_->Sort();
+    }
+}
+
+void TdlgParse::RefreshIfDue() {
+    if (sinceRefresh_.elapsed() >= kRefreshMs) {
+        Refresh();
+    }
+}
+
+void TdlgParse::Refresh() {
+    sinceRefresh_.restart();
+    if (messagePending_) {
+        lblMessage->setText(ToQt(pendingMessage_));
+        messagePending_ = false;
+    }
+    if (pendingPosition_ >= 0) {
+        lblCount->setText(ToQt(pendingCount_));
+        ProgBar->setValue(std::min(pendingPosition_, ProgBar->maximum()));
+        pendingPosition_ = -1;
+    }
+    if (indexList_ && !pendingWords_.empty()) {
+        indexList_->AppendOwned(std::move(pendingWords_));
+        pendingWords_.clear();
     }
 }
 

@@ -4,8 +4,10 @@
 #pragma once
 
 #include <QDialog>
+#include <QElapsedTimer>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "pipeline/parse_run.h"
 
@@ -58,11 +60,21 @@ protected:
 
 private:
     void PumpEvents() override;
+    void PumpWhileWaiting() override;
     bool CancelRequested() override { return cancelRequested_; }
     void ShowMessage(std::string_view text) override;
     void ShowCount(std::string_view countText, int position) override;
     void NewWords(const std::vector<std::string_view>& words) override;
     void WordsSorted() override;
+
+    // The run reports every file; the labels, the progress bar and the word view are brought up
+    // to date at most every kRefreshMs (and at the end), which keeps a run over many small pages
+    // from spending its time repainting.
+    static constexpr int kRefreshMs = 50;
+    // The event loop runs at most every kPumpMs between files.
+    static constexpr int kPumpMs = 10;
+    void RefreshIfDue();
+    void Refresh();
 
     TdlgParse_InitData input_;
     WordViewModel* indexList_ = nullptr;
@@ -73,6 +85,14 @@ private:
     int elapsedSeconds_ = 0;
     TParseResult result_;
     std::string error_;
+
+    QElapsedTimer sinceRefresh_;
+    QElapsedTimer sincePump_;
+    std::string pendingMessage_;
+    bool messagePending_ = false;
+    std::string pendingCount_;
+    int pendingPosition_ = -1;
+    std::vector<std::string> pendingWords_;
 };
 
 }  // namespace tarnwick

@@ -21,6 +21,8 @@ public:
     void Clear();
     // Appends words as given: the word list hands over only words it did not hold yet.
     void Append(const std::vector<std::string_view>& words);
+    // The same, taking the strings over.
+    void AppendOwned(std::vector<std::string>&& words);
     // Sorts with the word comparison (stable, so equal spellings keep their order).
     void Sort();
     // Removes the given rows (any order, no duplicates).

@@ -163,7 +163,7 @@ TEST_F(ConfigTest, MruRecordsOfMissingProjectsAreStoredWithoutAPath) {
     EXPECT_EQ(back.WindowName, "");
 }
 
-TEST_F(ConfigTest, ADamagedFileIsReportedAndLeftAsItIs) {
+TEST_F(ConfigTest, ADamagedFileIsReportedOnceAndSetAside) {
     { CConfig config; }
     std::string bytes = Slurp(ConfigFile());
     bytes[88] = '\x01';
@@ -171,21 +171,29 @@ TEST_F(ConfigTest, ADamagedFileIsReportedAndLeftAsItIs) {
     home_.Home().Write("Tarnwick/Tarnwick.cfg", bytes);
     {
         CConfig config;
-        EXPECT_FALSE(config.IsOpen());
+        EXPECT_TRUE(config.IsOpen());
         EXPECT_EQ(config.ReadInteger(kCfgMainColumns, 2), 2);
-        EXPECT_EQ(config.GetText(kCfgEditorListName, "d"), "d");
-        config.PutText(kCfgEditorListName, "not written");
         config.WriteInteger(kCfgMainColumns, 9);
     }
     ASSERT_EQ(mesg_.shown.size(), 1u);
     EXPECT_EQ(mesg_.shown[0].style, static_cast<unsigned>(kMbError));
     EXPECT_EQ(mesg_.shown[0].caption, "Tarnwick");
     EXPECT_EQ(mesg_.shown[0].text.rfind(ConfigFile() + "\r\nThe data file is damaged: ", 0), 0u);
-    EXPECT_EQ(Slurp(ConfigFile()), bytes);
+    EXPECT_NE(mesg_.shown[0].text.find("\"" + ConfigFile() + ".damaged\""), std::string::npos);
+    // The user's file is kept as it was, and the new one is used from then on.
+    EXPECT_EQ(Slurp(ConfigFile() + ".damaged"), bytes);
+    {
+        CConfig config;
+        EXPECT_EQ(config.ReadInteger(kCfgMainColumns, 2), 9);
+    }
+    EXPECT_EQ(mesg_.shown.size(), 1u);
 
+    // A second damaged file does not replace the first one set aside.
     home_.Home().Write("Tarnwick/Tarnwick.cfg", bytes.substr(0, 100));  // cut inside the header
     { CConfig config; }
-    EXPECT_EQ(mesg_.shown.size(), 2u);
+    ASSERT_EQ(mesg_.shown.size(), 2u);
+    EXPECT_EQ(Slurp(ConfigFile() + ".damaged"), bytes);
+    EXPECT_EQ(Slurp(ConfigFile() + ".damaged-2"), bytes.substr(0, 100));
 }
 
 TEST_F(ConfigTest, AFailedWriteBackIsReported) {

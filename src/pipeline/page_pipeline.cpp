@@ -1,0 +1,161 @@
+#include "pipeline/page_pipeline.h"
+
+#include <sched.h>
+
+#include <algorithm>
+
+#include "platform/os.h"
+
+namespace tarnwick {
+
+int AvailableCores() {
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (::sched_getaffinity(0, sizeof set, &set) == 0) {
+        const int count = CPU_COUNT(&set);
+        if (count > 0) {
+            return count;
+        }
+    }
+    return std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+}
+
+TPagePipeline::TPagePipeline(const TPageSource& source, int jobs)
+    : source_(source), count_(source.Files ? source.Files->size() : 0) {
+    // Threads pay only when there are pages to share out.
+    const size_t workers = jobs > 1 && count_ > 1 ? std::min(static_cast<size_t>(jobs), count_) : 0;
+    const size_t window = workers == 0 ? 1 : std::max(kMinWindow, workers * kWindowPerJob);
+    slots_.reserve(window);
+    for (size_t i = 0; i < window; ++i) {
+        slots_.push_back(std::make_unique<Slot>());
+    }
+    if (workers == 0) {
+        ownParser_ = std::make_unique<THtmlParser>();
+        return;
+    }
+    workers_.reserve(workers);
+    try {
+        for (size_t i = 0; i < workers; ++i) {
+            workers_.emplace_back(&TPagePipeline::Work, this);
+        }
+    } catch (...) {
+        {
+            std::lock_guard lock(mutex_);
+            stop_ = true;
+        }
+        roomFree_.notify_all();
+        for (std::thread& worker : workers_) {
+            worker.join();
+        }
+        throw;
+    }
+}
+
+TPagePipeline::~TPagePipeline() {
+    {
+        std::lock_guard lock(mutex_);
+        stop_ = true;
+    }
+    roomFree_.notify_all();
+    for (std::thread& worker : workers_) {
+        worker.join();
+    }
+}
+
+void TPagePipeline::Parse(THtmlParser& parser, size_t index, TParsedPage& page) const {
+    page.Unopenable = false;
+    page.Error = nullptr;
+    page.Path.clear();
+    try {
+        page.Words.Clear();
+        const std::string& item = (*source_.Files)[index];
+        // Images, style sheets and scripts listed in [FILES] are not pages: they count as
+        // parsed but are never opened.
+        if (IsAssetEntry(item)) {
+            return;
+        }
+        page.Path = source_.Folder + "/" + ToOpenPath(item);
+        if (!parser.ParseTopicFile(page.Path, page.Words, source_.DefaultList,
+                                   source_.SecondaryList, source_.Options)) {
+            page.Unopenable = true;
+        }
+        // The merge takes the words in this order; sorting here keeps it off the run's thread.
+        page.Words.SortedWords();
+    } catch (...) {
+        // The run raises this before it would merge the page's words.
+        page.Error = std::current_exception();
+    }
+}
+
+void TPagePipeline::Work() {
+    THtmlParser parser;
+    const size_t window = slots_.size();
+    for (;;) {
+        size_t index = 0;
+        {
+            std::unique_lock lock(mutex_);
+            while (!stop_ && nextToClaim_ < count_ && nextToClaim_ >= released_ + window) {
+                ++idleWorkers_;
+                roomFree_.wait(lock);
+                --idleWorkers_;
+            }
+            if (stop_ || nextToClaim_ >= count_) {
+                return;
+            }
+            index = nextToClaim_++;
+        }
+        // The slot is this worker's alone until it is marked done.
+        Slot& slot = *slots_[index % window];
+        Parse(parser, index, slot.Page);
+        std::lock_guard lock(mutex_);
+        slot.Done = true;
+        if (index >= awaited_) {
+            pageDone_.notify_one();
+        }
+    }
+}
+
+TParsedPage& TPagePipeline::Next(const std::function<void()>& idle) {
+    const size_t index = nextToHand_++;
+    if (workers_.empty()) {
+        TParsedPage& page = slots_.front()->Page;
+        Parse(*ownParser_, index, page);
+        return page;
+    }
+    const size_t window = slots_.size();
+    Slot& slot = *slots_[index % window];
+    std::unique_lock lock(mutex_);
+    if (index > 0) {
+        // Give up the previous page: its slot takes a later page. Waking the workers only once
+        // half the window is free saves a wake-up per page when they are ahead.
+        slots_[(index - 1) % window]->Done = false;
+        released_ = index;
+        const size_t room = released_ + window - std::min(nextToClaim_, released_ + window);
+        if (idleWorkers_ > 0 && (room >= window / 2 || nextToClaim_ <= index)) {
+            roomFree_.notify_all();
+        }
+    }
+    if (!slot.Done) {
+        // The workers are behind: wait until half a window more is parsed (or the page, should
+        // it come last), so that this thread wakes once per batch of pages, not once per page.
+        awaited_ = std::min(index + window / 2, count_ - 1);
+        while (!slot.Done) {
+            const bool woken =
+                pageDone_.wait_for(lock, kIdleInterval) == std::cv_status::no_timeout;
+            if (slot.Done) {
+                break;
+            }
+            if (woken) {
+                awaited_ = index;  // a later page came first
+            } else if (idle) {
+                lock.unlock();
+                idle();
+                lock.lock();
+            }
+        }
+        awaited_ = SIZE_MAX;
+    }
+    return slot.Page;
+}
+
+}  // namespace tarnwick

@@ -1,0 +1,97 @@
+// TPagePipeline: reads and parses the topic files of a parse run on worker threads and hands the
+// parsed pages to the run one by one, strictly in topic-list order, so that the run merges
+// exactly what a single thread would have merged, in the same order. Workers run ahead of the
+// merge by at most a window of pages, which bounds the memory of a run.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "pipeline/file_words.h"
+#include "pipeline/html_parser.h"
+
+namespace tarnwick {
+
+class TExcludeList;
+
+// One topic file, parsed.
+struct TParsedPage {
+    TFileWords Words;
+    // The file could not be opened or read; the run reports Path through Mesg().
+    bool Unopenable = false;
+    // The joined path the page was read from.
+    std::string Path;
+    // An error other than an unopenable file (out of memory); the run raises it when it comes
+    // to this page.
+    std::exception_ptr Error;
+};
+
+// What the pipeline parses: the topic entries, joined to the folder, with the run's filters.
+struct TPageSource {
+    std::string Folder;
+    const std::vector<std::string>* Files = nullptr;
+    const TExcludeList* DefaultList = nullptr;
+    const TExcludeList* SecondaryList = nullptr;
+    ParseOptions Options = 0;
+};
+
+class TPagePipeline {
+public:
+    // Starts the workers: `jobs` threads (no more than there are pages), or none for 1 job or a
+    // single page, when Next parses each page itself on the calling thread. `source` and the
+    // lists it names must outlive the pipeline.
+    TPagePipeline(const TPageSource& source, int jobs);
+    // Stops the workers after the pages they are reading and waits for them.
+    ~TPagePipeline();
+    TPagePipeline(const TPagePipeline&) = delete;
+    TPagePipeline& operator=(const TPagePipeline&) = delete;
+
+    // The next page in topic-list order (page 0 first; at most one call per page). The page
+    // returned by the previous call is given up. Asset entries (IsAssetEntry) come back empty
+    // without being opened. While the page is still being parsed, `idle` is called about every
+    // kIdleInterval.
+    TParsedPage& Next(const std::function<void()>& idle);
+
+    static constexpr std::chrono::milliseconds kIdleInterval{50};
+    // Pages parsed ahead of the merge: per worker, and at least.
+    static constexpr size_t kWindowPerJob = 16;
+    static constexpr size_t kMinWindow = 64;
+
+private:
+    struct Slot {
+        TParsedPage Page;
+        bool Done = false;  // guarded by mutex_
+    };
+
+    void Work();
+    void Parse(THtmlParser& parser, size_t index, TParsedPage& page) const;
+
+    const TPageSource& source_;
+    const size_t count_;
+    std::vector<std::unique_ptr<Slot>> slots_;
+    std::unique_ptr<THtmlParser> ownParser_;  // without workers
+
+    std::mutex mutex_;
+    std::condition_variable pageDone_;
+    std::condition_variable roomFree_;
+    size_t nextToClaim_ = 0;     // the next page a worker takes
+    size_t released_ = 0;        // pages given up by the run: their slots are free
+    size_t awaited_ = SIZE_MAX;  // the page the run waits for
+    size_t idleWorkers_ = 0;     // workers waiting for room in the window
+    bool stop_ = false;
+    size_t nextToHand_ = 0;  // the run's thread only
+    std::vector<std::thread> workers_;
+};
+
+// The number of processors this process may run on (at least 1).
+int AvailableCores();
+
+}  // namespace tarnwick
