@@ -66,6 +66,34 @@ std::string BuildCountText(int wordsDone, int wordCount, int fileCount) {
     return text;
 }
 
+TCountLine::TCountLine(int wordCount, int fileCount)
+    : width_(DecimalDigits(wordCount)), wordCount_(wordCount), fileCount_(fileCount) {
+    char tail[64];
+    std::snprintf(tail, sizeof tail, " of %d Words Inserted From %d Files", wordCount, fileCount);
+    tail_ = tail;
+}
+
+std::string_view TCountLine::For(int wordsDone) {
+    if (wordsDone < 0) {
+        text_ = BuildCountText(wordsDone, wordCount_, fileCount_);
+        return text_;
+    }
+    // Called once per word of a big index: digits by hand, the rest of the line made once.
+    char digits[16];
+    char* first = std::end(digits);
+    unsigned value = static_cast<unsigned>(wordsDone);
+    do {
+        *--first = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    const size_t length = static_cast<size_t>(std::end(digits) - first);
+    text_.assign(length < static_cast<size_t>(width_) ? static_cast<size_t>(width_) - length : 0,
+                 ' ');
+    text_.append(first, length);
+    text_ += tail_;
+    return text_;
+}
+
 std::string BuildLapsedTimeText(int seconds) {
     const int h = seconds / 3600;
     const int m = (seconds / 60) % 60;
@@ -118,8 +146,10 @@ void TBuildRun::ShowErrorBox(std::string_view text) {
 
 void TBuildRun::ShowWordCount() {
     if (input_.BuildIndex) {
-        progress_.ShowCount(BuildCountText(result_.WordsDone, result_.WordCount, FileCount()),
-                            progressPosition_);
+        if (!countLine_) {
+            countLine_.emplace(result_.WordCount, FileCount());
+        }
+        progress_.ShowCount(countLine_->For(result_.WordsDone), progressPosition_);
     } else {
         progress_.ShowCount({}, progressPosition_);
     }
@@ -180,6 +210,7 @@ void TBuildRun::RunIndex() {
             MakeOwnerWritable(result_.IndexPath);
         }
         THtmlIndexFile file(result_.IndexPath);
+        file.Reserve(IndexFileSize());
         file.WriteHeader();
         while (result_.WordsDone < result_.WordCount) {
             progress_.PumpEvents();
@@ -212,6 +243,21 @@ void TBuildRun::RunIndex() {
     result_.Index = canceled ? IndexEnd::Canceled : IndexEnd::Completed;
     result_.ResultCaption = canceled ? kBuildCanceledCaption : kBuildOkCaption;
     SetMessage(std::string(kIndexCreatedMessage));
+}
+
+std::uint64_t TBuildRun::IndexFileSize() const {
+    std::uint64_t size = THtmlIndexFile::kHeaderSize + THtmlIndexFile::kFooterSize;
+    const size_t topicCount = input_.Files ? input_.Files->size() : 0;
+    for (int i = 0; i < result_.WordCount; ++i) {
+        const TIndexEntry& entry = input_.Words->Entry(static_cast<size_t>(i));
+        for (const TopicIndex topic : entry.Files) {
+            // A topic outside the list stops the writing when it is reached; it adds nothing.
+            if (topic < topicCount) {
+                size += THtmlIndexFile::EntrySize(entry.Word.size(), (*input_.Files)[topic].size());
+            }
+        }
+    }
+    return size;
 }
 
 void TBuildRun::RunMapFiles() {

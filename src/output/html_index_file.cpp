@@ -31,6 +31,8 @@
 // quote, and the files this writes have always been read that way.
 #include "output/html_index_file.h"
 
+#include <cstring>
+
 namespace tarnwick {
 namespace {
 
@@ -75,12 +77,26 @@ void THtmlIndexFile::WriteHeader() {
 }
 
 void THtmlIndexFile::WriteEntry(std::string_view word, std::string_view topic) {
-    // The writer buffers, so the five pieces reach the file as one block.
-    file_.Write(kEntryBeforeWord);
-    file_.Write(word);
-    file_.Write(kEntryBeforeTopic);
-    file_.Write(topic);
-    file_.Write(kEntryAfterTopic);
+    // A big index has millions of blocks: each is put together in the writer's buffer at once.
+    const size_t size = kEntryFixedSize + word.size() + topic.size();
+    if (size > TFileWriter::kBufferSize) {
+        file_.Write(kEntryBeforeWord);
+        file_.Write(word);
+        file_.Write(kEntryBeforeTopic);
+        file_.Write(topic);
+        file_.Write(kEntryAfterTopic);
+        return;
+    }
+    char* p = file_.Room(size);
+    for (std::string_view piece :
+         {kEntryBeforeWord, word, kEntryBeforeTopic, topic, kEntryAfterTopic}) {
+        std::memcpy(p, piece.data(), piece.size());
+        p += piece.size();
+    }
+}
+
+void THtmlIndexFile::Reserve(std::uint64_t size) {
+    file_.Reserve(size);
 }
 
 void THtmlIndexFile::WriteFooter() {

@@ -3,6 +3,7 @@
 // word and topic, tail. It knows nothing of the word list; the build run walks that.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -24,6 +25,12 @@ public:
     // trimming): the format has exactly one "Local" per block.
     void WriteEntry(std::string_view word, std::string_view topic);
     void WriteFooter();
+    // Announces the size of the whole file (EntrySize summed, plus head and tail) before the
+    // writing, so that the file system can set its space aside at once.
+    void Reserve(std::uint64_t size);
+    static constexpr std::uint64_t EntrySize(size_t wordSize, size_t topicSize) {
+        return kEntryFixedSize + wordSize + topicSize;
+    }
     // Flushes and closes; throws EWriteError when the bytes did not all reach the file. The
     // destructor of an unclosed writer closes the file and ignores errors.
     void Close();

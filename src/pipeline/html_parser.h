@@ -80,7 +80,7 @@ public:
     static void ReportUnopenable(const std::string& path);
     // A page buffer larger than this is released after its page, so that one huge page does not
     // keep its memory for the rest of the run.
-    static constexpr size_t kKeptPageCapacity = 4 << 20;
+    static constexpr size_t kKeptPageCapacity = 1 << 20;
 
     // Adds the words of a page's bytes to `fileWords` under `options`: the body, title, keyword
     // and description readers in that order, each candidate through the exclude filters.

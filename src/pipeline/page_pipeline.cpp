@@ -24,7 +24,10 @@ TPagePipeline::TPagePipeline(const TPageSource& source, int jobs)
     : source_(source), count_(source.Files ? source.Files->size() : 0) {
     // Threads pay only when there are pages to share out.
     const size_t workers = jobs > 1 && count_ > 1 ? std::min(static_cast<size_t>(jobs), count_) : 0;
-    const size_t window = workers == 0 ? 1 : std::max(kMinWindow, workers * kWindowPerJob);
+    const size_t window =
+        workers == 0
+            ? 1
+            : std::max({kMinWindow, 2 * workers, std::min(kMaxWindow, workers * kWindowPerJob)});
     slots_.reserve(window);
     for (size_t i = 0; i < window; ++i) {
         slots_.push_back(std::make_unique<Slot>());

@@ -61,9 +61,11 @@ public:
     TParsedPage& Next(const std::function<void()>& idle);
 
     static constexpr std::chrono::milliseconds kIdleInterval{50};
-    // Pages parsed ahead of the merge: per worker, and at least.
+    // Pages parsed ahead of the merge: per worker, but at least kMinWindow and, beyond two per
+    // worker, at most kMaxWindow (each page in flight holds its words).
     static constexpr size_t kWindowPerJob = 16;
     static constexpr size_t kMinWindow = 64;
+    static constexpr size_t kMaxWindow = 256;
 
 private:
     struct Slot {

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <thread>
 
 #include "support/utils.h"
@@ -63,9 +64,17 @@ void TFileWriter::SetFaultAfterBytes(long long bytes) {
 }
 
 TFileWriter::TFileWriter(const std::string& path, int lockWaitMs) : path_(path) {
-    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+    // Opened without waiting, so that a named pipe nobody reads is an error rather than a hang;
+    // the writes themselves wait as usual.
+    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
     if (fd_ < 0) {
         throw EFCreateError(path, SystemErrorText(errno));
+    }
+    const int flags = ::fcntl(fd_, F_GETFL);
+    if (flags < 0 || ::fcntl(fd_, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        const int error = errno;
+        ::close(fd_);
+        throw EFCreateError(path, SystemErrorText(error));
     }
     // Wait a little for another Tarnwick process to finish with the file, then give up rather
     // than hang behind it.
@@ -84,16 +93,20 @@ TFileWriter::TFileWriter(const std::string& path, int lockWaitMs) : path_(path) 
     }
     // Devices and pipes cannot be truncated and need not be.
     struct stat st {};
-    if (::fstat(fd_, &st) == 0 && S_ISREG(st.st_mode) && ::ftruncate(fd_, 0) != 0) {
+    regular_ = ::fstat(fd_, &st) == 0 && S_ISREG(st.st_mode);
+    if (regular_ && ::ftruncate(fd_, 0) != 0) {
         const int error = errno;
         ::close(fd_);
         throw EFCreateError(path, SystemErrorText(error));
     }
-    buffer_.reserve(kBufferSize);
+    buffer_ = std::make_unique_for_overwrite<char[]>(kBufferSize);
 }
 
 TFileWriter::~TFileWriter() {
     if (fd_ >= 0) {
+        if (reserved_ > written_) {
+            [[maybe_unused]] const int ignored = ::ftruncate(fd_, static_cast<off_t>(written_));
+        }
         ::close(fd_);
     }
 }
@@ -120,6 +133,7 @@ void TFileWriter::WriteToFile(const char* data, size_t size) {
         }
         data += n;
         size -= static_cast<size_t>(n);
+        written_ += static_cast<std::uint64_t>(n);
     }
 }
 
@@ -127,24 +141,55 @@ void TFileWriter::Write(std::string_view bytes) {
     if (fd_ < 0) {
         throw EWriteError();
     }
-    if (buffer_.size() + bytes.size() > kBufferSize) {
+    if (buffered_ + bytes.size() > kBufferSize) {
         Flush();
         if (bytes.size() >= kBufferSize) {
             WriteToFile(bytes.data(), bytes.size());
             return;
         }
     }
-    buffer_.append(bytes);
+    std::memcpy(buffer_.get() + buffered_, bytes.data(), bytes.size());
+    buffered_ += bytes.size();
+}
+
+char* TFileWriter::Room(size_t size) {
+    if (fd_ < 0 || size > kBufferSize) {
+        throw EWriteError();
+    }
+    if (buffered_ + size > kBufferSize) {
+        Flush();
+    }
+    char* room = buffer_.get() + buffered_;
+    buffered_ += size;
+    return room;
 }
 
 void TFileWriter::Flush() {
     if (fd_ < 0) {
         throw EWriteError();
     }
-    std::string pending;
-    pending.swap(buffer_);
-    buffer_.reserve(kBufferSize);
-    WriteToFile(pending.data(), pending.size());
+    // The buffer is empty afterwards even when the write fails: its bytes are not offered twice.
+    const size_t pending = buffered_;
+    buffered_ = 0;
+    WriteToFile(buffer_.get(), pending);
+}
+
+void TFileWriter::Reserve(std::uint64_t size) {
+    if (fd_ < 0 || !regular_ || size == 0) {
+        return;
+    }
+    const std::uint64_t from = written_ + buffered_;
+    if (from + size <= reserved_) {
+        return;
+    }
+    // Without the reservation, a file system like ext4 finds the blocks of a big file as they are
+    // written, which can cost several times the copying itself.
+#if defined(FALLOC_FL_KEEP_SIZE)
+    if (::fallocate(fd_, FALLOC_FL_KEEP_SIZE, static_cast<off_t>(from), static_cast<off_t>(size)) ==
+        0) {
+        reserved_ = from + size;
+    }
+#endif
 }
 
 void TFileWriter::Close() {
@@ -154,6 +199,12 @@ void TFileWriter::Close() {
     Flush();
     const int fd = fd_;
     fd_ = -1;
+    // A canceled or shortened write leaves no reserved blocks behind the end of the file.
+    if (reserved_ > written_ && ::ftruncate(fd, static_cast<off_t>(written_)) != 0) {
+        const int error = errno;
+        ::close(fd);
+        throw EWriteError(SystemErrorText(error));
+    }
     // Closing also releases the lock; a failing close can mean lost data on network folders.
     if (::close(fd) != 0) {
         throw EWriteError(SystemErrorText(errno));

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -45,8 +47,18 @@ public:
     TFileWriter& operator=(const TFileWriter&) = delete;
 
     void Write(std::string_view bytes);  // throws EWriteError
-    void Flush();                        // throws EWriteError
-    void Close();                        // throws EWriteError
+    // Room for `size` bytes (at most kBufferSize) in the buffer, flushing it first when it lacks
+    // the room; the caller fills all of them before the next call. Throws EWriteError.
+    char* Room(size_t size);
+    void Flush();  // throws EWriteError
+    // Truncates the file to what was written (a reservation's unused part is given back), then
+    // closes it. Throws EWriteError.
+    void Close();
+
+    // Tells the file system that about `size` more bytes are coming, so that it sets aside their
+    // space at once instead of block by block. The file's size does not change. A file system
+    // that cannot reserve is no error: the writes report any real shortage.
+    void Reserve(std::uint64_t size);
 
     const std::string& Path() const { return path_; }
 
@@ -59,7 +71,13 @@ private:
 
     std::string path_;
     int fd_ = -1;
-    std::string buffer_;
+    bool regular_ = false;
+    std::uint64_t written_ = 0;   // bytes that reached the file
+    std::uint64_t reserved_ = 0;  // end of the space reserved, from the start of the file
+    std::unique_ptr<char[]> buffer_;
+    size_t buffered_ = 0;
+
+public:
     static constexpr size_t kBufferSize = 1 << 20;
 };
 

@@ -86,6 +86,7 @@ void TdlgBuildNdx::FormActivate() {
     running_ = true;
     TBuildRun run(input_, *this);
     result_ = run.Run();
+    ShowPendingCount();
     Timer->stop();
     running_ = false;
     btnCancelDone->setText(
@@ -134,12 +135,31 @@ void TdlgBuildNdx::SetProgressMaximum(int maximum) {
 }
 
 void TdlgBuildNdx::ShowCount(std::string_view countText, int position) {
-    lblCount->setText(ToQt(countText));
-    ProgBar->setValue(std::min(position, ProgBar->maximum()));
+    // The run counts every word of a big index, hundreds of thousands a second; the window is
+    // painted only when events are pumped, so the line follows at that pace and the latest
+    // count is shown when the run ends.
+    pendingCount_.assign(countText);
+    pendingPosition_ = position;
+    countPending_ = true;
+    if (!countClock_.isValid() || countClock_.elapsed() >= 20) {
+        ShowPendingCount();
+    }
     emit Progressed(position);
 }
 
+void TdlgBuildNdx::ShowPendingCount() {
+    if (!countPending_) {
+        return;
+    }
+    countPending_ = false;
+    lblCount->setText(ToQt(pendingCount_));
+    ProgBar->setValue(std::min(pendingPosition_, ProgBar->maximum()));
+    countClock_.start();
+}
+
 void TdlgBuildNdx::ShowMessage(std::string_view text) {
+    // An error box may follow: the count beside it must be the current one.
+    ShowPendingCount();
     lblMessage->setText(ToQt(text));
 }
 

@@ -57,6 +57,8 @@ private:
     void ShowCount(std::string_view countText, int position) override;
     void ShowMessage(std::string_view text) override;
     WindowHandle MessageOwner() override { return this; }
+    // Puts the latest count and position into the window.
+    void ShowPendingCount();
 
     TdlgBuildNdx_InitData input_;
     bool started_ = false;
@@ -64,6 +66,10 @@ private:
     bool cancelRequested_ = false;
     int elapsedSeconds_ = 0;
     QElapsedTimer pumpClock_;
+    QElapsedTimer countClock_;
+    std::string pendingCount_;
+    int pendingPosition_ = 0;
+    bool countPending_ = false;
     TBuildResult result_;
 };
 

@@ -49,19 +49,20 @@ class CliTest : public ::testing::Test {
 protected:
     // Runs the program with a data folder of the test's own, so that the user's lists on this
     // machine play no part.
-    CliRun Run(const Strings& args) {
+    // `out` names where standard output goes; by default a file the run's text is read from.
+    CliRun Run(const Strings& args, const std::string& out = {}) {
         std::string command = "XDG_DATA_HOME=" + Quoted(data_.Path().string()) + " " +
                               Quoted(std::string(TARNWICK_OUTPUT_DIR) + "/tarnwick-cli");
         for (const std::string& arg : args) {
             command += " " + Quoted(arg);
         }
-        const std::string outFile = scratch_.File("out");
+        const std::string outFile = out.empty() ? scratch_.File("out") : out;
         const std::string errFile = scratch_.File("err");
         command += " >" + Quoted(outFile) + " 2>" + Quoted(errFile) + " </dev/null";
         CliRun run;
         const int raw = std::system(command.c_str());
         run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        run.out = testing::Slurp(outFile);
+        run.out = out.empty() ? testing::Slurp(outFile) : std::string();
         run.err = testing::Slurp(errFile);
         return run;
     }
@@ -89,6 +90,14 @@ TEST_F(CliTest, ScanPrintsWhatTheProjectNames) {
               "Longest topic name: 7\nWindow: main\nWindow: tip\n"
               "Topic: A\\\xC4.htm\nTopic: b.htm\n");
     EXPECT_EQ(run.err, "");
+}
+
+TEST_F(CliTest, OutputThatCannotBeWrittenIsAFailure) {
+    const CliRun scan = Run({"--scan", Example()}, "/dev/full");
+    EXPECT_EQ(scan.status, 2);
+    EXPECT_EQ(scan.err.rfind("tarnwick-cli: standard output could not be written", 0), 0u)
+        << scan.err;
+    EXPECT_EQ(Run({"--help"}, "/dev/full").status, 2);
 }
 
 TEST_F(CliTest, ScanOfTheExampleProject) {

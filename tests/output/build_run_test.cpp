@@ -309,6 +309,18 @@ TEST(BuildRunTexts, CountAndTimeLines) {
     EXPECT_EQ(BuildLapsedTimeText(3723), "Lapsed Time = 1h : 02m : 03s");
 }
 
+// The run's per-word line is made by hand; it must be BuildCountText's to the byte, at every
+// width, including a count of more words than the list has and a negative one.
+TEST(BuildRunTexts, FastCountLineIsTheFormattedOne) {
+    for (const int wordCount : {0, 9, 10, 99999, 100000, 2147483647}) {
+        TCountLine line(wordCount, 3);
+        for (const int done : {0, 1, 9, 10, 12345, 99999, 100000, 2147483647, -1, -2147483647}) {
+            EXPECT_EQ(line.For(done), BuildCountText(done, wordCount, 3))
+                << done << " of " << wordCount;
+        }
+    }
+}
+
 struct PathCase {
     const char* projectFile;
     const char* name;

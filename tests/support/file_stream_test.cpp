@@ -2,7 +2,10 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <cstring>
 
 #include "common/temp_folder.h"
 #include "support/file_stream.h"
@@ -68,6 +71,71 @@ TEST(FileWriterTest, AFileLockedByAnotherWriterIsReportedAsInUse) {
     TFileWriter writer(path, 100);
     writer.Close();
     EXPECT_EQ(Slurp(path), "");
+}
+
+// A reservation sets space aside but never shows in the file: a run that stops early (a cancel, a
+// failed write) leaves exactly the bytes written, and the space it did not use is given back.
+TEST(FileWriterTest, ReservedSpaceNeverChangesTheFileOrOutlivesIt) {
+    TempFolder temp;
+    const std::string path = temp.Write("index.hhk", std::string(70000, 'o'));
+    {
+        TFileWriter writer(path);
+        writer.Reserve(64 << 20);
+        writer.Write("head");
+        std::memcpy(writer.Room(5), "12345", 5);
+        writer.Close();
+    }
+    EXPECT_EQ(Slurp(path), "head12345");
+    struct stat st {};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_LT(st.st_blocks * 512, 1 << 20);
+
+    {
+        // Left without Close, as after an exception: the same.
+        TFileWriter writer(path);
+        writer.Reserve(64 << 20);
+        writer.Write(std::string(3 << 20, 'z'));
+    }
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_size, 3 << 20);
+    EXPECT_LT(st.st_blocks * 512, 8 << 20);
+}
+
+TEST(FileWriterTest, RoomFillsTheBufferInOrderAcrossFlushes) {
+    TempFolder temp;
+    TFileWriter writer(temp.File("f"));
+    std::string expected;
+    // Pieces that do not divide the buffer's size, so that some land right at its end.
+    for (int i = 0; i < 3000; ++i) {
+        const std::string piece(1000 + i % 7, static_cast<char>('a' + i % 26));
+        std::memcpy(writer.Room(piece.size()), piece.data(), piece.size());
+        writer.Write("|");
+        expected += piece + "|";
+    }
+    EXPECT_THROW(writer.Room(TFileWriter::kBufferSize + 1), EWriteError);
+    writer.Close();
+    EXPECT_EQ(Slurp(temp.File("f")), expected);
+}
+
+// A named pipe that nobody reads would block the open for ever.
+TEST(FileWriterTest, APipeWithoutReaderIsAnErrorNotAHang) {
+    TempFolder temp;
+    const std::string path = temp.File("fifo");
+    ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+    EXPECT_THROW(TFileWriter(path, 100), EFCreateError);
+
+    // With a reader it is written as usual.
+    const int reader = ::open(path.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    {
+        TFileWriter writer(path, 100);
+        writer.Write("through the pipe");
+        writer.Close();
+    }
+    char bytes[64] = {};
+    EXPECT_EQ(::read(reader, bytes, sizeof bytes), 16);
+    EXPECT_STREQ(bytes, "through the pipe");
+    ::close(reader);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QListWidget>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTemporaryDir>
@@ -164,8 +165,26 @@ private slots:
                      QStringLiteral("Count = ") +
                          QString::fromStdString(GroupDigits(std::to_string(words.size() - 2))));
 
-            // Build the index, then the alias and map files.
+            // Build the index, then the alias and map files. The dialog ends showing the
+            // whole count, however few of the per-word counts it painted.
+            QString finalCount;
+            int finalPosition = -1;
+            window.BuildDialogHook = [&](TdlgBuildNdx& dialog) {
+                QObject::connect(
+                    &dialog, &TdlgBuildNdx::RunFinished, &dialog,
+                    [&]() {
+                        finalCount = dialog.lblCount->text();
+                        finalPosition = dialog.ProgBar->value();
+                        QCOMPARE(finalPosition, dialog.ProgBar->maximum());
+                        dialog.btnCancelDone->click();
+                    },
+                    Qt::QueuedConnection);
+            };
             window.btnBuildIndex->click();
+            CloseWhenDone(window);
+            const int wordCount = static_cast<int>(window.WordList.size());
+            QCOMPARE(finalCount, QString::fromStdString(BuildCountText(wordCount, wordCount, 14)));
+            QCOMPARE(finalPosition, wordCount);
             QVERIFY(!window.btnBuildIndex->isEnabled());
             const std::string hhk = Slurp(projects_->Path() / "garden/Garden.hhk");
             QVERIFY(hhk.find("<param name=\"Name\" value=\"" +
