@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <limits>
 #include <new>
 #include <stdexcept>
 
@@ -246,14 +247,22 @@ void TBuildRun::RunIndex() {
 }
 
 std::uint64_t TBuildRun::IndexFileSize() const {
+    // Millions of postings: the topic names' lengths are looked up in a small table of their own.
+    std::vector<std::uint32_t> topicSizes;
+    if (input_.Files) {
+        topicSizes.reserve(input_.Files->size());
+        for (const std::string& topic : *input_.Files) {
+            topicSizes.push_back(static_cast<std::uint32_t>(
+                std::min<size_t>(topic.size(), std::numeric_limits<std::uint32_t>::max())));
+        }
+    }
     std::uint64_t size = THtmlIndexFile::kHeaderSize + THtmlIndexFile::kFooterSize;
-    const size_t topicCount = input_.Files ? input_.Files->size() : 0;
     for (int i = 0; i < result_.WordCount; ++i) {
         const TIndexEntry& entry = input_.Words->Entry(static_cast<size_t>(i));
         for (const TopicIndex topic : entry.Files) {
             // A topic outside the list stops the writing when it is reached; it adds nothing.
-            if (topic < topicCount) {
-                size += THtmlIndexFile::EntrySize(entry.Word.size(), (*input_.Files)[topic].size());
+            if (topic < topicSizes.size()) {
+                size += THtmlIndexFile::EntrySize(entry.Word.size(), topicSizes[topic]);
             }
         }
     }

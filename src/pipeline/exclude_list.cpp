@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <numeric>
@@ -95,6 +96,11 @@ std::vector<std::string> SplitListLines(std::string_view text) {
 
 }  // namespace
 
+std::uint64_t TExcludeList::TChangeStamp::Next() {
+    static std::atomic<std::uint64_t> next{1};
+    return next.fetch_add(1, std::memory_order_relaxed);
+}
+
 TExcludeList::TExcludeList(std::string fileName) : FileName(std::move(fileName)) {
     if (FileName.empty()) {
         return;
@@ -157,6 +163,7 @@ bool TExcludeList::AddWord(std::string_view word) {
     words_.insert(words_.begin() + static_cast<std::ptrdiff_t>(at), std::string(word));
     spellings_.Insert(word);
     keys_.Insert(WordCollator::Instance().Key(word));
+    stamp_.Renew();
     return true;
 }
 

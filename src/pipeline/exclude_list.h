@@ -49,7 +49,34 @@ public:
     // Full path of the file the list was loaded from and is saved to; may be empty.
     std::string FileName;
 
+    // A number that changes whenever the words may have changed (AddWord, a move from the list)
+    // and that no other list of the process has, so that a parser can tell whether a verdict it
+    // remembers still holds.
+    std::uint64_t ChangeStamp() const { return stamp_.Value(); }
+
 private:
+    class TChangeStamp {
+    public:
+        TChangeStamp() : value_(Next()) {}
+        TChangeStamp(const TChangeStamp&) : value_(Next()) {}
+        TChangeStamp(TChangeStamp&& other) noexcept : value_(other.value_) { other.Renew(); }
+        TChangeStamp& operator=(const TChangeStamp&) {
+            Renew();
+            return *this;
+        }
+        TChangeStamp& operator=(TChangeStamp&& other) noexcept {
+            value_ = other.value_;
+            other.Renew();
+            return *this;
+        }
+        std::uint64_t Value() const { return value_; }
+        void Renew() { value_ = Next(); }
+
+    private:
+        static std::uint64_t Next();
+        std::uint64_t value_;
+    };
+
     // Position of the first word not less than `word`, and whether it is equal.
     size_t LowerBound(std::string_view word, bool& equal) const;
 
@@ -58,6 +85,7 @@ private:
     // the comparison keys of the words held, for every other lookup.
     TTextMap<bool> spellings_;
     TTextMap<bool> keys_;
+    TChangeStamp stamp_;
 };
 
 }  // namespace tarnwick

@@ -59,54 +59,177 @@ std::string_view TKeyMaker::CollatorKey(std::string_view word) {
     return item->Data;
 }
 
-bool TFileWords::Add(std::string_view word) {
-    thread_local TKeyMaker keys;
-    return Offer(word, keys, nullptr, nullptr) == Outcome::Added;
+void SortWordsByKey(std::vector<TFileWord>& words) {
+    // Sorting small records of prefix and position moves far less than sorting the words; the
+    // keys themselves are read only past equal prefixes.
+    struct Ranked {
+        TKeyPrefix Prefix;
+        std::uint32_t Index;
+    };
+    std::vector<Ranked> ranked;
+    ranked.reserve(words.size());
+    for (size_t i = 0; i < words.size(); ++i) {
+        ranked.push_back({TKeyPrefix::Of(words[i].Key), static_cast<std::uint32_t>(i)});
+    }
+    std::sort(ranked.begin(), ranked.end(), [&words](const Ranked& a, const Ranked& b) {
+        return KeyLess(a.Prefix, words[a.Index].Key, b.Prefix, words[b.Index].Key);
+    });
+    std::vector<TFileWord> sorted;
+    sorted.reserve(words.size());
+    for (const Ranked& r : ranked) {
+        sorted.push_back(words[r.Index]);
+    }
+    words.swap(sorted);
 }
 
-TFileWords::Outcome TFileWords::Offer(std::string_view word, TKeyMaker& keys, FilterFn passes,
-                                      void* context) {
-    // Most words of a page repeat: an exact repeat is answered by its spelling, before any key
-    // is made.
-    std::string_view spelling;
-    if (!spellings_.InsertCopy(word, HashText(word),
-                               [&] { return spelling = texts_.Store(word); })) {
-        return Outcome::Present;
+bool TFileWords::Add(std::string_view word) {
+    thread_local TLexicon lexicon;
+    const size_t before = words_.size();
+    Offer(word, lexicon, TWordFilter{});
+    Settle();
+    return words_.size() > before;
+}
+
+void TFileWords::Place(size_t at, std::uint64_t hash, std::string_view word) {
+    if ((used_.size() + 1) * 4 > slots_.size() * 3) {
+        std::vector<Slot> old(slots_.size() * 2);
+        old.swap(slots_);
+        const size_t mask = slots_.size() - 1;
+        for (std::uint32_t& position : used_) {
+            // The position comes from the low bits of the hash, which the slot does not keep.
+            const Slot& slot = old[position];
+            size_t to = HashText(std::string_view(slot.Text, slot.Length)) & mask;
+            while (slots_[to].Text) {
+                to = (to + 1) & mask;
+            }
+            slots_[to] = slot;
+            position = static_cast<std::uint32_t>(to);
+        }
+        at = Probe(word, hash);
     }
-    const std::string_view key = keys.KeyOf(word);
-    const std::uint64_t keyHash = HashText(key);
-    std::string_view storedKey;
+    // An empty word still needs a position to mark its slot as used.
+    slots_[at] = Slot{word.empty() ? "" : word.data(), static_cast<std::uint32_t>(word.size()),
+                      static_cast<std::uint32_t>(hash >> 32)};
+    used_.push_back(static_cast<std::uint32_t>(at));
+}
+
+void TFileWords::OfferNew(size_t at, std::uint64_t hash, std::string_view word, TLexicon& lexicon,
+                          const TWordFilter& filter) {
+    if (!pending_.empty() &&
+        (pendingLexicon_ != &lexicon || pendingFilter_.Id != filter.Id ||
+         pendingFilter_.Passes != filter.Passes || pendingFilter_.Context != filter.Context)) {
+        Settle();
+    }
+    pendingLexicon_ = &lexicon;
+    pendingFilter_ = filter;
+    Place(at, hash, word);
+    pending_.push_back({word, hash, static_cast<std::uint32_t>(used_.size() - 1)});
+    // A page of very many words settles as it goes, so that what waits stays small.
+    if (pending_.size() >= kMaxPending) {
+        Settle();
+    }
+}
+
+void TFileWords::Settle() {
+    if (pending_.empty()) {
+        return;
+    }
+    if (!store_) {
+        store_ = pendingLexicon_->StoreForFile();
+    }
+    TLexiconStore& store = *store_;
+    // The lookups run in a pipeline: a few spellings ahead the table slot is asked for, nearer
+    // the record it names, nearer still that record's text, so that the memory waits of
+    // several spellings overlap. The spellings are still looked up in the order offered.
+    constexpr size_t kSlotAhead = 12;
+    constexpr size_t kRecordAhead = 8;
+    constexpr size_t kTextAhead = 4;
+    const size_t count = pending_.size();
+    for (size_t i = 0; i < std::min(count, kSlotAhead); ++i) {
+        store.PrefetchSlot(pending_[i].Hash);
+    }
+    for (size_t i = 0; i < count; ++i) {
+        if (i + kSlotAhead < count) {
+            store.PrefetchSlot(pending_[i + kSlotAhead].Hash);
+        }
+        if (i + kRecordAhead < count) {
+            store.PrefetchRecord(pending_[i + kRecordAhead].Hash);
+        }
+        if (i + kTextAhead < count) {
+            store.PrefetchText(pending_[i + kTextAhead].Hash);
+        }
+        const Pending& pending = pending_[i];
+        const std::uint32_t id = store.Intern(pending.Word, pending.Hash);
+        // From now on the slot holds the store's copy, not the caller's bytes.
+        slots_[used_[pending.Used]].Text = store.SpellingAt(id).Text;
+        Take(id, pendingFilter_);
+    }
+    pending_.clear();
+}
+
+TFileWords::Outcome TFileWords::Take(std::uint32_t id, const TWordFilter& filter) {
+    TLexiconStore::Spelling& spelling = store_->SpellingAt(id);
+    const std::string_view key = spelling.KeyView();
     const TViewSet::Insertion taken = keys_.InsertCopyIf(
-        key, keyHash, [&] { return !passes || passes(context, spelling, key, keyHash); },
-        [&] { return storedKey = texts_.Store(key); });
+        key, spelling.KeyHash,
+        [&] {
+            if (!filter.Passes) {
+                return true;
+            }
+            if (filter.Id == 0 || spelling.Verdict >> 1 != filter.Id) {
+                const bool passes =
+                    filter.Passes(filter.Context, spelling.View(), key, spelling.KeyHash);
+                spelling.Verdict = filter.Id << 1 | (passes ? 1 : 0);
+            }
+            return (spelling.Verdict & 1) != 0;
+        },
+        [key] { return key; });
     if (taken == TViewSet::Insertion::Present) {
         return Outcome::Present;  // another spelling of the word came first
     }
     if (taken == TViewSet::Insertion::Refused) {
         return Outcome::Rejected;
     }
-    words_.push_back({spelling, storedKey, keyHash, TKeyPrefix::Of(storedKey)});
+    words_.push_back({spelling.View(), key, spelling.KeyHash, id});
     sorted_ = false;
     return Outcome::Added;
 }
 
+bool TFileWords::HasSpelling(std::string_view word) const {
+    return slots_[Probe(word, HashText(word))].Text != nullptr;
+}
+
 void TFileWords::Clear() {
-    // A page with very many words should not leave its memory behind for the pages after it.
+    // A page with very many words should not leave its memory behind for the pages after it,
+    // nor a table the pages after it would probe out of the cache.
     if (words_.capacity() > kKeptWords && words_.size() * 4 < words_.capacity()) {
         words_ = std::vector<TFileWord>();
     }
-    words_.clear();
-    spellings_.Clear();
+    if (slots_.size() > kInitialSlots && used_.size() * 16 < slots_.size()) {
+        size_t size = kInitialSlots;
+        while (size < used_.size() * 4) {
+            size *= 2;
+        }
+        slots_.assign(size, Slot{});
+    } else {
+        for (std::uint32_t position : used_) {
+            slots_[position].Text = nullptr;
+        }
+    }
+    if (used_.capacity() > kKeptWords && used_.size() * 4 < used_.capacity()) {
+        used_ = std::vector<std::uint32_t>();
+    }
+    used_.clear();
     keys_.Clear();
-    texts_.Clear();
+    words_.clear();
+    pending_.clear();
+    store_.reset();
     sorted_ = true;
 }
 
 const std::vector<TFileWord>& TFileWords::SortedWords() {
     if (!sorted_) {
-        std::sort(words_.begin(), words_.end(), [](const TFileWord& a, const TFileWord& b) {
-            return KeyLess(a.Prefix, a.Key, b.Prefix, b.Key);
-        });
+        SortWordsByKey(words_);
         sorted_ = true;
     }
     return words_;

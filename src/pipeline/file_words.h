@@ -1,13 +1,16 @@
 // TFileWords: the words of one topic file, free of duplicates under the word comparison, where
-// the first spelling added stays. The parser fills it; the parse run merges it into the word list.
+// the first spelling added stays. The parser fills it through its lexicon; the parse run merges it
+// into the word list.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "pipeline/lexicon.h"
 #include "pipeline/text_arena.h"
 #include "pipeline/text_map.h"
 #include "pipeline/view_set.h"
@@ -65,22 +68,40 @@ inline bool KeyLess(const TKeyPrefix& prefixA, std::string_view a, const TKeyPre
     return KeyCompare(prefixA, a, prefixB, b) < 0;
 }
 
-// One word of a file with its comparison key, the key's HashText and its prefix. The views point
-// into the TFileWords they came from and stay valid until its next Clear.
+// One word of a file with its comparison key and the key's HashText. The views point into the
+// lexicon store the file was filled from and stay valid while the TFileWords holds that store
+// (until its next Clear).
 struct TFileWord {
     std::string_view Word;
     std::string_view Key;
     std::uint64_t KeyHash = 0;
-    TKeyPrefix Prefix;
+    std::uint32_t Id = 0;  // the spelling's id in that store (see TFileWords::StoreSerial)
 };
 
-// A word is looked up by its exact bytes first; only a spelling new to the file gets its key
-// made, and only a key new to the file goes through the caller's filters.
+// Sorts words by the word comparison (by key); no two may have the same key.
+void SortWordsByKey(std::vector<TFileWord>& words);
+
+// The filters a parser applies to each spelling new to a file. `Passes(Context, word, key,
+// keyHash)` says whether the word is taken. Its verdicts are remembered per spelling under `Id`,
+// which must change whenever the answers may change (other lists or options); 0 means ask every
+// time.
+struct TWordFilter {
+    using Fn = bool (*)(void* context, std::string_view word, std::string_view key,
+                        std::uint64_t keyHash);
+    Fn Passes = nullptr;
+    void* Context = nullptr;
+    std::uint64_t Id = 0;
+};
+
+// A word is looked up by its exact bytes among the spellings the file was offered; only a spelling
+// new to the file goes to the lexicon, whose record holds its key, made when the lexicon first met
+// the spelling, and the filters' verdict, asked once per spelling and set of filters. Nothing is
+// copied per word. The lexicon is far larger than the processor's caches, so the spellings new to
+// the file wait for Settle and go to it in groups whose memory waits overlap. A TFileWords is
+// filled on one thread between two Clears; from its first Offer after a Clear it keeps to the
+// store it got then.
 class TFileWords {
 public:
-    // How an offered word fared.
-    enum class Outcome { Added, Present, Rejected };
-
     TFileWords() = default;
     TFileWords(const TFileWords&) = delete;
     TFileWords& operator=(const TFileWords&) = delete;
@@ -88,34 +109,87 @@ public:
     // Adds `word` unless the file already holds a word equal to it. Returns whether it was added.
     bool Add(std::string_view word);
 
-    // Adds `word` if the file holds no word equal to it and it passes the caller's filters.
-    // `passes(context, word, key, keyHash)` is asked at most once per spelling and file, and not
-    // at all for a spelling equal to a word the file holds.
-    using FilterFn = bool (*)(void* context, std::string_view word, std::string_view key,
-                              std::uint64_t keyHash);
-    Outcome Offer(std::string_view word, TKeyMaker& keys, FilterFn passes, void* context);
+    // Adds `word` if the file holds no word equal to it and it passes `filter`, which is not asked
+    // for a spelling offered before since the last Clear, nor for one equal to a word the file
+    // holds. A spelling new to the file is taken in at the next Settle (words are taken in the
+    // order offered): until then the bytes of `word`, the lexicon and the filter's context must
+    // stay as they are, and the words are not complete. An Offer with another lexicon or filter
+    // settles the words offered before.
+    void Offer(std::string_view word, TLexicon& lexicon, const TWordFilter& filter) {
+        // Most words of a page repeat: an exact repeat is answered by the file's own table.
+        const std::uint64_t hash = HashText(word);
+        const size_t at = Probe(word, hash);
+        if (!slots_[at].Text) {
+            OfferNew(at, hash, word, lexicon, filter);
+        }
+    }
+    // Takes in the spellings offered since the last Settle.
+    void Settle();
 
     // Whether exactly these bytes were offered since the last Clear (whatever the outcome).
-    bool HasSpelling(std::string_view word) const { return spellings_.Contains(word); }
-    // Empties the set for the next file; views handed out before are invalid afterwards.
+    bool HasSpelling(std::string_view word) const;
+    // Empties the set for the next file and lets go of its store; views handed out before are
+    // invalid afterwards.
     void Clear();
 
     size_t Count() const { return words_.size(); }
     // The words in the order they were added, or sorted once SortedWords has been called.
     const std::vector<TFileWord>& Words() const { return words_; }
-    // Sorts the words by the word comparison (by key), the order in which the parse run merges
-    // them, and returns them.
+    // Sorts the words by the word comparison (by key) and returns them.
     const std::vector<TFileWord>& SortedWords();
+    // The Serial of the store the words' Ids belong to; 0 when the file holds no store.
+    std::uint64_t StoreSerial() const { return store_ ? store_->Serial() : 0; }
 
 private:
     static constexpr size_t kKeptWords = 1 << 14;
-    // The words and keys of a typical page fit one block; many files are in flight at once.
-    static constexpr size_t kTextBlock = 16 * 1024;
+    static constexpr size_t kMaxPending = 1 << 10;
 
-    // Copies of the spellings offered and of the keys taken.
-    TTextArena texts_{kTextBlock};
-    TViewSet spellings_;
-    TViewSet keys_;
+    // The spellings offered, in open addressing over slots small enough that the table of a
+    // typical page stays in the processor's nearest caches. The texts are the store's, or the
+    // caller's until Settle.
+    struct Slot {
+        const char* Text = nullptr;  // null for an empty slot
+        std::uint32_t Length = 0;
+        std::uint32_t HashTag = 0;  // the high half of the hash; the low bits pick the slot
+    };
+    static constexpr size_t kInitialSlots = 1024;  // a power of two
+    // The slot holding `word`, or the empty slot where it belongs.
+    size_t Probe(std::string_view word, std::uint64_t hash) const {
+        const size_t mask = slots_.size() - 1;
+        const auto tag = static_cast<std::uint32_t>(hash >> 32);
+        size_t at = hash & mask;
+        for (;;) {
+            const Slot& slot = slots_[at];
+            if (!slot.Text ||
+                (slot.HashTag == tag && SameText(std::string_view(slot.Text, slot.Length), word))) {
+                return at;
+            }
+            at = (at + 1) & mask;
+        }
+    }
+    // Offer of a spelling new to the file, whose slot is `at`.
+    void OfferNew(size_t at, std::uint64_t hash, std::string_view word, TLexicon& lexicon,
+                  const TWordFilter& filter);
+    void Place(size_t at, std::uint64_t hash, std::string_view word);
+    // Takes in one spelling new to the file, now in the store as `id`.
+    enum class Outcome { Added, Present, Rejected };
+    Outcome Take(std::uint32_t id, const TWordFilter& filter);
+
+    // A spelling offered and not yet settled: its bytes (the caller's), hash, and the position
+    // in used_ of its slot.
+    struct Pending {
+        std::string_view Word;
+        std::uint64_t Hash;
+        std::uint32_t Used;
+    };
+    std::vector<Pending> pending_;
+    TLexicon* pendingLexicon_ = nullptr;
+    TWordFilter pendingFilter_;
+
+    std::shared_ptr<TLexiconStore> store_;
+    std::vector<Slot> slots_ = std::vector<Slot>(kInitialSlots);
+    std::vector<std::uint32_t> used_;  // the occupied slots, so that Clear touches only those
+    TViewSet keys_;                    // the keys of the words taken (the store's texts)
     std::vector<TFileWord> words_;
     bool sorted_ = true;
 };

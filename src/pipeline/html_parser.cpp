@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 
@@ -111,18 +112,9 @@ std::string_view CodeElementAt(std::string_view raw, size_t at) {
     return {};
 }
 
-// The position after the markup that starts at `j` (a "<" or an "&"): a tag, a whole script or
-// style element, or an entity reference. Without its end the markup runs to the end of the page.
-size_t SkipMarkup(std::string_view raw, size_t j) {
-    const std::string_view code = raw[j] == '<' ? CodeElementAt(raw, j) : std::string_view();
-    if (code.empty()) {
-        // A tag ends at the next ">", an entity reference at the next ";".
-        const char* const last = raw.data() + raw.size();
-        const char* const close =
-            scan::FindByte(raw.data() + j + 1, last, raw[j] == '&' ? ';' : '>');
-        return close == last ? raw.size() : static_cast<size_t>(close - raw.data()) + 1;
-    }
-    // A script or style element ends after the ">" of its end tag.
+// The position after the script or style element `code` whose "<" stands at `j`: after the ">"
+// of its end tag, or the end of the page.
+[[gnu::noinline]] size_t SkipCodeElement(std::string_view raw, size_t j, std::string_view code) {
     size_t from = j + 1 + code.size();
     for (;;) {
         const size_t close = FindNoCase(raw, "</", from);
@@ -135,6 +127,23 @@ size_t SkipMarkup(std::string_view raw, size_t j) {
         }
         from = close + 1;
     }
+}
+
+// The position after the markup that starts at `j` (a "<" or an "&"): a tag, a whole script or
+// style element, or an entity reference. Without its end the markup runs to the end of the page.
+// Inline, as the body reader meets markup every few words; the rare code element is not.
+[[gnu::always_inline]] inline size_t SkipMarkup(std::string_view raw, size_t j) {
+    // Only "<s" can open a script or style element.
+    if (raw[j] == '<' && j + 1 < raw.size() && (raw[j + 1] | 0x20) == 's') {
+        const std::string_view code = CodeElementAt(raw, j);
+        if (!code.empty()) {
+            return SkipCodeElement(raw, j, code);
+        }
+    }
+    // A tag ends at the next ">", an entity reference at the next ";".
+    const char* const last = raw.data() + raw.size();
+    const char* const close = scan::FindByte(raw.data() + j + 1, last, raw[j] == '&' ? ';' : '>');
+    return close == last ? raw.size() : static_cast<size_t>(close - raw.data()) + 1;
 }
 
 // Reads the whole file into `bytes`. Returns 0 or the errno of the failure.
@@ -317,8 +326,9 @@ bool THtmlParser::ParseTopicFile(const std::string& path, TFileWords& fileWords,
 void THtmlParser::ParsePage(std::string_view raw, TFileWords& fileWords,
                             const TExcludeList* defaultList, const TExcludeList* secondaryList,
                             ParseOptions options) {
-    filters_ = Filters{defaultList, secondaryList, options};
+    SetFilters(Filters{defaultList, secondaryList, options});
     if (raw.empty()) {
+        fileWords.Settle();
         return;
     }
     // The order of the readers decides which spelling of a word the file keeps.
@@ -337,6 +347,8 @@ void THtmlParser::ParsePage(std::string_view raw, TFileWords& fileWords,
     if (options & kParseDescription) {
         ReadMetaDescription(raw, fileWords);
     }
+    // The words offered point into the page and the title text, which the next page reuses.
+    fileWords.Settle();
 }
 
 void THtmlParser::FindElements(std::string_view raw) {
@@ -615,7 +627,25 @@ void THtmlParser::AddCandidate(std::string_view text, TFileWords& fileWords) {
 
 void THtmlParser::AddWord(std::string_view word, TFileWords& fileWords) {
     if (!word.empty()) {
-        fileWords.Offer(word, keys_, &THtmlParser::PassesFilters, this);
+        fileWords.Offer(word, lexicon_, filter_);
+    }
+}
+
+void THtmlParser::SetFilters(const Filters& filters) {
+    filters_ = filters;
+    FilterState state;
+    state.ExcludeNumbers = (filters.Options & kExcludeNumbers) != 0;
+    if ((filters.Options & kUseDefaultExclude) && filters.DefaultList) {
+        state.DefaultList = filters.DefaultList->ChangeStamp();
+    }
+    if (filters.SecondaryList) {
+        state.SecondaryList = filters.SecondaryList->ChangeStamp();
+    }
+    if (filter_.Id == 0 || !(state == filterState_)) {
+        static std::atomic<std::uint64_t> nextId{1};
+        filterState_ = state;
+        filter_ = TWordFilter{&THtmlParser::PassesFilters, this,
+                              nextId.fetch_add(1, std::memory_order_relaxed)};
     }
 }
 

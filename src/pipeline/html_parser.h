@@ -49,12 +49,16 @@ private:
     size_t size_ = 0;
 };
 
-// One parser serves one run (or one worker thread of it) and keeps scratch buffers and a cache
-// of comparison keys; it is not shared between threads. The exclude lists must not change while
-// a parser uses them. ParsePage is a pure function of its arguments: the words of a page do not
-// depend on what the parser parsed before.
+// One parser serves one run (or one worker thread of it) and keeps scratch buffers and a lexicon
+// of the spellings it met (their keys and filter verdicts); it is not shared between threads. The
+// exclude lists must not change while a parser uses them. ParsePage is a pure function of its
+// arguments: the words of a page do not depend on what the parser parsed before.
 class THtmlParser {
 public:
+    // `lexiconBytes` bounds the memory of the parser's lexicon.
+    explicit THtmlParser(size_t lexiconBytes = TLexicon::kDefaultMaxBytes)
+        : lexicon_(lexiconBytes) {}
+
     // Outcome of reading a topic file.
     enum class ReadResult { Read, Unopenable };
 
@@ -123,9 +127,22 @@ private:
     void AddWord(std::string_view word, TFileWords& fileWords);
     static bool PassesFilters(void* parser, std::string_view word, std::string_view key,
                               std::uint64_t keyHash);
+    // Takes the filters of a page; a change of options or lists (or of a list's words) gives
+    // them a new Id, so that no verdict reached under other filters is reused.
+    void SetFilters(const Filters& filters);
 
     Filters filters_;
-    TKeyMaker keys_;
+    // What the filters' Id stands for: the number option, and the change stamps of the lists
+    // consulted (0 for none).
+    struct FilterState {
+        bool ExcludeNumbers = false;
+        std::uint64_t DefaultList = 0;
+        std::uint64_t SecondaryList = 0;
+        friend bool operator==(const FilterState&, const FilterState&) = default;
+    };
+    FilterState filterState_;
+    TWordFilter filter_;
+    TLexicon lexicon_;
     std::string title_;
     std::vector<Element> params_;
     std::vector<Element> metas_;

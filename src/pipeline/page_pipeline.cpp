@@ -33,9 +33,10 @@ TPagePipeline::TPagePipeline(const TPageSource& source, int jobs)
         slots_.push_back(std::make_unique<Slot>());
     }
     if (workers == 0) {
-        ownParser_ = std::make_unique<THtmlParser>();
+        ownParser_ = std::make_unique<THtmlParser>(kLexiconBytes);
         return;
     }
+    lexiconBytes_ = std::max(kMinLexicon, kLexiconBytes / workers);
     workers_.reserve(workers);
     try {
         for (size_t i = 0; i < workers; ++i) {
@@ -82,8 +83,6 @@ void TPagePipeline::Parse(THtmlParser& parser, size_t index, TParsedPage& page) 
                                    source_.SecondaryList, source_.Options)) {
             page.Unopenable = true;
         }
-        // The merge takes the words in this order; sorting here keeps it off the run's thread.
-        page.Words.SortedWords();
     } catch (...) {
         // The run raises this before it would merge the page's words.
         page.Error = std::current_exception();
@@ -91,7 +90,7 @@ void TPagePipeline::Parse(THtmlParser& parser, size_t index, TParsedPage& page) 
 }
 
 void TPagePipeline::Work() {
-    THtmlParser parser;
+    THtmlParser parser(lexiconBytes_);
     const size_t window = slots_.size();
     for (;;) {
         size_t index = 0;
@@ -142,18 +141,23 @@ TParsedPage& TPagePipeline::Next(const std::function<void()>& idle) {
         // The workers are behind: wait until half a window more is parsed (or the page, should
         // it come last), so that this thread wakes once per batch of pages, not once per page.
         awaited_ = std::min(index + window / 2, count_ - 1);
+        // `idle` runs every kIdleInterval of waiting, however often the thread is woken.
+        auto due = std::chrono::steady_clock::now() + kIdleInterval;
         while (!slot.Done) {
-            const bool woken =
-                pageDone_.wait_for(lock, kIdleInterval) == std::cv_status::no_timeout;
+            const bool woken = pageDone_.wait_until(lock, due) == std::cv_status::no_timeout;
             if (slot.Done) {
                 break;
             }
             if (woken) {
                 awaited_ = index;  // a later page came first
-            } else if (idle) {
-                lock.unlock();
-                idle();
-                lock.lock();
+            }
+            if (std::chrono::steady_clock::now() >= due) {
+                if (idle) {
+                    lock.unlock();
+                    idle();
+                    lock.lock();
+                }
+                due = std::chrono::steady_clock::now() + kIdleInterval;
             }
         }
         awaited_ = SIZE_MAX;

@@ -63,9 +63,12 @@ public:
     static constexpr std::chrono::milliseconds kIdleInterval{50};
     // Pages parsed ahead of the merge: per worker, but at least kMinWindow and, beyond two per
     // worker, at most kMaxWindow (each page in flight holds its words).
-    static constexpr size_t kWindowPerJob = 16;
+    static constexpr size_t kWindowPerJob = 8;
     static constexpr size_t kMinWindow = 64;
     static constexpr size_t kMaxWindow = 256;
+    // The memory of the parsers' lexicons together (each gets its share, at least kMinLexicon).
+    static constexpr size_t kLexiconBytes = 8 << 20;
+    static constexpr size_t kMinLexicon = 1 << 20;
 
 private:
     struct Slot {
@@ -80,6 +83,7 @@ private:
     const size_t count_;
     std::vector<std::unique_ptr<Slot>> slots_;
     std::unique_ptr<THtmlParser> ownParser_;  // without workers
+    size_t lexiconBytes_ = kLexiconBytes;     // each worker's parser's
 
     std::mutex mutex_;
     std::condition_variable pageDone_;

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <memory>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace tarnwick {
@@ -16,8 +17,24 @@ public:
     explicit TTextArena(size_t blockSize = 64 * 1024) : blockSize_(blockSize) {}
     TTextArena(const TTextArena&) = delete;
     TTextArena& operator=(const TTextArena&) = delete;
-    TTextArena(TTextArena&&) = default;
-    TTextArena& operator=(TTextArena&&) = default;
+    // The arena moved from holds nothing and takes new strings into blocks of its own.
+    TTextArena(TTextArena&& other) noexcept
+        : blockSize_(other.blockSize_),
+          blocks_(std::move(other.blocks_)),
+          next_(std::exchange(other.next_, nullptr)),
+          end_(std::exchange(other.end_, nullptr)) {
+        other.blocks_.clear();
+    }
+    TTextArena& operator=(TTextArena&& other) noexcept {
+        if (this != &other) {
+            blockSize_ = other.blockSize_;
+            blocks_ = std::move(other.blocks_);
+            next_ = std::exchange(other.next_, nullptr);
+            end_ = std::exchange(other.end_, nullptr);
+            other.blocks_.clear();
+        }
+        return *this;
+    }
 
     // A copy of `text`, valid until Clear or destruction.
     std::string_view Store(std::string_view text) {

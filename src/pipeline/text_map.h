@@ -115,9 +115,23 @@ public:
     TTextMap() { slots_.resize(kInitialSlots); }
     TTextMap(const TTextMap&) = delete;
     TTextMap& operator=(const TTextMap&) = delete;
-    // The texts stay where they are, so the views in the items stay valid.
-    TTextMap(TTextMap&&) = default;
-    TTextMap& operator=(TTextMap&&) = default;
+    // The texts stay where they are, so the views in the items stay valid. The map moved from is
+    // left empty and ready for use.
+    TTextMap(TTextMap&& other)
+        : slots_(std::move(other.slots_)),
+          items_(std::move(other.items_)),
+          arena_(std::move(other.arena_)) {
+        other.Clear();
+    }
+    TTextMap& operator=(TTextMap&& other) {
+        if (this != &other) {
+            slots_ = std::move(other.slots_);
+            items_ = std::move(other.items_);
+            arena_ = std::move(other.arena_);
+            other.Clear();
+        }
+        return *this;
+    }
 
     Item* Find(std::string_view text) { return Find(text, HashText(text)); }
     const Item* Find(std::string_view text) const { return Find(text, HashText(text)); }

@@ -51,6 +51,7 @@ bool TWordList::MergeKeyed(std::string_view word, std::string_view key, std::uin
     size_t at = Probe(key, hash);
     if (TIndexEntry* entry = slots_[at].Entry) {
         entry->AddFile(file);
+        lastFound_ = entry;
         return false;
     }
     if ((store_.size() + 1) * 4 > slots_.size() * 3) {
@@ -65,39 +66,100 @@ bool TWordList::MergeKeyed(std::string_view word, std::string_view key, std::uin
     return true;
 }
 
+TWordList::StoreEntries* TWordList::RememberedFor(std::uint64_t serial) {
+    if (serial == 0) {
+        return nullptr;
+    }
+    ++merges_;
+    StoreEntries* oldest = nullptr;
+    for (StoreEntries& store : remembered_) {
+        if (store.Serial != serial && store.LastUse + kForgetAfter < merges_) {
+            store.Entries = std::vector<TIndexEntry*>();  // its memory is not needed any more
+        }
+        if (store.Serial == serial) {
+            store.LastUse = merges_;
+            return &store;
+        }
+        if (!oldest || store.LastUse < oldest->LastUse) {
+            oldest = &store;
+        }
+    }
+    if (remembered_.size() < kRememberedStores) {
+        oldest = &remembered_.emplace_back();
+    }
+    oldest->Serial = serial;
+    oldest->LastUse = merges_;
+    oldest->Entries.clear();
+    return oldest;
+}
+
 void TWordList::MergeFileWords(TFileWords& fileWords, TopicIndex file,
                                const NewWordsSink& onNewWords) {
-    std::vector<std::string_view> created;
-    const std::vector<TFileWord>& words = fileWords.SortedWords();
-    // The index and the entries are far larger than the caches, and a merge does little with
-    // what it fetches. So the words go in groups: first the slots of the whole group are asked
-    // for, then (the slots having arrived) the keys and entries they name, then the ends of
-    // those entries' file lists, and only then is the group merged, its memory waits overlapped.
-    constexpr size_t kGroup = 32;
+    const std::vector<TFileWord>& words = fileWords.Words();
+    StoreEntries* const known = RememberedFor(fileWords.StoreSerial());
+    // The entries and their file lists are far larger than the caches, and a merge does little
+    // with what it fetches. So the words go in groups: first the entries of the whole group are
+    // asked for, then the ends of their file lists, and only then is the group merged, its
+    // memory waits overlapped. A word whose entry is not known yet waits for the second pass.
+    unknown_.clear();
+    constexpr size_t kGroup = 16;
+    TIndexEntry* group[kGroup];
     for (size_t first = 0; first < words.size(); first += kGroup) {
-        const size_t last = std::min(words.size(), first + kGroup);
+        const size_t count = std::min(kGroup, words.size() - first);
+        for (size_t i = 0; i < count; ++i) {
+            const std::uint32_t id = words[first + i].Id;
+            group[i] = known && id < known->Entries.size() ? known->Entries[id] : nullptr;
+            if (group[i]) {
+                __builtin_prefetch(group[i]);
+            }
+        }
+        for (size_t i = 0; i < count; ++i) {
+            if (group[i]) {
+                const std::vector<TopicIndex>& files = group[i]->Files;
+                __builtin_prefetch(files.data() + files.size(), 1);
+            }
+        }
+        for (size_t i = 0; i < count; ++i) {
+            if (group[i]) {
+                group[i]->AddFile(file);
+            } else {
+                unknown_.push_back(words[first + i]);
+            }
+        }
+    }
+    if (unknown_.empty()) {
+        return;
+    }
+
+    // The others go through the index, in word order, so that new entries are made in that
+    // order whatever was known.
+    SortWordsByKey(unknown_);
+    std::vector<std::string_view> created;
+    for (size_t first = 0; first < unknown_.size(); first += kGroup) {
+        const size_t last = std::min(unknown_.size(), first + kGroup);
         const size_t mask = slots_.size() - 1;
         for (size_t i = first; i < last; ++i) {
-            __builtin_prefetch(&slots_[words[i].KeyHash & mask]);
+            __builtin_prefetch(&slots_[unknown_[i].KeyHash & mask]);
         }
         for (size_t i = first; i < last; ++i) {
-            const Slot& slot = slots_[words[i].KeyHash & mask];
+            const Slot& slot = slots_[unknown_[i].KeyHash & mask];
             if (slot.Entry) {
                 __builtin_prefetch(slot.Key);
                 __builtin_prefetch(slot.Entry);
             }
         }
         for (size_t i = first; i < last; ++i) {
-            const Slot& slot = slots_[words[i].KeyHash & mask];
-            if (slot.Entry) {
-                const std::vector<TopicIndex>& files = slot.Entry->Files;
-                __builtin_prefetch(files.data() + files.size(), 1);
-            }
-        }
-        for (size_t i = first; i < last; ++i) {
-            const TFileWord& word = words[i];
-            if (MergeKeyed(word.Word, word.Key, word.KeyHash, file) && onNewWords) {
+            const TFileWord& word = unknown_[i];
+            const bool isNew = MergeKeyed(word.Word, word.Key, word.KeyHash, file);
+            if (isNew && onNewWords) {
                 created.push_back(entries_.back()->Word);
+            }
+            if (known) {
+                if (word.Id >= known->Entries.size()) {
+                    known->Entries.resize(
+                        std::max<size_t>(word.Id + 1, known->Entries.size() * 3 / 2));
+                }
+                known->Entries[word.Id] = isNew ? entries_.back() : lastFound_;
             }
         }
     }
@@ -112,6 +174,9 @@ bool TWordList::MergeWord(std::string_view word, TopicIndex file) {
 }
 
 void TWordList::SortWordList() {
+    // The run is over: what the merge remembered of the parsers' stores is of no more use.
+    remembered_ = std::vector<StoreEntries>();
+
     // Keys sort in word order, and no two entries share a key. The prefixes settle nearly every
     // comparison without reading the keys.
     struct Keyed {
@@ -140,6 +205,8 @@ void TWordList::ClearWordList() {
     keys_.clear();
     keyTexts_.Clear();
     slots_.assign(kInitialSlots, Slot{});
+    remembered_.clear();
+    lastFound_ = nullptr;
 }
 
 }  // namespace tarnwick

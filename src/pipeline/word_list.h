@@ -92,9 +92,10 @@ public:
     TIndexEntry* FindEntry(std::string_view word);
 
     // Merges one file's words: an equal entry gets `file` appended to its Files (its spelling
-    // stays); otherwise a new entry with the word and `file` is appended. The words are taken in
-    // the order of fileWords.SortedWords(). `onNewWords` (when set) receives the words of the
-    // new entries, once per call, only when there are any.
+    // stays); otherwise a new entry with the word and `file` is appended. New entries are made
+    // in word order, as if the words were taken in the order of fileWords.SortedWords().
+    // `onNewWords` (when set) receives the words of the new entries, in that order, once per
+    // call, only when there are any.
     void MergeFileWords(TFileWords& fileWords, TopicIndex file,
                         const NewWordsSink& onNewWords = {});
     // Merges one word (the key computed here); the same rules as MergeFileWords. Returns
@@ -120,6 +121,26 @@ private:
     bool MergeKeyed(std::string_view word, std::string_view key, std::uint64_t hash,
                     TopicIndex file);
     void Grow();
+
+    // What the merge remembers of a lexicon store whose files it merged: the entry of each
+    // spelling id, so that a word met before costs an array lookup instead of a probe of the index.
+    // Entries never move and live until ClearWordList, which forgets these too.
+    struct StoreEntries {
+        std::uint64_t Serial = 0;
+        std::uint64_t LastUse = 0;
+        std::vector<TIndexEntry*> Entries;  // by spelling id; null where not known
+    };
+    // Stores in use at once: one per parser, and a retired one while its files are merged. A
+    // store none of whose files came in the last kForgetAfter merges is retired for good.
+    static constexpr size_t kRememberedStores = 16;
+    static constexpr std::uint64_t kForgetAfter = 1024;
+    // The memory of the store with `serial`, made (in place of the longest unused) if new;
+    // null for serial 0.
+    StoreEntries* RememberedFor(std::uint64_t serial);
+    std::vector<StoreEntries> remembered_;
+    std::uint64_t merges_ = 0;
+    std::vector<TFileWord> unknown_;    // scratch of MergeFileWords
+    TIndexEntry* lastFound_ = nullptr;  // the entry MergeKeyed last found (not made)
 
     // The entries in list order; they live in store_, which never moves them.
     std::vector<TIndexEntry*> entries_;

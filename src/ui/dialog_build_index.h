@@ -3,20 +3,15 @@
 // run is active. The run itself is TBuildRun; this dialog is its progress sink and event pump.
 #pragma once
 
-#include <QDialog>
 #include <QElapsedTimer>
 #include <string>
 
 #include "output/build_run.h"
-
-class QLabel;
-class QProgressBar;
-class QPushButton;
-class QTimer;
+#include "ui/run_dialog.h"
 
 namespace tarnwick {
 
-class TdlgBuildNdx : public QDialog, private TBuildProgress {
+class TdlgBuildNdx : public TRunDialog, private TBuildProgress {
     Q_OBJECT
 public:
     explicit TdlgBuildNdx(QWidget* owner);
@@ -24,35 +19,14 @@ public:
     // The run's input; centres the dialog over its owner.
     void Prepare(const TdlgBuildNdx_InitData& input);
 
-    bool Running() const { return running_; }
     const TBuildResult& Result() const { return result_; }
 
-    QLabel* lblCount = nullptr;
-    QLabel* lblTime = nullptr;
-    QLabel* lblMessage = nullptr;
-    QProgressBar* ProgBar = nullptr;
-    QPushButton* btnCancelDone = nullptr;
-    QTimer* Timer = nullptr;
-
-signals:
-    // After each finished step (file or word), with the progress position.
-    void Progressed(int position);
-    // The run has ended; the button now closes the dialog.
-    void RunFinished();
-
-public slots:
-    void FormActivate();
-    void btnCancelDoneClick();
-    void OnTimer();
-
-protected:
-    void showEvent(QShowEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
-    void reject() override;
+    void FormActivate() override;
 
 private:
+    std::string TimeText(int seconds) const override { return BuildLapsedTimeText(seconds); }
     void PumpEvents() override;
-    bool CancelRequested() override { return cancelRequested_; }
+    bool CancelRequested() override { return CancelWanted(); }
     void SetProgressMaximum(int maximum) override;
     void ShowCount(std::string_view countText, int position) override;
     void ShowMessage(std::string_view text) override;
@@ -61,10 +35,6 @@ private:
     void ShowPendingCount();
 
     TdlgBuildNdx_InitData input_;
-    bool started_ = false;
-    bool running_ = false;
-    bool cancelRequested_ = false;
-    int elapsedSeconds_ = 0;
     QElapsedTimer pumpClock_;
     QElapsedTimer countClock_;
     std::string pendingCount_;

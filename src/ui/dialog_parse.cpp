@@ -1,12 +1,8 @@
 #include "ui/dialog_parse.h"
 
-#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QLabel>
 #include <QProgressBar>
-#include <QPushButton>
-#include <QTimer>
-#include <QVBoxLayout>
 
 #include "ui/qt_text.h"
 #include "ui/word_view_model.h"
@@ -14,48 +10,11 @@
 namespace tarnwick {
 
 TdlgParse::TdlgParse(QWidget* owner)
-    : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
-    setObjectName(QStringLiteral("dlgParse"));
-    setWindowTitle(QStringLiteral("Tarnwick - Parsing HTML"));
-    setModal(true);
-
-    lblCount = new QLabel(this);
-    lblTime = new QLabel(this);
-    lblMessage = new QLabel(this);
-    ProgBar = new QProgressBar(this);
-    btnCancelDone = new QPushButton(QStringLiteral("Cancel"), this);
-    Timer = new QTimer(this);
-    lblCount->setObjectName(QStringLiteral("lblCount"));
-    lblTime->setObjectName(QStringLiteral("lblTime"));
-    lblMessage->setObjectName(QStringLiteral("lblMessage"));
-    ProgBar->setObjectName(QStringLiteral("ProgBar"));
-    btnCancelDone->setObjectName(QStringLiteral("btnCancelDone"));
-    for (QLabel* label : {lblCount, lblTime, lblMessage}) {
-        label->setAlignment(Qt::AlignCenter);
-    }
+    : TRunDialog(owner, QStringLiteral("dlgParse"), QStringLiteral("Tarnwick - Parsing HTML")) {
     // Long topic paths must not widen the dialog.
-    lblMessage->setMinimumWidth(380);
     lblMessage->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    ProgBar->setTextVisible(false);
-    ProgBar->setValue(0);
-    Timer->setInterval(1000);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(lblCount);
-    layout->addWidget(lblTime);
-    layout->addWidget(lblMessage);
-    layout->addWidget(ProgBar);
-    auto* buttonRow = new QHBoxLayout;
-    buttonRow->addStretch();
-    buttonRow->addWidget(btnCancelDone);
-    buttonRow->addStretch();
-    layout->addLayout(buttonRow);
     resize(416, 158);
-
     lblCount->setText(ToQt(ParseCountText(0, 0)));
-
-    connect(btnCancelDone, &QPushButton::clicked, this, &TdlgParse::btnCancelDoneClick);
-    connect(Timer, &QTimer::timeout, this, &TdlgParse::OnTimer);
 }
 
 TdlgParse::~TdlgParse() = default;
@@ -64,34 +23,18 @@ void TdlgParse::Prepare(const TdlgParse_InitData& input, WordViewModel* indexLis
     input_ = input;
     indexList_ = indexList;
     hasInput_ = !input.ProjectFile.empty() || input.WordList || input.Files || indexList;
-    if (QWidget* owner = parentWidget()) {
-        const QRect frame = owner->frameGeometry();
-        move(frame.left() + (frame.width() - width()) / 2,
-             frame.top() + (frame.height() - height()) / 2);
-    }
+    CentreOverOwner();
     const int total = input.Files ? static_cast<int>(input.Files->size()) : 0;
     lblCount->setText(ToQt(ParseCountText(0, total)));
 }
 
-void TdlgParse::showEvent(QShowEvent* event) {
-    QDialog::showEvent(event);
-    // The run starts once per showing, after the dialog is on the screen.
-    if (!started_) {
-        started_ = true;
-        QTimer::singleShot(0, this, &TdlgParse::FormActivate);
-    }
-}
-
 void TdlgParse::FormActivate() {
-    if (!hasInput_ || running_) {
+    if (!hasInput_ || Running()) {
         return;
     }
     ProgBar->setMaximum(input_.Files ? std::max<int>(1, static_cast<int>(input_.Files->size()))
                                      : 1);
-    Timer->start();
-    elapsedSeconds_ = 0;
-    OnTimer();
-    running_ = true;
+    BeginRun();
     sinceRefresh_.start();
     sincePump_.start();
     QString caption = QStringLiteral("OK");
@@ -112,38 +55,7 @@ void TdlgParse::FormActivate() {
         error_ = e.what();
         lblMessage->setText(ToQt(error_));
     }
-    Timer->stop();
-    running_ = false;
-    btnCancelDone->setText(caption);
-    emit RunFinished();
-}
-
-void TdlgParse::btnCancelDoneClick() {
-    if (running_) {
-        cancelRequested_ = true;
-        return;
-    }
-    done(1);
-}
-
-void TdlgParse::OnTimer() {
-    ++elapsedSeconds_;
-    lblTime->setText(ToQt(LapsedTimeText(elapsedSeconds_)));
-}
-
-void TdlgParse::closeEvent(QCloseEvent* event) {
-    if (running_) {
-        event->ignore();
-        return;
-    }
-    QDialog::closeEvent(event);
-}
-
-void TdlgParse::reject() {
-    // Escape must not end a running parse behind the user's back either.
-    if (!running_) {
-        QDialog::reject();
-    }
+    EndRun(caption);
 }
 
 void TdlgParse::PumpEvents() {
@@ -181,7 +93,21 @@ void TdlgParse::NewWords(const std::vector<std::string_view>& words) {
 
 void TdlgParse::WordsSorted() {
     Refresh();
-    if (indexList_) {
+    if (!indexList_) {
+        return;
+    }
+    // The view holds the word list's words, each appended when the list first took it, and the
+    // list has just been sorted with the same comparison: taking its order spares sorting
+    // hundreds of thousands of words a second time while the window waits.
+    const TWordList* list = input_.WordList;
+    if (list && list->size() == static_cast<size_t>(indexList_->rowCount())) {
+        std::vector<std::string> words;
+        words.reserve(list->size());
+        for (size_t i = 0; i < list->size(); ++i) {
+            words.push_back((*list)[i].Word);
+        }
+        indexList_->Assign(std::move(words));
+    } else {
         indexList_->Sort();
     }
 }

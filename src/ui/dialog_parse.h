@@ -3,24 +3,19 @@
 // active. The run itself is RunParse; this dialog is its progress sink and event pump.
 #pragma once
 
-#include <QDialog>
 #include <QElapsedTimer>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "pipeline/parse_run.h"
-
-class QLabel;
-class QProgressBar;
-class QPushButton;
-class QTimer;
+#include "ui/run_dialog.h"
 
 namespace tarnwick {
 
 class WordViewModel;
 
-class TdlgParse : public QDialog, private TParseProgress {
+class TdlgParse : public TRunDialog, private TParseProgress {
     Q_OBJECT
 public:
     explicit TdlgParse(QWidget* owner);
@@ -30,38 +25,17 @@ public:
     // dialog over its owner.
     void Prepare(const TdlgParse_InitData& input, WordViewModel* indexList);
 
-    bool Running() const { return running_; }
     const TParseResult& Result() const { return result_; }
     // The text of the error that ended the run, if one did.
     const std::string& Error() const { return error_; }
 
-    QLabel* lblCount = nullptr;
-    QLabel* lblTime = nullptr;
-    QLabel* lblMessage = nullptr;
-    QProgressBar* ProgBar = nullptr;
-    QPushButton* btnCancelDone = nullptr;
-    QTimer* Timer = nullptr;
-
-signals:
-    // After each finished step (file or word), with the progress position.
-    void Progressed(int position);
-    // The run has ended; the button now closes the dialog.
-    void RunFinished();
-
-public slots:
-    void FormActivate();
-    void btnCancelDoneClick();
-    void OnTimer();
-
-protected:
-    void showEvent(QShowEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
-    void reject() override;
+    void FormActivate() override;
 
 private:
+    std::string TimeText(int seconds) const override { return LapsedTimeText(seconds); }
     void PumpEvents() override;
     void PumpWhileWaiting() override;
-    bool CancelRequested() override { return cancelRequested_; }
+    bool CancelRequested() override { return CancelWanted(); }
     void ShowMessage(std::string_view text) override;
     void ShowCount(std::string_view countText, int position) override;
     void NewWords(const std::vector<std::string_view>& words) override;
@@ -79,10 +53,6 @@ private:
     TdlgParse_InitData input_;
     WordViewModel* indexList_ = nullptr;
     bool hasInput_ = false;
-    bool started_ = false;
-    bool running_ = false;
-    bool cancelRequested_ = false;
-    int elapsedSeconds_ = 0;
     TParseResult result_;
     std::string error_;
 

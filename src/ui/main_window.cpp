@@ -220,6 +220,10 @@ void TfrmMain::CreateControls() {
     lbxFiles = new QListWidget(filePanel);
     lbxFiles->setSelectionMode(QAbstractItemView::SingleSelection);
     lbxFiles->setContextMenuPolicy(Qt::CustomContextMenu);
+    // A big project lists tens of thousands of topics; measuring every item at once would hold
+    // the window still after the project is opened, so the list is laid out in batches.
+    lbxFiles->setLayoutMode(QListView::Batched);
+    lbxFiles->setBatchSize(1000);
     fileLayout->addWidget(lblFileCount);
     fileLayout->addWidget(lbxFiles);
 
@@ -241,6 +245,8 @@ void TfrmMain::CreateControls() {
     lbxIndex->setSelectionMode(QAbstractItemView::ExtendedSelection);
     lbxIndex->setEditTriggers(QAbstractItemView::NoEditTriggers);
     lbxIndex->setUniformItemSizes(true);
+    lbxIndex->setLayoutMode(QListView::Batched);
+    lbxIndex->setBatchSize(5000);
     lbxIndex->setContextMenuPolicy(Qt::CustomContextMenu);
     wordLayout->addLayout(wordHead);
     wordLayout->addWidget(lbxIndex);

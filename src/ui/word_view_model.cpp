@@ -57,6 +57,12 @@ void WordViewModel::AppendOwned(std::vector<std::string>&& words) {
     endInsertRows();
 }
 
+void WordViewModel::Assign(std::vector<std::string>&& words) {
+    beginResetModel();
+    words_ = std::move(words);
+    endResetModel();
+}
+
 void WordViewModel::Sort() {
     emit layoutAboutToBeChanged();
     // Keys once per word, then comparisons of their first sixteen bytes as numbers: far cheaper

@@ -25,6 +25,8 @@ public:
     void AppendOwned(std::vector<std::string>&& words);
     // Sorts with the word comparison (stable, so equal spellings keep their order).
     void Sort();
+    // Replaces the words with `words`, in their order: the same words already in order.
+    void Assign(std::vector<std::string>&& words);
     // Removes the given rows (any order, no duplicates).
     void RemoveRows(std::vector<int> rows);
 

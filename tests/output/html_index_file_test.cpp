@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "common/temp_folder.h"
+#include "output/expected_index.h"
 
 namespace tarnwick {
 namespace {
@@ -13,30 +14,9 @@ namespace {
 using testing::Slurp;
 using testing::TempFolder;
 
-// The head, line by line as the format lists it.
-const std::string kHead =
-    "<!DOCTYPE HTML PUBLIC \"-//IETF//DTD HTML//EN\">\r\n"
-    "<HTML>\r\n"
-    "<HEAD>\r\n"
-    "<meta name=\"GENERATOR\" content=\"Microsoft&reg; HTML Help Workshop 4.1\">\r\n"
-    "<!-- Sitemap 1.0 -->\r\n"
-    "</HEAD><BODY>\r\n"
-    "<OBJECT type=\"text/site properties\">\r\n"
-    "   <param name=\"FrameName\" value=\"right\">\r\n"
-    "</OBJECT>\r\n"
-    "<UL>\r\n";
-const std::string kTail = "</UL>\r\n</BODY></HTML>";
-
-std::string Block(const std::string& word, const std::string& topic) {
-    return "   <LI> <OBJECT type=\"text/sitemap\">\r\n"
-           "\t   <param name=\"Name\" value=\"" +
-           word +
-           "\">\r\n"
-           "\t   <param name=\"Local\" value=\"" +
-           topic +
-           "\">\r\n"
-           "\t   </OBJECT>\r\n";
-}
+const std::string& kHead = testing::kIndexHead;
+const std::string& kTail = testing::kIndexTail;
+const auto Block = &testing::IndexBlock;
 
 class HtmlIndexFileTest : public ::testing::Test {
 protected:

@@ -72,6 +72,24 @@ TEST_F(ExcludeListTest, AddWordKeepsOrderAndHeldSpelling) {
     EXPECT_TRUE(list.IsExcluded("apple"));
 }
 
+// A list moved away from is an empty list that still answers and takes words; the one moved to
+// keeps its own, and neither sees the other's.
+TEST_F(ExcludeListTest, AListMovedFromIsEmptyAndUsable) {
+    TExcludeList list = Load("the\r\nand\r\n");
+    TExcludeList taken = std::move(list);
+    EXPECT_TRUE(taken.IsExcluded("THE"));
+    EXPECT_FALSE(list.IsExcluded("the"));
+    EXPECT_TRUE(list.AddWord("or"));
+    EXPECT_TRUE(list.IsExcluded("OR"));
+    EXPECT_FALSE(taken.IsExcluded("or"));
+    EXPECT_EQ(taken.Words(), (Strings{"and", "the"}));
+    list = std::move(taken);
+    EXPECT_TRUE(list.IsExcluded("And"));
+    EXPECT_FALSE(taken.IsExcluded("and"));
+    EXPECT_TRUE(taken.AddWord("but"));
+    EXPECT_EQ(taken.Words(), Strings{"but"});
+}
+
 TEST_F(ExcludeListTest, SaveWithoutFileNameWritesNothing) {
     TExcludeList list;
     list.AddWord("x");

@@ -109,6 +109,14 @@ TEST(TextArenaTest, LongAndShortTextsStayIntact) {
     }
     arena.Clear();
     EXPECT_EQ(arena.Store("again"), "again");
+
+    // A move hands the strings over; the arena moved from stores into blocks of its own.
+    const std::string_view kept = arena.Store("kept");
+    TTextArena taken = std::move(arena);
+    const std::string_view fresh = arena.Store("fresh");
+    EXPECT_EQ(taken.Store("other"), "other");
+    EXPECT_EQ(fresh, "fresh");
+    EXPECT_EQ(kept, "kept");
 }
 
 TEST(SameTextTest, EveryLengthAndEveryDifferingByte) {

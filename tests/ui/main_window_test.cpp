@@ -144,6 +144,9 @@ private slots:
             QVERIFY(!Contains(words, "soil"));  // secondary list
             QVERIFY(window.btnBuildIndex->isEnabled());
             QCOMPARE(window.WordList.size(), words.size());
+            // The view ends in the order its own sort gives.
+            window.IndexModel()->Sort();
+            QCOMPARE(ShownWords(window), words);
             QVERIFY(mesg.shown.empty());  // the differently cased entry was found
 
             // Prune two words into the default list.

@@ -1,0 +1,186 @@
+// How the desktop program answers while it works on a large project: the main window opens the
+// project, parses it with every page part ticked and builds the index, as a user would, under
+// the offscreen platform. A 10 ms timer in each progress dialog records every gap in the event
+// loop; a third run presses Cancel half a second into the parse and measures how long the run
+// takes to stop. Prints the gaps (largest, 99th percentile, how many over 100 ms) per run.
+//
+// Usage: tarnwick-bench-gui PROJECT.hhp   (writes the project's .hhk; a data folder of its own)
+// With TARNWICK_BENCH_STEPS set, also prints which pages the parse had reached, every 40 ms.
+#include <QApplication>
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <utility>
+#include <vector>
+
+#include "ui/dialog_build_index.h"
+#include "ui/dialog_parse.h"
+#include "ui/main_window.h"
+#include "ui/word_view_model.h"
+
+namespace tarnwick {
+namespace {
+
+// Gaps between the ticks of a 10 ms timer that lives as long as one dialog.
+class GapRecorder {
+public:
+    void Watch(QWidget& dialog) {
+        auto* ticker = new QTimer(&dialog);
+        ticker->setInterval(10);
+        QObject::connect(ticker, &QTimer::timeout, &dialog, [this] {
+            const qint64 gap = sinceTick_.restart();
+            gaps_.push_back(gap);
+            if (gap > 50) {
+                long_.push_back({sinceStart_.elapsed() - gap, gap});
+            }
+        });
+        sinceTick_.start();
+        sinceStart_.start();
+        ticker->start();
+    }
+
+    void Print(const char* what, double seconds) const {
+        std::vector<qint64> gaps = gaps_;
+        std::sort(gaps.begin(), gaps.end());
+        const qint64 largest = gaps.empty() ? 0 : gaps.back();
+        const qint64 p99 = gaps.empty() ? 0 : gaps[gaps.size() * 99 / 100];
+        const auto over = std::count_if(gaps.begin(), gaps.end(), [](qint64 g) { return g > 100; });
+        std::printf(
+            "%-28s %8.2f s %8zu ticks   largest gap %4lld ms   99%% %4lld ms   >100 ms: %ld\n",
+            what, seconds, gaps.size(), static_cast<long long>(largest),
+            static_cast<long long>(p99), static_cast<long>(over));
+        for (const auto& [at, gap] : long_) {
+            std::printf("    gap of %lld ms from %.2f s\n", static_cast<long long>(gap),
+                        at / 1000.0);
+        }
+    }
+
+private:
+    QElapsedTimer sinceTick_;
+    QElapsedTimer sinceStart_;
+    std::vector<qint64> gaps_;
+    std::vector<std::pair<qint64, qint64>> long_;  // gaps over 50 ms: start, length
+};
+
+// Presses the dialog's button once its run has ended, as the user closing it would.
+template <class Dialog>
+void CloseWhenDone(Dialog& dialog) {
+    QObject::connect(
+        &dialog, &Dialog::RunFinished, &dialog, [&dialog] { dialog.btnCancelDone->click(); },
+        Qt::QueuedConnection);
+}
+
+int Run(const char* project) {
+    TfrmMain window;
+    window.FormCreate();
+    window.show();
+    window.ebxSource->clear();
+    QTest::keyClicks(window.ebxSource, QString::fromLocal8Bit(project));
+    GapRecorder openGaps;
+    openGaps.Watch(window);
+    QElapsedTimer clock;
+    clock.start();
+    QTest::keyClick(window.ebxSource, Qt::Key_Return);
+    QTest::qWait(500);
+    openGaps.Print("open project, 0.5 s after", clock.elapsed() / 1000.0);
+    std::printf("%-28s %8d\n", "topic files", window.lbxFiles->count());
+    for (QCheckBox* box :
+         {window.ckbBody, window.ckbTitle, window.ckbKeyWords, window.ckbDescription}) {
+        box->setChecked(true);
+    }
+
+    GapRecorder parseGaps;
+    std::vector<std::pair<qint64, int>> steps;  // (ms since the parse began, files done)
+    QElapsedTimer sinceParse;
+    window.ParseDialogHook = [&](TdlgParse& dialog) {
+        parseGaps.Watch(dialog);
+        sinceParse.start();
+        QObject::connect(&dialog, &TdlgParse::Progressed, &dialog, [&](int position) {
+            steps.push_back({sinceParse.elapsed(), position});
+        });
+        QObject::connect(&dialog, &TdlgParse::RunFinished, &dialog, [&dialog] {
+            if (!dialog.Error().empty()) {
+                std::fprintf(stderr, "parse: %s\n", dialog.Error().c_str());
+            }
+        });
+        CloseWhenDone(dialog);
+    };
+    clock.restart();
+    window.btnParse->click();
+    parseGaps.Print("parse", clock.elapsed() / 1000.0);
+    std::printf("%-28s %8zu\n", "  words shown", window.IndexModel()->Words().size());
+    if (std::getenv("TARNWICK_BENCH_STEPS")) {
+        // Which pages were merged around the slowest stretches: the files done, every 40 ms.
+        qint64 last = -1000;
+        for (const auto& [at, position] : steps) {
+            if (at - last >= 40) {
+                std::printf("    %6lld ms  %6d files  %s\n", static_cast<long long>(at), position,
+                            window.Project.Files[static_cast<size_t>(position - 1)].c_str());
+                last = at;
+            }
+        }
+    }
+    if (window.IndexModel()->Words().empty()) {
+        std::fprintf(stderr, "no words: is the project right?\n");
+        return 1;
+    }
+
+    GapRecorder buildGaps;
+    window.BuildDialogHook = [&](TdlgBuildNdx& dialog) {
+        buildGaps.Watch(dialog);
+        CloseWhenDone(dialog);
+    };
+    clock.restart();
+    window.btnBuildIndex->click();
+    buildGaps.Print("build index", clock.elapsed() / 1000.0);
+
+    GapRecorder cancelGaps;
+    QElapsedTimer sinceCancel;
+    qint64 cancelLatency = -1;
+    window.ParseDialogHook = [&](TdlgParse& dialog) {
+        cancelGaps.Watch(dialog);
+        QTimer::singleShot(500, &dialog, [&] {
+            sinceCancel.start();
+            dialog.btnCancelDone->click();
+        });
+        QObject::connect(&dialog, &TdlgParse::RunFinished, &dialog, [&] {
+            cancelLatency = sinceCancel.isValid() ? sinceCancel.elapsed() : -1;
+        });
+        CloseWhenDone(dialog);
+    };
+    clock.restart();
+    window.btnParse->click();
+    cancelGaps.Print("parse canceled at 0.5 s", clock.elapsed() / 1000.0);
+    std::printf("%-28s %8lld ms\n", "  Cancel to stopped", static_cast<long long>(cancelLatency));
+    window.close();
+    return 0;
+}
+
+}  // namespace
+}  // namespace tarnwick
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s PROJECT.hhp\n", argv[0]);
+        return 2;
+    }
+    // The settings, lists and recent projects of this run stay in a folder of its own.
+    QTemporaryDir data;
+    if (!data.isValid() || !qputenv("XDG_DATA_HOME", data.path().toLocal8Bit())) {
+        std::fprintf(stderr, "no temporary data folder\n");
+        return 1;
+    }
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QApplication app(argc, argv);
+    return tarnwick::Run(argv[1]);
+}

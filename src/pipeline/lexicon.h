@@ -1,0 +1,123 @@
+// TLexicon: what one parser learns about the spellings it meets during a run. Each spelling gets
+// its comparison key made, hashed and stored once, and the exclude filters' verdict on it asked
+// once per set of filters, however many files hold it. The records live in a TLexiconStore that
+// the files parsed with it share; a full store is replaced by a fresh one, which bounds memory.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "pipeline/text_arena.h"
+
+namespace tarnwick {
+
+// One store of spellings with their keys. Not thread-safe: it is filled by one thread at a time.
+// The texts it hands out never move and stay valid as long as the store lives, so other threads
+// may read them once the file that took them is handed over.
+class TLexiconStore {
+public:
+    // A spelling: its bytes, its comparison key (WordCollator::Key) with the key's HashText, and
+    // the filters' verdict on it. The spelling and its key lie next to each other.
+    // Thirty-two bytes, so that two share a cache line and none straddles two.
+    struct Spelling {
+        const char* Text = nullptr;  // never null, even for an empty spelling; the key follows
+        std::uint32_t Length = 0;
+        std::uint32_t KeyLength = 0;
+        std::uint64_t KeyHash = 0;
+        // The Id of the filters last asked, times two, plus one if they let the spelling pass;
+        // 0 when none were asked yet.
+        std::uint64_t Verdict = 0;
+        std::string_view View() const { return {Text, Length}; }
+        std::string_view KeyView() const { return {Text + Length, KeyLength}; }
+    };
+    static_assert(sizeof(Spelling) == 32);
+
+    TLexiconStore();
+    TLexiconStore(const TLexiconStore&) = delete;
+    TLexiconStore& operator=(const TLexiconStore&) = delete;
+
+    // A number no other store of the process has; the merge keys what it remembers on it.
+    std::uint64_t Serial() const { return serial_; }
+
+    // The id of `word` (whose HashText is `hash`), recorded with its key when new.
+    std::uint32_t Intern(std::string_view word, std::uint64_t hash);
+    // Asks the processor for what an Intern of `hash` will read, in steps a little apart: the
+    // table slot, then (the slot having arrived) the record it names, then that record's text.
+    void PrefetchSlot(std::uint64_t hash) const {
+        __builtin_prefetch(&slots_[hash & (slots_.size() - 1)]);
+    }
+    void PrefetchRecord(std::uint64_t hash) const {
+        const Slot& slot = slots_[hash & (slots_.size() - 1)];
+        if (slot.IdPlusOne != 0 && slot.Tag == Tag(hash)) {
+            __builtin_prefetch(&SpellingAt(slot.IdPlusOne - 1));
+        }
+    }
+    void PrefetchText(std::uint64_t hash) const {
+        const Slot& slot = slots_[hash & (slots_.size() - 1)];
+        if (slot.IdPlusOne != 0 && slot.Tag == Tag(hash)) {
+            __builtin_prefetch(SpellingAt(slot.IdPlusOne - 1).Text);
+        }
+    }
+    Spelling& SpellingAt(std::uint32_t id) {
+        return chunks_[id >> kChunkBits]->Spellings[id & (kChunkSize - 1)];
+    }
+    const Spelling& SpellingAt(std::uint32_t id) const {
+        return chunks_[id >> kChunkBits]->Spellings[id & (kChunkSize - 1)];
+    }
+
+    size_t SpellingCount() const { return count_; }
+    // Bytes held, roughly: records, table and texts.
+    size_t MemoryUse() const;
+
+private:
+    // Open addressing over slots of the hash's high half and the id plus one (0: empty).
+    struct Slot {
+        std::uint32_t Tag = 0;
+        std::uint32_t IdPlusOne = 0;
+    };
+    static constexpr size_t kInitialSlots = 4096;  // a power of two
+
+    static std::uint32_t Tag(std::uint64_t hash) { return static_cast<std::uint32_t>(hash >> 32); }
+    size_t Probe(std::string_view word, std::uint64_t hash) const;
+    void Grow();
+
+    // The records in chunks that never move, so that a large store grows without copying and
+    // without holding twice its size while it does. Chunks and text blocks stay below the size
+    // the allocator maps from the system one by one, so that the memory of a retired store
+    // serves the next one without page faults.
+    static constexpr unsigned kChunkBits = 11;
+    static constexpr size_t kChunkSize = size_t{1} << kChunkBits;
+    struct Chunk {
+        Spelling Spellings[kChunkSize];
+    };
+
+    std::uint64_t serial_;
+    std::vector<std::unique_ptr<Chunk>> chunks_;
+    size_t count_ = 0;
+    std::vector<Slot> slots_;
+    TTextArena texts_{64 * 1024};
+    size_t textBytes_ = 0;
+    std::string scratch_;
+};
+
+// The run-long memory of one parser. Hands each file the store to fill; once a store holds
+// `maxBytes`, the next file gets a fresh one, and the old one lives on only while files filled
+// from it do.
+class TLexicon {
+public:
+    explicit TLexicon(size_t maxBytes = kDefaultMaxBytes) : maxBytes_(maxBytes) {}
+    std::shared_ptr<TLexiconStore> StoreForFile();
+
+    // Enough for the spellings of a few thousand pages of a large project.
+    static constexpr size_t kDefaultMaxBytes = 16 << 20;
+
+private:
+    size_t maxBytes_;
+    std::shared_ptr<TLexiconStore> current_;
+};
+
+}  // namespace tarnwick
