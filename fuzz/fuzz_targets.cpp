@@ -123,14 +123,7 @@ protected:
                 WindowHandle) override {
         ++Shown;
         Last = text;
-        switch (style & 0x0F) {
-            case 0x03:
-                return kIdCancel;
-            case 0x04:
-                return kIdNo;
-            default:
-                return kIdOk;
-        }
+        return UnattendedAnswer(style);
     }
 };
 

@@ -121,13 +121,13 @@ void KeepUntilExit(TWordList& list) {
 std::string DefaultExcludeListPath() {
     const std::string dataFolder = AppDataFolder("Tarnwick");
     if (!dataFolder.empty()) {
-        const std::string userList =
-            dataFolder + "/Exclude_List/" + std::string(kDefaultExcludeListName);
+        const std::string userList = dataFolder + "/" + std::string(ExcludeListSubfolder) +
+                                     std::string(DefaultExcludeListName);
         if (FileExists(userList)) {
             return userList;
         }
     }
-    return LocateProgramFolder(ExecutableFolder()) + std::string(kDefaultExcludeListName);
+    return LocateProgramFolder(ExecutableFolder()) + std::string(DefaultExcludeListName);
 }
 
 int RunCommand(const TCliOptions& options, std::ostream& out, std::ostream& err,

@@ -19,14 +19,7 @@ protected:
     int ShowBox(const std::string& text, const std::string& /*caption*/, unsigned style,
                 tarnwick::WindowHandle /*owner*/) override {
         std::cerr << text << '\n' << std::flush;
-        switch (style & 0x0F) {
-            case 0x03:
-                return tarnwick::kIdCancel;
-            case 0x04:
-                return tarnwick::kIdNo;
-            default:
-                return tarnwick::kIdOk;
-        }
+        return tarnwick::UnattendedAnswer(style);
     }
 };
 

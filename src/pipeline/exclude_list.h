@@ -14,10 +14,6 @@
 
 namespace tarnwick {
 
-// The file name of the default exclude list, in the user's exclude-list folder and, as the
-// installed copy, in the program folder.
-inline constexpr std::string_view kDefaultExcludeListName = "Default_Exclude_List.txt";
-
 class TExcludeList {
 public:
     // An empty list with an empty FileName.

@@ -90,29 +90,6 @@ bool TFileWords::Add(std::string_view word) {
     return words_.size() > before;
 }
 
-void TFileWords::Place(size_t at, std::uint64_t hash, std::string_view word) {
-    if ((used_.size() + 1) * 4 > slots_.size() * 3) {
-        std::vector<Slot> old(slots_.size() * 2);
-        old.swap(slots_);
-        const size_t mask = slots_.size() - 1;
-        for (std::uint32_t& position : used_) {
-            // The position comes from the low bits of the hash, which the slot does not keep.
-            const Slot& slot = old[position];
-            size_t to = HashText(std::string_view(slot.Text, slot.Length)) & mask;
-            while (slots_[to].Text) {
-                to = (to + 1) & mask;
-            }
-            slots_[to] = slot;
-            position = static_cast<std::uint32_t>(to);
-        }
-        at = Probe(word, hash);
-    }
-    // An empty word still needs a position to mark its slot as used.
-    slots_[at] = Slot{word.empty() ? "" : word.data(), static_cast<std::uint32_t>(word.size()),
-                      static_cast<std::uint32_t>(hash >> 32)};
-    used_.push_back(static_cast<std::uint32_t>(at));
-}
-
 void TFileWords::OfferNew(size_t at, std::uint64_t hash, std::string_view word, TLexicon& lexicon,
                           const TWordFilter& filter) {
     if (!pending_.empty() &&
@@ -122,8 +99,8 @@ void TFileWords::OfferNew(size_t at, std::uint64_t hash, std::string_view word, 
     }
     pendingLexicon_ = &lexicon;
     pendingFilter_ = filter;
-    Place(at, hash, word);
-    pending_.push_back({word, hash, static_cast<std::uint32_t>(used_.size() - 1)});
+    spellings_.Place(at, word, hash, word);
+    pending_.push_back({word, hash, static_cast<std::uint32_t>(spellings_.Size() - 1)});
     // A page of very many words settles as it goes, so that what waits stays small.
     if (pending_.size() >= kMaxPending) {
         Settle();
@@ -161,7 +138,7 @@ void TFileWords::Settle() {
         const Pending& pending = pending_[i];
         const std::uint32_t id = store.Intern(pending.Word, pending.Hash);
         // From now on the slot holds the store's copy, not the caller's bytes.
-        slots_[used_[pending.Used]].Text = store.SpellingAt(id).Text;
+        spellings_.Repoint(pending.Number, store.SpellingAt(id).Text);
         Take(id, pendingFilter_);
     }
     pending_.clear();
@@ -196,7 +173,7 @@ TFileWords::Outcome TFileWords::Take(std::uint32_t id, const TWordFilter& filter
 }
 
 bool TFileWords::HasSpelling(std::string_view word) const {
-    return slots_[Probe(word, HashText(word))].Text != nullptr;
+    return !spellings_.IsFree(spellings_.Probe(word, HashText(word)));
 }
 
 void TFileWords::Clear() {
@@ -205,21 +182,7 @@ void TFileWords::Clear() {
     if (words_.capacity() > kKeptWords && words_.size() * 4 < words_.capacity()) {
         words_ = std::vector<TFileWord>();
     }
-    if (slots_.size() > kInitialSlots && used_.size() * 16 < slots_.size()) {
-        size_t size = kInitialSlots;
-        while (size < used_.size() * 4) {
-            size *= 2;
-        }
-        slots_.assign(size, Slot{});
-    } else {
-        for (std::uint32_t position : used_) {
-            slots_[position].Text = nullptr;
-        }
-    }
-    if (used_.capacity() > kKeptWords && used_.size() * 4 < used_.capacity()) {
-        used_ = std::vector<std::uint32_t>();
-    }
-    used_.clear();
+    spellings_.Clear();
     keys_.Clear();
     words_.clear();
     pending_.clear();

@@ -118,8 +118,8 @@ public:
     void Offer(std::string_view word, TLexicon& lexicon, const TWordFilter& filter) {
         // Most words of a page repeat: an exact repeat is answered by the file's own table.
         const std::uint64_t hash = HashText(word);
-        const size_t at = Probe(word, hash);
-        if (!slots_[at].Text) {
+        const size_t at = spellings_.Probe(word, hash);
+        if (spellings_.IsFree(at)) {
             OfferNew(at, hash, word, lexicon, filter);
         }
     }
@@ -144,52 +144,29 @@ private:
     static constexpr size_t kKeptWords = 1 << 14;
     static constexpr size_t kMaxPending = 1 << 10;
 
-    // The spellings offered, in open addressing over slots small enough that the table of a
-    // typical page stays in the processor's nearest caches. The texts are the store's, or the
+    // The spellings offered (numbered in the order offered); the texts are the store's, or the
     // caller's until Settle.
-    struct Slot {
-        const char* Text = nullptr;  // null for an empty slot
-        std::uint32_t Length = 0;
-        std::uint32_t HashTag = 0;  // the high half of the hash; the low bits pick the slot
-    };
-    static constexpr size_t kInitialSlots = 1024;  // a power of two
-    // The slot holding `word`, or the empty slot where it belongs.
-    size_t Probe(std::string_view word, std::uint64_t hash) const {
-        const size_t mask = slots_.size() - 1;
-        const auto tag = static_cast<std::uint32_t>(hash >> 32);
-        size_t at = hash & mask;
-        for (;;) {
-            const Slot& slot = slots_[at];
-            if (!slot.Text ||
-                (slot.HashTag == tag && SameText(std::string_view(slot.Text, slot.Length), word))) {
-                return at;
-            }
-            at = (at + 1) & mask;
-        }
-    }
     // Offer of a spelling new to the file, whose slot is `at`.
     void OfferNew(size_t at, std::uint64_t hash, std::string_view word, TLexicon& lexicon,
                   const TWordFilter& filter);
-    void Place(size_t at, std::uint64_t hash, std::string_view word);
     // Takes in one spelling new to the file, now in the store as `id`.
     enum class Outcome { Added, Present, Rejected };
     Outcome Take(std::uint32_t id, const TWordFilter& filter);
 
-    // A spelling offered and not yet settled: its bytes (the caller's), hash, and the position
-    // in used_ of its slot.
+    // A spelling offered and not yet settled: its bytes (the caller's), hash, and its number in
+    // spellings_.
     struct Pending {
         std::string_view Word;
         std::uint64_t Hash;
-        std::uint32_t Used;
+        std::uint32_t Number;
     };
     std::vector<Pending> pending_;
     TLexicon* pendingLexicon_ = nullptr;
     TWordFilter pendingFilter_;
 
     std::shared_ptr<TLexiconStore> store_;
-    std::vector<Slot> slots_ = std::vector<Slot>(kInitialSlots);
-    std::vector<std::uint32_t> used_;  // the occupied slots, so that Clear touches only those
-    TViewSet keys_;                    // the keys of the words taken (the store's texts)
+    TViewSlots spellings_;
+    TViewSet keys_;  // the keys of the words taken (the store's texts)
     std::vector<TFileWord> words_;
     bool sorted_ = true;
 };

@@ -481,41 +481,52 @@ void THtmlParser::ReadTitle(std::string_view raw, TFileWords& fileWords) {
     }
 }
 
-void THtmlParser::ReadKeywordParams(std::string_view raw, TFileWords& fileWords) {
-    size_t pos = 0;
+size_t THtmlParser::NextAttributeValue(std::string_view raw, const std::vector<Element>& elements,
+                                       size_t pos, std::string_view key, std::string_view value) {
     for (;;) {
-        pos = NextElement(params_, pos);
+        pos = NextElement(elements, pos);
         if (pos == std::string_view::npos) {
-            return;
+            return pos;
         }
         // The name attribute: searched beyond the element, up to the end of the page.
         pos = FindAttribute(raw, pos, "name", " ", false);
         if (pos == std::string_view::npos) {
-            return;
+            return pos;
         }
-        const size_t key = FindAttribute(raw, pos, "keyword", " =\"", true);
-        if (key == std::string_view::npos) {
-            return;
+        const size_t keyEnd = FindAttribute(raw, pos, key, " =\"", true);
+        if (keyEnd == std::string_view::npos) {
+            return keyEnd;
         }
-        if (key == kGiveUp) {
+        if (keyEnd == kGiveUp) {
             pos = Find(raw, '>', pos + 1);
             continue;
         }
-        pos = key;
+        pos = keyEnd;
         if (pos < raw.size() && raw[pos] == '>') {
             continue;
         }
-        const size_t value = FindAttribute(raw, pos, "value", " =\"", true);
-        if (value == std::string_view::npos) {
-            return;
+        const size_t valueEnd = FindAttribute(raw, pos, value, " =\"", true);
+        if (valueEnd == std::string_view::npos) {
+            return valueEnd;
         }
-        if (value == kGiveUp) {
+        if (valueEnd == kGiveUp) {
             pos = Find(raw, '>', pos + 1);
             continue;
         }
-        pos = value;
+        pos = valueEnd;
         while (pos < raw.size() && (raw[pos] == ' ' || raw[pos] == '=' || raw[pos] == '"')) {
             ++pos;
+        }
+        return pos;
+    }
+}
+
+void THtmlParser::ReadKeywordParams(std::string_view raw, TFileWords& fileWords) {
+    size_t pos = 0;
+    for (;;) {
+        pos = NextAttributeValue(raw, params_, pos, "keyword", "value");
+        if (pos == std::string_view::npos) {
+            return;
         }
         const size_t start = pos;
         while (pos < raw.size() && raw[pos] != '"' && raw[pos] != '>') {
@@ -531,58 +542,26 @@ void THtmlParser::ReadKeywordParams(std::string_view raw, TFileWords& fileWords)
 }
 
 void THtmlParser::ReadMetaDescription(std::string_view raw, TFileWords& fileWords) {
-    size_t pos = 0;
-    for (;;) {
-        pos = NextElement(metas_, pos);
-        if (pos == std::string_view::npos) {
-            return;
-        }
-        pos = FindAttribute(raw, pos, "name", " ", false);
-        if (pos == std::string_view::npos) {
-            return;
-        }
-        const size_t key = FindAttribute(raw, pos, "description", " =\"", true);
-        if (key == std::string_view::npos) {
-            return;
-        }
-        if (key == kGiveUp) {
-            pos = Find(raw, '>', pos + 1);
-            continue;
-        }
-        pos = key;
-        if (pos < raw.size() && raw[pos] == '>') {
-            continue;
-        }
-        const size_t content = FindAttribute(raw, pos, "content", " =\"", true);
-        if (content == std::string_view::npos) {
-            return;
-        }
-        if (content == kGiveUp) {
-            pos = Find(raw, '>', pos + 1);
-            continue;
-        }
-        pos = content;
-        while (pos < raw.size() && (raw[pos] == ' ' || raw[pos] == '=' || raw[pos] == '"')) {
-            ++pos;
-        }
-        // Spaces and commas separate the candidates; the closing quote or ">" ends the reader,
-        // so only the first matching element counts.
-        size_t start = pos;
-        while (pos < raw.size()) {
-            const char c = raw[pos];
-            if (c == ' ' || c == ',' || c == '"' || c == '>') {
-                if (pos > start) {
-                    AddCandidate(raw.substr(start, pos - start), fileWords);
-                }
-                if (c == '"' || c == '>') {
-                    return;
-                }
-                start = pos + 1;
-            }
-            ++pos;
-        }
-        return;  // no closing quote or ">": the pending candidate is dropped
+    size_t pos = NextAttributeValue(raw, metas_, 0, "description", "content");
+    if (pos == std::string_view::npos) {
+        return;
     }
+    // Spaces and commas separate the candidates; the closing quote or ">" ends the reader, so only
+    // the first matching element counts.
+    size_t start = pos;
+    for (; pos < raw.size(); ++pos) {
+        const char c = raw[pos];
+        if (c == ' ' || c == ',' || c == '"' || c == '>') {
+            if (pos > start) {
+                AddCandidate(raw.substr(start, pos - start), fileWords);
+            }
+            if (c == '"' || c == '>') {
+                return;
+            }
+            start = pos + 1;
+        }
+    }
+    // No closing quote or ">": the pending candidate is dropped.
 }
 
 void THtmlParser::AddCandidate(std::string_view text, TFileWords& fileWords) {

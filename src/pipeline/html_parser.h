@@ -117,6 +117,12 @@ private:
     void FindElements(std::string_view raw);
     // The position after the name of the first element at or after `from`, or npos.
     static size_t NextElement(const std::vector<Element>& elements, size_t from);
+    // Steps shared by the keyword and description readers: from `pos`, the next element of
+    // `elements` whose name attribute is followed by `key` and then `value` (skipping blanks, "="
+    // and quotes between them, within the element); returns where the value's text starts, past
+    // its leading blanks, "=" and quotes, or npos when the page holds no more.
+    static size_t NextAttributeValue(std::string_view raw, const std::vector<Element>& elements,
+                                     size_t pos, std::string_view key, std::string_view value);
 
     void ReadBody(std::string_view raw, TFileWords& fileWords);
     void ReadTitle(std::string_view raw, TFileWords& fileWords);

@@ -22,6 +22,10 @@ int TConsoleMesg::ShowBox(const std::string& text, const std::string& caption, u
                           WindowHandle /*owner*/) {
     std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
     std::fflush(stderr);
+    return UnattendedAnswer(style);
+}
+
+int UnattendedAnswer(unsigned style) {
     switch (style & 0x0F) {
         case 0x03:  // Yes, No, Cancel
             return kIdCancel;

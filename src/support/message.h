@@ -43,6 +43,10 @@ protected:
                         WindowHandle owner) = 0;
 };
 
+// The button that changes nothing, for a box nobody can answer: OK, and for questions No, or
+// Cancel where there is one.
+int UnattendedAnswer(unsigned style);
+
 // Writes each message to stderr as "caption: text" and answers without asking: OK, and for
 // questions the answer that changes nothing (No, or Cancel where there is one).
 class TConsoleMesg : public TMesg {

@@ -35,14 +35,7 @@ protected:
             answers_.pop_front();
             return button;
         }
-        switch (style & 0x0F) {
-            case 0x03:
-                return kIdCancel;
-            case 0x04:
-                return kIdNo;
-            default:
-                return kIdOk;
-        }
+        return UnattendedAnswer(style);
     }
 
 private:
