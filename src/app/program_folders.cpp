@@ -1,14 +1,15 @@
 #include "app/program_folders.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <filesystem>
 
+#include "platform/file_system.h"
 #include "platform/os.h"
-#include "support/file_stream.h"
 #include "support/message.h"
 #include "support/utils.h"
 
@@ -41,15 +42,20 @@ std::string WithSlash(std::string folder) {
 std::string CopyWithoutOverwriting(const std::string& source, const std::string& target) {
     std::string bytes;
     try {
-        bytes = ReadFileBytes(source);
+        bytes = ReadRegularFile(source, kMaxListFileSize, "an exclude list");
     } catch (const EFOpenError& e) {
         return e.what();
     }
-    std::string tempName = target + ".XXXXXX";
+    // Named and locked as the file layer's temporary files are, so that one left by a crash is
+    // cleaned up with theirs.
+    const std::filesystem::path path(target);
+    std::string tempName =
+        (path.parent_path() / ("." + path.filename().string() + ".tarnwick-XXXXXX")).string();
     const int fd = ::mkostemp(tempName.data(), O_CLOEXEC);
     if (fd < 0) {
         return SystemErrorText(errno);
     }
+    ::flock(fd, LOCK_EX | LOCK_NB);
     int error = 0;
     const char* data = bytes.data();
     std::size_t left = bytes.size();
@@ -121,7 +127,10 @@ void PrepareDataFolders() {
     if (!FolderExists(state.Data)) {
         ForceFolder(state.Data);  // reports its own failure
     }
-    if (!FolderExists(state.ExcludeList) && ForceFolder(state.ExcludeList)) {
+    if (FolderExists(state.ExcludeList)) {
+        // What a list save cut short by a crash or a kill left behind.
+        RemoveLeftoverTemporaries(state.ExcludeList.substr(0, state.ExcludeList.size() - 1));
+    } else if (ForceFolder(state.ExcludeList)) {
         const std::string source = ProgramFolder() + std::string(DefaultExcludeListName);
         // A program without its installed list has nothing to copy; any other failure leaves
         // the user without a default list and is worth saying.

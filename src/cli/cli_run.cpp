@@ -12,8 +12,8 @@
 #include "pipeline/hhp_scanner.h"
 #include "pipeline/parse_run.h"
 #include "pipeline/word_list.h"
+#include "platform/file_system.h"
 #include "platform/os.h"
-#include "support/file_stream.h"
 #include "support/utils.h"
 
 namespace tarnwick::cli {
@@ -189,18 +189,23 @@ int RunCommand(const TCliOptions& options, std::ostream& out, std::ostream& err,
     int status = result.UnopenedFiles.empty() ? kExitOk : kExitSomeFilesUnopened;
     if (options.WordsFile) {
         try {
-            ExportWordList(*options.WordsFile, wordList.size(),
-                           [&wordList](size_t i) -> std::string_view { return wordList[i].Word; });
+            if (!ExportWordList(*options.WordsFile, wordList.size(), [&wordList](size_t i) {
+                    return std::string_view(wordList[i].Word);
+                })) {
+                // A words file left from an earlier run must not pass for this one's.
+                err << "No words to export: " << *options.WordsFile << " was not written.\n";
+                status = kExitSomeFilesUnopened;
+            }
         } catch (const EFileError& error) {
             err << error.what() << '\n';
             return kExitFailure;
         }
     }
 
-    // As Parse HTML followed by Build All in the main window: the index when there are words,
-    // the map files when a map choice was given.
+    // As Parse HTML followed by Build All in the main window: the index (which says so when there
+    // are no words to put in it), the map files when a map choice was given.
     TdlgBuildNdx_InitData build;
-    build.BuildIndex = !options.NoIndex && !wordList.empty();
+    build.BuildIndex = !options.NoIndex;
     build.BuildMap = options.Map != TCliOptions::MapMode::None;
     if (!build.BuildIndex && !build.BuildMap) {
         return status;
@@ -212,8 +217,8 @@ int RunCommand(const TCliOptions& options, std::ostream& out, std::ostream& err,
     build.MapSettings = [&options, &scan, &input]() {
         TMapSettings settings;
         settings.Options = input.Options;
-        settings.AliasFile = scan.AliasCaption;
-        settings.MapFile = scan.MapCaption;
+        settings.AliasFile = scan.AliasFile;
+        settings.MapFile = scan.MapFile;
         settings.WindowName = options.WindowName;
         settings.InitialId = options.InitialId;
         settings.MaxNameLength = scan.MaxNameLength;
@@ -231,6 +236,9 @@ int RunCommand(const TCliOptions& options, std::ostream& out, std::ostream& err,
     // shows only in its message line are printed here.
     for (const std::string& error : built.Errors) {
         err << error << '\n';
+    }
+    for (const std::string& note : built.Notes) {
+        err << note << '\n';
     }
     return built.HasProblems() && status == kExitOk ? kExitSomeFilesUnopened : status;
 }

@@ -1,5 +1,7 @@
 #include "output/build_run.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <limits>
@@ -9,8 +11,9 @@
 #include "output/html_index_file.h"
 #include "output/map_file.h"
 #include "output/output_names.h"
+#include "platform/file_system.h"
 #include "platform/os.h"
-#include "support/file_stream.h"
+#include "support/ansi_case.h"
 
 namespace tarnwick {
 namespace {
@@ -58,7 +61,98 @@ std::string MapErrorText(std::exception_ptr error) {
     }
 }
 
+// The path lexically normalised: "." and empty parts dropped, ".." taking back the part before
+// it. Sets `escapes` when a ".." climbs above the start.
+std::string NormalisedRelative(std::string_view path, bool& escapes) {
+    std::vector<std::string_view> parts;
+    escapes = false;
+    size_t start = 0;
+    while (start <= path.size()) {
+        size_t end = path.find('/', start);
+        if (end == std::string_view::npos) {
+            end = path.size();
+        }
+        const std::string_view part = path.substr(start, end - start);
+        if (part == "..") {
+            if (parts.empty()) {
+                escapes = true;
+            } else {
+                parts.pop_back();
+            }
+        } else if (!part.empty() && part != ".") {
+            parts.push_back(part);
+        }
+        start = end + 1;
+    }
+    std::string joined;
+    for (const std::string_view part : parts) {
+        if (!joined.empty()) {
+            joined += '/';
+        }
+        joined += part;
+    }
+    return joined;
+}
+
+bool SameFile(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && EqualsAsciiNoCase(a, b);
+}
+
 }  // namespace
+
+std::string OutputNameProblem(std::string_view projectFile, std::string_view name,
+                              const std::vector<std::string>& topics) {
+    const std::string shown = "\"" + TrimBlanks(name) + "\" was not written: ";
+    const std::string relative = ToOpenPath(TrimBlanks(name));
+    bool escapes = false;
+    const std::string normalised = NormalisedRelative(relative, escapes);
+    if (escapes || relative.empty() || relative.front() == '/' || normalised.empty()) {
+        return shown + "it lies outside the project's folder.";
+    }
+    const std::string folder(ProjectFolderPrefix(projectFile));
+    const std::string path = folder + relative;
+    struct stat link {};
+    if (::lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+        return shown + "it is a symbolic link.";
+    }
+    struct stat output {};
+    const bool exists = ::stat(path.c_str(), &output) == 0;
+    struct stat project {};
+    const std::string projectName(FileNamePart(projectFile));
+    if (normalised == projectName ||
+        (exists && ::stat(std::string(projectFile).c_str(), &project) == 0 &&
+         SameFile(output, project))) {
+        return shown + "it is the project file.";
+    }
+    const std::string_view outputName = FileNamePart(normalised);
+    for (const std::string& topic : topics) {
+        bool topicEscapes = false;
+        const std::string topicPath = NormalisedRelative(ToOpenPath(topic), topicEscapes);
+        if (topicPath == normalised) {
+            return shown + "it is one of the project's topic files.";
+        }
+        // A topic a Windows-written project spells in other letter case is the same file here
+        // when it resolves to it.
+        struct stat page {};
+        if (exists && EqualsIgnoringAsciiCase(FileNamePart(topicPath), outputName)) {
+            const std::string resolved = ResolvePathIgnoringCase(folder + ToOpenPath(topic));
+            if (!resolved.empty() && ::stat(resolved.c_str(), &page) == 0 &&
+                SameFile(page, output)) {
+                return shown + "it is one of the project's topic files.";
+            }
+        }
+    }
+    return {};
+}
+
+std::string BackupNote(std::string_view name, std::string_view backupPath) {
+    return std::string(FileNamePart(name)) + ": previous version kept as " +
+           std::string(FileNamePart(backupPath));
+}
 
 std::string BuildCountText(int wordsDone, int wordCount, int fileCount) {
     char text[96];
@@ -128,6 +222,15 @@ int TBuildRun::FileCount() const {
     return input_.Files ? static_cast<int>(input_.Files->size()) : 0;
 }
 
+TFileSystem& TBuildRun::FileSystem() const {
+    return input_.FileSystem ? *input_.FileSystem : TFileSystem::Default();
+}
+
+const std::vector<std::string>& TBuildRun::Topics() const {
+    static const std::vector<std::string> kNoTopics;
+    return input_.Files ? *input_.Files : kNoTopics;
+}
+
 const std::string& TBuildRun::TopicName(TopicIndex topic) const {
     if (!input_.Files || topic >= input_.Files->size()) {
         throw std::out_of_range("topic index outside the topic list");
@@ -185,6 +288,13 @@ TBuildResult TBuildRun::Run() {
     if (input_.BuildMap) {
         RunMapFiles();
     }
+    if (!result_.Notes.empty()) {
+        std::string message = result_.Message;
+        for (const std::string& note : result_.Notes) {
+            message += "\n" + note;
+        }
+        SetMessage(std::move(message));
+    }
     return result_;
 }
 
@@ -203,14 +313,33 @@ void TBuildRun::RunIndex() {
         return;
     }
     result_.IndexPath = ToOpenPath(path);
+    const std::string problem = OutputNameProblem(
+        input_.ProjectFile, ChangeFileExtension(TrimBlanks(input_.IndexFile), ".hhk"), Topics());
+    if (!problem.empty()) {
+        result_.Index = IndexEnd::Failed;
+        result_.ResultCaption = kBuildAbortedCaption;
+        SetMessage(std::string(kIndexProblemPrefix) + problem);
+        result_.Errors.push_back(result_.Message);
+        return;
+    }
+    if (result_.WordCount == 0) {
+        // A project without topics, or whose every word is excluded: writing would replace the
+        // author's index with an empty one.
+        result_.Index = IndexEnd::NotWritten;
+        result_.ResultCaption = kBuildOkCaption;
+        std::string message(kNoWordsMessage);
+        if (FileExists(result_.IndexPath)) {
+            message += "\n\"" + std::string(FileNamePart(path)) + "\" is left as it was.";
+        }
+        SetMessage(message);
+        result_.Errors.push_back(std::move(message));
+        return;
+    }
 
     std::string errorText;
     bool succeeded = false;
     try {
-        if (FileExists(result_.IndexPath)) {
-            MakeOwnerWritable(result_.IndexPath);
-        }
-        THtmlIndexFile file(result_.IndexPath);
+        THtmlIndexFile file(result_.IndexPath, FileSystem());
         file.Reserve(IndexFileSize());
         file.WriteHeader();
         while (result_.WordsDone < result_.WordCount) {
@@ -228,6 +357,9 @@ void TBuildRun::RunIndex() {
         StepProgress();
         file.WriteFooter();
         file.Close();
+        if (!file.BackupPath().empty()) {
+            result_.Notes.push_back(BackupNote(path, file.BackupPath()));
+        }
         succeeded = true;
     } catch (...) {
         errorText = IndexErrorText(std::current_exception());
@@ -271,8 +403,7 @@ std::uint64_t TBuildRun::IndexFileSize() const {
 
 void TBuildRun::RunMapFiles() {
     const TMapSettings settings = input_.MapSettings ? input_.MapSettings() : TMapSettings();
-    static const std::vector<std::string> kNoTopics;
-    const std::vector<std::string>& topics = input_.Files ? *input_.Files : kNoTopics;
+    const std::vector<std::string>& topics = Topics();
 
     // The success phrases go in before the files are written; any failure replaces the whole
     // message with the failure texts.
@@ -284,10 +415,18 @@ void TBuildRun::RunMapFiles() {
         if (!aliasName.empty()) {
             message += kAliasPhrase;
             try {
-                TAliasFile alias(MapFilePath(input_.ProjectFile, aliasName), topics);
+                const std::string problem =
+                    OutputNameProblem(input_.ProjectFile, aliasName, topics);
+                if (!problem.empty()) {
+                    throw EMapFileError(problem);
+                }
+                TAliasFile alias(MapFilePath(input_.ProjectFile, aliasName), topics, FileSystem());
                 alias.SetNameWidth(settings.MaxNameLength);
                 alias.WriteMapFile(0);
                 alias.Close();
+                if (!alias.BackupPath().empty()) {
+                    result_.Notes.push_back(BackupNote(aliasName, alias.BackupPath()));
+                }
             } catch (...) {
                 const std::string text = MapErrorText(std::current_exception());
                 result_.Errors.push_back(text);
@@ -305,7 +444,11 @@ void TBuildRun::RunMapFiles() {
         if (!mapName.empty()) {
             message += kMapPhrase;
             try {
-                THeaderFile header(MapFilePath(input_.ProjectFile, mapName), topics);
+                const std::string problem = OutputNameProblem(input_.ProjectFile, mapName, topics);
+                if (!problem.empty()) {
+                    throw EMapFileError(problem);
+                }
+                THeaderFile header(MapFilePath(input_.ProjectFile, mapName), topics, FileSystem());
                 t_MapData data;
                 data.ProjectFile = input_.ProjectFile;
                 data.WindowName = settings.WindowName;
@@ -314,6 +457,9 @@ void TBuildRun::RunMapFiles() {
                 header.SetMapData(data);
                 header.WriteMapFile(settings.Options);
                 header.Close();
+                if (!header.BackupPath().empty()) {
+                    result_.Notes.push_back(BackupNote(mapName, header.BackupPath()));
+                }
             } catch (...) {
                 const std::string text = MapErrorText(std::current_exception());
                 result_.Errors.push_back(text);

@@ -13,6 +13,7 @@
 
 #include "pipeline/html_parser.h"
 #include "pipeline/word_list.h"
+#include "platform/file_system.h"
 #include "support/message.h"
 
 namespace tarnwick {
@@ -48,6 +49,8 @@ struct TdlgBuildNdx_InitData {
     // Called once when the map run starts, so that it writes with the settings of that moment.
     // Unset: no map choice, and the map run writes nothing.
     std::function<TMapSettings()> MapSettings;
+    // Where the files are written; null for the real file system.
+    TFileSystem* FileSystem = nullptr;
 };
 
 // What the run shows and asks while it works. Every call comes from the thread running it.
@@ -75,7 +78,8 @@ enum class IndexEnd {
     NotRequested,  // no index was asked for (or the run had no input)
     Completed,     // every word was written
     Canceled,      // stopped by the user; the file holds the head, the words so far and the tail
-    Failed,        // not written, or written only in part; see Errors
+    Failed,        // not written; see Errors. A previous index is left as it was
+    NotWritten,    // no words to index: nothing written, a previous index left as it was
 };
 
 struct TBuildResult {
@@ -94,6 +98,9 @@ struct TBuildResult {
     // Texts also shown in an error box through Mesg() (a project naming no index, alias or map
     // file name).
     std::vector<std::string> BoxMessages;
+    // What the user should know although nothing failed: previous versions kept as ".bak".
+    // They end the message line.
+    std::vector<std::string> Notes;
 
     // Whether anything went wrong that the user must hear about.
     bool HasProblems() const { return !Errors.empty() || !BoxMessages.empty(); }
@@ -117,6 +124,8 @@ inline constexpr std::string_view kNoIndexNameMessage =
     "The index file name was not found.\r\n"
     "Make sure file name is in the [OPTIONS] section of the .hhp file.";
 inline constexpr std::string_view kNothingToBuildMessage = "Nothing to build.";
+// An empty index would replace a good one with nothing: it is not written.
+inline constexpr std::string_view kNoWordsMessage = "No words to index: the index was not written.";
 
 // "%*d of %d Words Inserted From %d Files": the words done right-aligned to the width of the word
 // count.
@@ -144,6 +153,14 @@ std::string BuildLapsedTimeText(int seconds);
 std::string IndexFilePath(std::string_view projectFile, std::string_view indexFile);
 // Where a map file goes: the project's folder followed by the name as the project spells it.
 std::string MapFilePath(std::string_view projectFile, std::string_view mapName);
+// Why the output file `name` (as the project spells it, relative to the project's folder) must
+// not be written, or an empty text when it may: a name that leads out of the project's folder,
+// names the project file or one of its topic files, or ends in a symbolic link. The text names
+// the file and the reason.
+std::string OutputNameProblem(std::string_view projectFile, std::string_view name,
+                              const std::vector<std::string>& topics);
+// "<name>: previous version kept as <name>.bak", for a file replaced with different bytes.
+std::string BackupNote(std::string_view name, std::string_view backupPath);
 
 // One build, run once. The input and the progress sink must outlive the object.
 class TBuildRun {
@@ -151,9 +168,9 @@ public:
     TBuildRun(const TdlgBuildNdx_InitData& input, TBuildProgress& progress);
 
     // The whole run: the progress maximum, RunIndex when BuildIndex, then RunMapFiles when
-    // BuildMap (also after a canceled or failed index). Never throws: every failure ends in the
-    // result. With no input at all, or nothing requested, the caption is "OK" and the message
-    // "Nothing to build.".
+    // BuildMap (also after a canceled or failed index), then the notes. Never throws: every
+    // failure ends in the result. With no input at all, or nothing requested, the caption is "OK"
+    // and the message "Nothing to build.".
     TBuildResult Run();
 
     // The two halves, for callers that drive the run step by step; Run calls them.
@@ -173,6 +190,8 @@ private:
     const std::string& TopicName(TopicIndex topic) const;
     // The size of the whole index file the word list makes.
     std::uint64_t IndexFileSize() const;
+    TFileSystem& FileSystem() const;
+    const std::vector<std::string>& Topics() const;
 
     const TdlgBuildNdx_InitData& input_;
     TBuildProgress& progress_;

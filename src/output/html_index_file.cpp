@@ -70,7 +70,8 @@ static_assert(kFooter.size() == THtmlIndexFile::kFooterSize);
 
 }  // namespace
 
-THtmlIndexFile::THtmlIndexFile(const std::string& path) : file_(path) {}
+THtmlIndexFile::THtmlIndexFile(const std::string& path, TFileSystem& system)
+    : file_(path, TFileWriter::Options{.KeepBackup = true}, system) {}
 
 void THtmlIndexFile::WriteHeader() {
     file_.Write(kHeader);

@@ -7,16 +7,16 @@
 #include <string>
 #include <string_view>
 
-#include "support/file_stream.h"
+#include "platform/file_system.h"
 
 namespace tarnwick {
 
 class THtmlIndexFile {
 public:
-    // Creates or truncates the file at `path` (a path to open, "/" separated) and locks it for
-    // exclusive use until Close or destruction. Throws EFCreateError when that fails. Clearing a
-    // read-only file's protection is the caller's business.
-    explicit THtmlIndexFile(const std::string& path);
+    // Starts the file at `path` (a path to open, "/" separated): the bytes go to a temporary
+    // file that replaces an existing index only at Close, keeping its permissions and, when its
+    // bytes differ, the old index as "<path>.bak". Throws EFCreateError when that fails.
+    explicit THtmlIndexFile(const std::string& path, TFileSystem& system = TFileSystem::Default());
 
     // Call order: WriteHeader once, WriteEntry any number of times, WriteFooter once, Close.
     // Each may throw EWriteError.
@@ -31,9 +31,11 @@ public:
     static constexpr std::uint64_t EntrySize(size_t wordSize, size_t topicSize) {
         return kEntryFixedSize + wordSize + topicSize;
     }
-    // Flushes and closes; throws EWriteError when the bytes did not all reach the file. The
-    // destructor of an unclosed writer closes the file and ignores errors.
+    // Puts the index in place; throws EWriteError when the bytes did not all reach the disk, and
+    // then the previous index is untouched. An index destroyed without Close is not written.
     void Close();
+    // After Close: where the previous version was kept; empty when none was.
+    const std::string& BackupPath() const { return file_.BackupPath(); }
 
     // Sizes of the fixed parts, which the format never changes.
     static constexpr size_t kHeaderSize = 272;

@@ -83,18 +83,18 @@ constexpr std::string_view kTopicPathComment =
 // ---------------------------------------------------------------------------------------------
 // TMapFileBase
 
-TMapFileBase::TMapFileBase(const std::string& path, const std::vector<std::string>& topics)
+TMapFileBase::TMapFileBase(const std::string& path, const std::vector<std::string>& topics,
+                           TFileSystem& system)
     : path_(path), topics_(topics) {
     try {
-        const std::string openPath = ToOpenPath(path);
-        if (FileExists(openPath)) {
-            MakeOwnerWritable(openPath);
-        }
-        stream_ = std::make_unique<TFileWriter>(openPath);
+        stream_ = std::make_unique<TFileWriter>(ToOpenPath(path),
+                                                TFileWriter::Options{.KeepBackup = true}, system);
     } catch (const EFOpenError&) {
         throw EMapFileError("Failure opening " + path);
-    } catch (const EFCreateError&) {
-        throw EMapFileError("Failure creating " + std::string(FileNamePart(path)));
+    } catch (const EFCreateError& error) {
+        // The file layer's text names the full path; the short name and the reason say enough.
+        throw EMapFileError("Failure creating " + std::string(FileNamePart(path)) + ". " +
+                            error.Reason());
     } catch (const std::bad_alloc&) {
         throw EMapFileError("Out of memory");
     } catch (...) {
@@ -162,6 +162,7 @@ void TMapFileBase::Close() {
     } catch (const EWriteError& error) {
         ThrowWriteFailure(error);
     }
+    backupPath_ = stream->BackupPath();
 }
 
 void TMapFileBase::ThrowWriteFailure(const std::exception& error) const {

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "pipeline/html_parser.h"
-#include "support/file_stream.h"
+#include "platform/file_system.h"
 
 namespace tarnwick {
 
@@ -36,11 +36,12 @@ class TMapFileBase {
 public:
     // `path` is the file's path in the project's own spelling: the project folder, "/", and the
     // name the project gives, whose "\" separators are kept (for the guard name and the texts)
-    // and turned into "/" only to open the file. A read-only file is made writable first, then
-    // created or truncated and locked for exclusive use. Throws EMapFileError: "Failure creating "
-    // and the file name when it cannot be created, "Out of memory", or "Unknown error " and the
-    // file name.
-    TMapFileBase(const std::string& path, const std::vector<std::string>& topics);
+    // and turned into "/" only to open the file. The bytes go to a temporary file that replaces
+    // an existing file only at Close, keeping its permissions and, when its bytes differ, the old
+    // file as "<name>.bak". Throws EMapFileError: "Failure creating " and the file name and the
+    // reason when it cannot be created, "Out of memory", or "Unknown error " and the file name.
+    TMapFileBase(const std::string& path, const std::vector<std::string>& topics,
+                 TFileSystem& system = TFileSystem::Default());
     virtual ~TMapFileBase();
     TMapFileBase(const TMapFileBase&) = delete;
     TMapFileBase& operator=(const TMapFileBase&) = delete;
@@ -56,9 +57,11 @@ public:
     // empty when nothing is left before the first "." (an entry like ".\x.htm").
     std::string MakeMnemonic(std::string_view topic) const;
 
-    // Flushes and closes the file; throws EMapFileError when the bytes did not all reach it. The
-    // destructor of an unclosed writer closes the file and ignores errors.
+    // Puts the file in place; throws EMapFileError when the bytes did not all reach the disk, and
+    // then the previous file is untouched. A writer destroyed without Close writes nothing.
     void Close();
+    // After Close: where the previous version was kept; empty when none was.
+    const std::string& BackupPath() const { return backupPath_; }
 
     // Lines align in the width of the longest topic entry and 3, but never in more than this:
     // a help project's topic paths are shorter than 260 bytes (the path limit of the systems
@@ -86,6 +89,7 @@ private:
 
     std::string path_;
     std::unique_ptr<TFileWriter> stream_;
+    std::string backupPath_;
     const std::vector<std::string>& topics_;
     std::string prefix_ = "IDH_";
     std::int32_t nameWidth_ = 0;

@@ -6,8 +6,8 @@
 #include "output/word_list_export.h"
 
 #include "output/output_names.h"
+#include "platform/file_system.h"
 #include "support/ansi_case.h"
-#include "support/file_stream.h"
 
 namespace tarnwick {
 
@@ -21,11 +21,11 @@ std::string ForceTxtExtension(std::string_view path) {
 }
 
 bool ExportWordList(const std::string& path, size_t count,
-                    const std::function<std::string_view(size_t)>& entryAt) {
+                    const std::function<std::string_view(size_t)>& entryAt, TFileSystem& system) {
     if (count == 0) {
         return false;
     }
-    TFileWriter file(path);
+    TFileWriter file(path, system);
     for (size_t i = 0; i < count; ++i) {
         const std::string_view entry = entryAt(i);
         if (entry.empty()) {
@@ -38,9 +38,11 @@ bool ExportWordList(const std::string& path, size_t count,
     return true;
 }
 
-bool ExportWordList(const std::string& path, const std::vector<std::string>& entries) {
-    return ExportWordList(path, entries.size(),
-                          [&entries](size_t i) -> std::string_view { return entries[i]; });
+bool ExportWordList(const std::string& path, const std::vector<std::string>& entries,
+                    TFileSystem& system) {
+    return ExportWordList(
+        path, entries.size(), [&entries](size_t i) -> std::string_view { return entries[i]; },
+        system);
 }
 
 }  // namespace tarnwick

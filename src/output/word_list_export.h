@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/file_system.h"
+
 namespace tarnwick {
 
 // The path with ".txt" as its extension: an extension other than ".txt" (ASCII case ignored),
@@ -17,12 +19,14 @@ namespace tarnwick {
 std::string ForceTxtExtension(std::string_view path);
 
 // Writes the entries in order, each followed by CR LF; empty entries are left out. The file at
-// `path` (a Linux path) is created or replaced and locked while it is written. With no entries
+// `path` (a Linux path) is created, or replaced whole once every entry is written. With no entries
 // nothing is written and no file is touched: returns false. Throws EFCreateError when the file
-// cannot be created and EWriteError when a write fails (the file may then hold part of the list).
-bool ExportWordList(const std::string& path, const std::vector<std::string>& entries);
+// cannot be created and EWriteError when a write fails (an existing file is then untouched).
+bool ExportWordList(const std::string& path, const std::vector<std::string>& entries,
+                    TFileSystem& system = TFileSystem::Default());
 // The same over any list: `count` entries, each read through `entryAt` in order.
 bool ExportWordList(const std::string& path, size_t count,
-                    const std::function<std::string_view(size_t)>& entryAt);
+                    const std::function<std::string_view(size_t)>& entryAt,
+                    TFileSystem& system = TFileSystem::Default());
 
 }  // namespace tarnwick

@@ -1,71 +1,20 @@
 #include "pipeline/exclude_list.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
-#include <chrono>
 #include <numeric>
-#include <thread>
 
-#include "support/file_stream.h"
+#include "platform/file_system.h"
 #include "support/utils.h"
 #include "support/word_compare.h"
 
 namespace tarnwick {
 namespace {
 
-// How long a reader waits for another Tarnwick process to finish writing the list.
-constexpr auto kLockWait = std::chrono::milliseconds(5000);
-
-// The whole file, read under a shared lock so that a list another Tarnwick process is writing
-// is never read half-written. File systems without flock support are read without the lock.
+// Lists are written whole to a temporary file that then replaces the list, so a reader never
+// meets half a list and needs no lock.
 std::string ReadListFile(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        throw EFOpenError(path, SystemErrorText(errno));
-    }
-    auto fail = [&](int error) {
-        ::close(fd);
-        throw EFOpenError(path, SystemErrorText(error));
-    };
-    struct stat st {};
-    if (::fstat(fd, &st) != 0) {
-        fail(errno);
-    }
-    if (S_ISDIR(st.st_mode)) {
-        fail(EISDIR);
-    }
-    const auto deadline = std::chrono::steady_clock::now() + kLockWait;
-    while (::flock(fd, LOCK_SH | LOCK_NB) != 0) {
-        const int error = errno;
-        if (error != EWOULDBLOCK && error != EINTR) {
-            break;  // no locking here (e.g. ENOLCK): read anyway
-        }
-        if (std::chrono::steady_clock::now() >= deadline) {
-            fail(error);
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    std::string bytes;
-    char chunk[1 << 16];
-    for (;;) {
-        const ssize_t n = ::read(fd, chunk, sizeof chunk);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            fail(errno);
-        }
-        if (n == 0)
-            break;
-        bytes.append(chunk, static_cast<size_t>(n));
-    }
-    ::close(fd);
-    return bytes;
+    return ReadRegularFile(path, kMaxListFileSize, "an exclude list");
 }
 
 // The lines of a list's text: the text ends at its first NUL; lines end at CR LF, lone CR or
@@ -167,11 +116,11 @@ bool TExcludeList::AddWord(std::string_view word) {
     return true;
 }
 
-void TExcludeList::Save() const {
+void TExcludeList::Save(TFileSystem& system) const {
     if (FileName.empty()) {
         return;
     }
-    TFileWriter writer(FileName);
+    TFileWriter writer(FileName, system);
     for (const std::string& word : words_) {
         writer.Write(word);
         writer.Write("\r\n");

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "pipeline/text_map.h"
+#include "platform/file_system.h"
 
 namespace tarnwick {
 
@@ -34,9 +35,10 @@ public:
     // Inserts `word` in its sorted place unless an equal word is held (the held spelling stays).
     // Returns whether it was inserted.
     bool AddWord(std::string_view word);
-    // Writes every word in sorted order, each followed by CR LF, replacing the file; does
-    // nothing when FileName is empty. Throws EFCreateError or EWriteError.
-    void Save() const;
+    // Writes every word in sorted order, each followed by CR LF, replacing the file whole once
+    // all is written (a failed save leaves the file as it was); does nothing when FileName is
+    // empty. Throws EFCreateError or EWriteError.
+    void Save(TFileSystem& system = TFileSystem::Default()) const;
 
     size_t Count() const { return words_.size(); }
     // The words in sorted order.

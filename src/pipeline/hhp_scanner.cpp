@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <numeric>
 
+#include "platform/file_system.h"
 #include "platform/os.h"
 #include "support/ansi_case.h"
-#include "support/file_stream.h"
 #include "support/word_compare.h"
 
 namespace tarnwick {
@@ -32,8 +32,29 @@ std::string_view TrimBlanks(std::string_view text) {
     return text.substr(first, last - first);
 }
 
-constexpr std::string_view kIndexFileKey = "\r\nIndex file";
+// Keys are looked for at the start of a line. Windows tools end lines in CR LF, doxygen, Sphinx
+// and Linux editors in LF alone; either way the key follows an LF.
+constexpr std::string_view kIndexFileKey = "\nIndex file";
 constexpr std::string_view kIncludeWord = "#include ";
+
+// Whether the first line of an [ALIAS] or [MAP] section is an alias or a #define itself rather
+// than the name of a file holding them: such a project keeps its aliases in the project file.
+bool IsInlineDefinition(std::string_view firstLine) {
+    return firstLine.find('=') != std::string_view::npos || firstLine.rfind("#define", 0) == 0;
+}
+
+// The file name an [ALIAS] or [MAP] section gives: its include name, none when the section is
+// missing or holds the definitions inline.
+std::string IncludedFileName(std::string_view buffer, std::optional<size_t> start) {
+    if (!start) {
+        return {};
+    }
+    const std::string first = THhpScanner::ReadFirstLine(buffer, *start);
+    if (first.find(kIncludeWord) == std::string::npos && IsInlineDefinition(first)) {
+        return {};
+    }
+    return std::string(TrimBlanks(THhpScanner::ReadIncludeName(buffer, *start)));
+}
 
 }  // namespace
 
@@ -43,12 +64,12 @@ THhpScanResult THhpScanner::Scan(const std::string& projectPath,
     // Only the readers replace these two, so a file that is not read leaves them as they were.
     result.WindowNames = previous.WindowNames;
     result.MaxNameLength = previous.MaxNameLength;
-    if (!FileExists(projectPath)) {
+    if (!PathExists(projectPath)) {
         return result;
     }
     std::string buffer;
     try {
-        buffer = ReadFileBytes(projectPath);
+        buffer = ReadRegularFile(projectPath, kMaxProjectFileSize, "a project file");
     } catch (const EFileError& error) {
         // An unreadable project is shown as an empty one; the caller may report ReadError.
         result.ReadError = error.what();
@@ -63,12 +84,16 @@ THhpScanResult THhpScanner::ScanBytes(std::string_view buffer) {
     result.IndexCaption = " " + ReadKeyValue(buffer, kIndexFileKey);
     result.Files = ReadFiles(buffer, result.MaxNameLength);
     SortTopicList(result.Files);
-    if (auto start = FindSection(buffer, "[ALIAS]")) {
-        result.AliasCaption = " " + ReadIncludeName(buffer, *start);
+    const auto alias = FindSection(buffer, "[ALIAS]");
+    if (alias) {
+        result.AliasCaption = " " + ReadIncludeName(buffer, *alias);
     }
-    if (auto start = FindSection(buffer, "[MAP]")) {
-        result.MapCaption = " " + ReadIncludeName(buffer, *start);
+    result.AliasFile = IncludedFileName(buffer, alias);
+    const auto map = FindSection(buffer, "[MAP]");
+    if (map) {
+        result.MapCaption = " " + ReadIncludeName(buffer, *map);
     }
+    result.MapFile = IncludedFileName(buffer, map);
     result.WindowNames = ReadWindows(buffer);
     return result;
 }
@@ -128,6 +153,20 @@ std::string THhpScanner::ReadIncludeName(std::string_view buffer, size_t start) 
         return std::string(trimmed);
     }
     return line;
+}
+
+std::string THhpScanner::ReadFirstLine(std::string_view buffer, size_t start) {
+    size_t lineStart = start;
+    for (size_t p = start; p < buffer.size() && buffer[p] != '['; ++p) {
+        if (IsControl(buffer[p])) {
+            const std::string_view trimmed = TrimBlanks(buffer.substr(lineStart, p - lineStart));
+            if (!trimmed.empty()) {
+                return std::string(trimmed);
+            }
+            lineStart = p + 1;
+        }
+    }
+    return {};
 }
 
 std::vector<std::string> THhpScanner::ReadFiles(std::string_view buffer, int& maxNameLength) {

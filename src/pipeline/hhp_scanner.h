@@ -25,6 +25,12 @@ struct THhpScanResult {
     // " " followed by the include name of [ALIAS] / [MAP]; empty when the section is missing.
     std::string AliasCaption;
     std::string MapCaption;
+    // The alias and map file names to write, trimmed: the include names of [ALIAS] and [MAP].
+    // Empty when the section is missing, or when it holds the aliases or #defines themselves
+    // (its first line has an "=" or begins with "#define") - then it names no file, whatever
+    // the caption shows.
+    std::string AliasFile;
+    std::string MapFile;
     // The window names defined in [WINDOWS], in file order.
     std::vector<std::string> WindowNames;
 
@@ -54,11 +60,15 @@ public:
     // last start position is never tried, so a header ending at the end of the file is not
     // found.
     static std::optional<size_t> FindSection(std::string_view buffer, std::string_view header);
-    // The value of `key` (which begins with CR LF, e.g. "\r\nIndex file"), trimmed; empty when
-    // the key is not found. A prefix match: "\r\nIndex filename=x" gives "name=x".
+    // The value of `key` (which begins with LF, e.g. "\nIndex file", so that it is found at the
+    // start of any line but the first, whether the line break is CR LF or LF), trimmed; empty
+    // when the key is not found. A prefix match: "\nIndex filename=x" gives "name=x".
     static std::string ReadKeyValue(std::string_view buffer, std::string_view key);
     // The include name of the section whose header ends at `start` ([ALIAS], [MAP]).
     static std::string ReadIncludeName(std::string_view buffer, size_t start);
+    // The first non-blank line of the section whose header ends at `start`, trimmed; empty when
+    // the section ends first.
+    static std::string ReadFirstLine(std::string_view buffer, size_t start);
     // The trimmed [FILES] lines in file order (unsorted), and the longest one's length.
     static std::vector<std::string> ReadFiles(std::string_view buffer, int& maxNameLength);
     // The window names of [WINDOWS] in file order.

@@ -17,8 +17,8 @@
 #include "app/config.h"
 #include "output/output_names.h"
 #include "output/word_list_export.h"
+#include "platform/file_system.h"
 #include "platform/os.h"
-#include "support/file_stream.h"
 #include "support/kdf.h"
 #include "support/message.h"
 #include "ui/message_text.h"
@@ -137,7 +137,7 @@ void TdlgExport::btnExportClick() {
     }
     WaitCursor hourglass;
     try {
-        ExportWordList(path, *words_);
+        ExportWordList(path, *words_, *FileSystem);
         btnExport->setEnabled(false);
     } catch (const std::exception& e) {
         Mesg().Show(MessageName(e.what()), kMbError, this);

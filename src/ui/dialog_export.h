@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/file_system.h"
+
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -36,6 +38,9 @@ public:
     QToolButton* btnExportFile = nullptr;
     QPushButton* btnExport = nullptr;
     QPushButton* btnClose = nullptr;
+
+    // Where the export is written; tests hand the dialog one that fails.
+    TFileSystem* FileSystem = &TFileSystem::Default();
 
     // Browse's file chooser: given the path in the box, the chosen file or an empty text when
     // the user cancels. Unset, a file-open dialog asks; tests put their own here.

@@ -25,8 +25,8 @@
 #include "app/program_folders.h"
 #include "output/output_names.h"
 #include "output/word_list_export.h"
+#include "platform/file_system.h"
 #include "platform/os.h"
-#include "support/file_stream.h"
 #include "support/kdf.h"
 #include "support/message.h"
 #include "support/utils.h"
@@ -449,7 +449,7 @@ void TfrmEdit::cboFilesChange() {
 bool TfrmEdit::LoadView(const std::string& path) {
     std::vector<std::string> lines;
     try {
-        lines = SplitListLines(ReadFileBytes(path));
+        lines = SplitListLines(ReadRegularFile(path, kMaxListFileSize, "an exclude list"));
     } catch (const EFileError& e) {
         Mesg().Show(MessageName(e.what()), kMbError, this);
         return false;
@@ -465,7 +465,7 @@ bool TfrmEdit::LoadView(const std::string& path) {
 
 bool TfrmEdit::WriteWords(const std::string& path, const std::vector<std::string>& words) {
     try {
-        TFileWriter file(path);
+        TFileWriter file(path, *FileSystem);
         for (const std::string& word : words) {
             file.Write(word);
             file.Write("\r\n");

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/file_system.h"
+
 class QAction;
 class QComboBox;
 class QGroupBox;
@@ -47,6 +49,9 @@ public:
     void UpdateCount();
     // 1 gives a plain single-column list; 2 to 20 give that many columns of equal width.
     void ApplyColumns(int position);
+
+    // Where lists are saved; tests hand the editor one that fails.
+    TFileSystem* FileSystem = &TFileSystem::Default();
 
     // The list file whose words the view was last loaded from; empty at start.
     const std::string& CurrentFile() const { return currentFile_; }

@@ -764,8 +764,8 @@ void TfrmMain::RunBuild(QObject* source) {
     input.MapSettings = [this]() {
         TMapSettings settings;
         settings.Options = GetOptions();
-        settings.AliasFile = Project.AliasCaption;
-        settings.MapFile = Project.MapCaption;
+        settings.AliasFile = Project.AliasFile;
+        settings.MapFile = Project.MapFile;
         settings.WindowName = WindowName;
         settings.InitialId = InitialId;
         settings.MaxNameLength = Project.MaxNameLength;

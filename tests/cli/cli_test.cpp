@@ -217,12 +217,27 @@ TEST_F(CliTest, FailuresWriteNothing) {
     EXPECT_EQ(run.out, "");
 }
 
-TEST_F(CliTest, EmptyWordListWritesNoFile) {
+// Every word excluded, or no topics at all: nothing is written over the previous index and word
+// file, and the run says so and fails, so that a build script does not take them for this run's.
+TEST_F(CliTest, NoWordsWritesNothingAndFails) {
     project_.Write("a.htm", "<p>the</p>");
-    const std::string hhp = project_.Write("p.hhp", "[FILES]\r\na.htm\r\n\r\n[X]\r\n");
+    const std::string index = project_.Write("p.hhk", "previous index");
     const std::string words = scratch_.File("words.txt");
-    EXPECT_EQ(Run({"--no-index", "--words", words, hhp}).status, 0);
-    EXPECT_FALSE(std::filesystem::exists(words));
+    for (const char* files : {"[FILES]\r\na.htm\r\n\r\n[X]\r\n", "\r\n"}) {
+        const std::string hhp =
+            project_.Write("p.hhp", std::string("[OPTIONS]\nIndex file=p.hhk\n") + files);
+        const CliRun run = Run({"--words", words, hhp});
+        EXPECT_EQ(run.status, 1);
+        EXPECT_NE(run.err.find("No words to index: the index was not written.\n\"p.hhk\" is left "
+                               "as it was."),
+                  std::string::npos)
+            << run.err;
+        EXPECT_NE(run.err.find("No words to export: " + words + " was not written."),
+                  std::string::npos)
+            << run.err;
+        EXPECT_EQ(testing::Slurp(index), "previous index");
+        EXPECT_FALSE(std::filesystem::exists(words));
+    }
 }
 
 TEST_F(CliTest, UsageErrors) {

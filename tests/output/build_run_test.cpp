@@ -6,11 +6,12 @@
 
 #include <filesystem>
 
+#include "common/faulty_file_system.h"
 #include "common/scripted_mesg.h"
 #include "common/temp_folder.h"
 #include "output/expected_index.h"
 #include "output/html_index_file.h"
-#include "support/file_stream.h"
+#include "platform/file_system.h"
 
 namespace tarnwick {
 namespace {
@@ -113,13 +114,19 @@ TEST_F(BuildRunTest, IndexNamedWithAnotherExtensionIsWrittenAsHhk) {
     EXPECT_FALSE(std::filesystem::exists(folder.File("Index.txt")));
 }
 
-TEST_F(BuildRunTest, EmptyWordListGivesTheBareIndex) {
+// No topics, or every word excluded: an empty index would replace the author's good one.
+TEST_F(BuildRunTest, EmptyWordListWritesNoIndexAndSaysSo) {
     words.ClearWordList();
-    const TBuildResult result = Build(true, false);
-    EXPECT_EQ(Index().size(), 293u);
-    EXPECT_EQ(result.ResultCaption, "OK");
-    EXPECT_EQ(progress.counts, (std::vector<std::string>{"0 of 0 Words Inserted From 3 Files"}));
-    EXPECT_EQ(progress.positions, (std::vector<int>{0}));
+    TBuildResult result = Build(true, false);
+    EXPECT_FALSE(std::filesystem::exists(folder.File("Index.hhk")));
+    EXPECT_EQ(result.Index, IndexEnd::NotWritten);
+    EXPECT_EQ(result.Message, kNoWordsMessage);
+    EXPECT_EQ(result.Errors, std::vector<std::string>{result.Message});
+
+    folder.Write("Index.hhk", "the previous index");
+    result = Build(true, false);
+    EXPECT_EQ(result.Message, std::string(kNoWordsMessage) + "\n\"Index.hhk\" is left as it was.");
+    EXPECT_EQ(Index(), "the previous index");
 }
 
 TEST_F(BuildRunTest, CancelKeepsTheWordsWrittenAndClosesTheFile) {
@@ -142,20 +149,99 @@ TEST_F(BuildRunTest, CancelKeepsTheWordsWrittenAndClosesTheFile) {
     EXPECT_EQ(result.Index, IndexEnd::Canceled);
 }
 
-TEST_F(BuildRunTest, ReadOnlyOldIndexIsOverwritten) {
+// A read-only index is replaced but stays read-only; the author's previous version is kept once
+// beside it, and only when the new bytes differ.
+TEST_F(BuildRunTest, ReplacedFilesKeepTheirModeAndTheirPreviousVersion) {
     const std::string path = folder.Write("Index.hhk", std::string(9000, 'x'));
     ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
-    EXPECT_EQ(Build(true, false).ResultCaption, "OK");
+    folder.Write("Map.h", "// the application's own IDs\r\n");
+    settings.Options = kMapTopicHeader;
+    TBuildResult result = Build(true, true);
+    EXPECT_EQ(result.ResultCaption, "OK");
     EXPECT_EQ(Index(), kFullIndex);
     struct stat st {};
     ASSERT_EQ(::stat(path.c_str(), &st), 0);
-    EXPECT_TRUE(st.st_mode & S_IWUSR);
+    EXPECT_EQ(st.st_mode & 0777, 0444u);
+    EXPECT_EQ(Slurp(path + ".bak"), std::string(9000, 'x'));
+    EXPECT_EQ(Slurp(folder.File("Map.h.bak")), "// the application's own IDs\r\n");
+    EXPECT_EQ(result.Notes,
+              (std::vector<std::string>{"Index.hhk: previous version kept as Index.hhk.bak",
+                                        "Map.h: previous version kept as Map.h.bak"}));
+    EXPECT_EQ(result.Message, "Index Successfully Created.\nMap File Successfully Created.\n" +
+                                  result.Notes[0] + "\n" + result.Notes[1]);
+    EXPECT_FALSE(result.HasProblems());
+
+    // The same bytes again: nothing to keep, the backups stay as they were.
+    result = Build(true, true);
+    EXPECT_TRUE(result.Notes.empty());
+    EXPECT_EQ(Slurp(path + ".bak"), std::string(9000, 'x'));
+
+    // Changed bytes: the backup is the version just replaced.
+    words.MergeWord("Zoo", 0);
+    result = Build(true, false);
+    EXPECT_EQ(Slurp(path + ".bak"), kFullIndex);
+    EXPECT_EQ(result.Notes.size(), 1u);
+}
+
+// Names from the project that would write outside its folder, over its sources or through a
+// symbolic link are refused with the name and the reason; the other outputs go on.
+TEST_F(BuildRunTest, OutputsStayInsideTheProjectAndNeverReplaceItsSources) {
+    TempFolder outside;
+    const std::string projectFolder = folder.Folder() + "p/";
+    std::filesystem::create_directories(projectFolder + "html");
+    input.ProjectFile = projectFolder + "S.hhp";
+    folder.Write("p/S.hhp", "[FILES]\r\na.htm\r\n");
+    folder.Write("p/a.htm", "<p>page</p>");
+    folder.Write("p/html/Intro.htm", "<p>intro</p>");
+    ASSERT_EQ(::symlink(outside.File("target.h").c_str(), (projectFolder + "link.h").c_str()), 0);
+    const std::vector<std::string> topics{"a.htm", "HTML\\intro.htm"};
+    struct Case {
+        const char* name;
+        const char* reason;  // empty: allowed
+    };
+    const Case cases[] = {
+        {"..\\..\\escaped.h", "it lies outside the project's folder."},
+        {"../x.h", "it lies outside the project's folder."},
+        {"/tmp/x.h", "it lies outside the project's folder."},
+        {"html\\..\\..\\x.h", "it lies outside the project's folder."},
+        {"S.hhp", "it is the project file."},
+        {".\\S.hhp", "it is the project file."},
+        {"a.htm", "it is one of the project's topic files."},
+        {"html\\Intro.htm", "it is one of the project's topic files."},
+        {"link.h", "it is a symbolic link."},
+        {"html\\..\\Map.h", ""},
+        {"sub\\Map.h", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string problem = OutputNameProblem(input.ProjectFile, c.name, topics);
+        EXPECT_EQ(problem, *c.reason == 0
+                               ? std::string()
+                               : "\"" + std::string(c.name) + "\" was not written: " + c.reason);
+    }
+
+    // Through a whole build: the header would overwrite the project file; the alias file goes on.
+    const std::vector<std::string> projectFiles{"a.htm"};
+    input.Files = &projectFiles;
+    settings.Options = kMapAliasFiles;
+    settings.AliasFile = "Alias.h";
+    settings.MapFile = "S.hhp";
+    const TBuildResult result = Build(false, true);
+    EXPECT_EQ(result.Errors,
+              std::vector<std::string>{"\"S.hhp\" was not written: it is the project file."});
+    EXPECT_EQ(Slurp(projectFolder + "S.hhp"), "[FILES]\r\na.htm\r\n");
+    EXPECT_TRUE(std::filesystem::exists(projectFolder + "Alias.h"));
+    input.IndexFile = "..\\escaped.hhk";
+    EXPECT_EQ(Build(true, false).ResultCaption, "Aborted");
+    EXPECT_FALSE(std::filesystem::exists(folder.File("escaped.hhk")));
+    EXPECT_TRUE(std::filesystem::is_empty(outside.Path()));
 }
 
 TEST_F(BuildRunTest, FailedWriteIsAbortedNeverSuccess) {
-    TFileWriter::SetFaultAfterBytes(THtmlIndexFile::kHeaderSize + 10);
+    testing::TFaultyFileSystem full;
+    full.FailAfterBytes = THtmlIndexFile::kHeaderSize + 10;
+    input.FileSystem = &full;
     const TBuildResult result = Build(true, false);
-    TFileWriter::SetFaultAfterBytes(-1);
     EXPECT_EQ(result.Index, IndexEnd::Failed);
     EXPECT_EQ(result.ResultCaption, "Aborted");
     EXPECT_EQ(result.Message, "A problem occured: No space left on device");
@@ -257,14 +343,15 @@ TEST_F(BuildRunTest, MapWriterFailureReplacesTheMessageAndTheOtherFileIsStillWri
     settings.Options = kMapAliasFiles;
     settings.MapFile = "no\\such\\Map.h";
     TBuildResult result = Build(true, true);
-    EXPECT_EQ(result.Message, "Failure creating Map.h");
+    const std::string mapFailure = "Failure creating Map.h. No such file or directory";
+    EXPECT_EQ(result.Message, mapFailure);
     EXPECT_EQ(result.ResultCaption, "OK");
-    EXPECT_EQ(result.Errors, std::vector<std::string>{"Failure creating Map.h"});
+    EXPECT_EQ(result.Errors, std::vector<std::string>{mapFailure});
     EXPECT_TRUE(std::filesystem::exists(folder.File("Alias.h")));
 
     settings.AliasFile = "gone/Alias.h";
     result = Build(false, true);
-    EXPECT_EQ(result.Message, "Failure creating Alias.h\nFailure creating Map.h");
+    EXPECT_EQ(result.Message, "Failure creating Alias.h. No such file or directory\n" + mapFailure);
 }
 
 TEST_F(BuildRunTest, MapSettingsAreReadWhenTheMapRunStarts) {

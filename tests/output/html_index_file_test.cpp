@@ -5,6 +5,7 @@
 
 #include <filesystem>
 
+#include "common/faulty_file_system.h"
 #include "common/temp_folder.h"
 #include "output/expected_index.h"
 
@@ -78,12 +79,12 @@ TEST_F(HtmlIndexFileTest, MissingFolderRaisesTheCreateError) {
 }
 
 TEST_F(HtmlIndexFileTest, FailedWriteIsReported) {
-    THtmlIndexFile file(path);
-    TFileWriter::SetFaultAfterBytes(100);
+    testing::TFaultyFileSystem full;
+    full.FailAfterBytes = 100;
+    THtmlIndexFile file(path, full);
     file.WriteHeader();
     file.WriteFooter();
     EXPECT_THROW(file.Close(), EWriteError);
-    TFileWriter::SetFaultAfterBytes(-1);
 }
 
 }  // namespace

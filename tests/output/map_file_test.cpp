@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include "common/faulty_file_system.h"
 #include "common/temp_folder.h"
 
 namespace tarnwick {
@@ -186,13 +187,13 @@ TEST_F(MapFileTest, NumberingRestartsWithEveryList) {
               std::string::npos);
 }
 
-TEST_F(MapFileTest, OldFileIsReplacedAndReadOnlyIsCleared) {
+TEST_F(MapFileTest, OldFileIsReplacedAndStaysReadOnly) {
     const std::string path = folder.Write("Alias.h", std::string(10000, 'x'));
     ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
     EXPECT_EQ(WriteAlias({"a.htm"}, 5), kAliasHead + "IDH_A  = a.htm\r\n");
     struct stat st {};
     ASSERT_EQ(::stat(path.c_str(), &st), 0);
-    EXPECT_TRUE(st.st_mode & S_IWUSR);
+    EXPECT_EQ(st.st_mode & 0777, 0444u);
 }
 
 TEST_F(MapFileTest, ProjectNameWithBackslashOpensTheSubfolderAndNamesTheGuard) {
@@ -207,11 +208,12 @@ TEST_F(MapFileTest, FailuresCarryTheTextsTheUserSees) {
         TAliasFile alias(folder.File("missing/Alias.h"), example);
         FAIL() << "no error";
     } catch (const EMapFileError& e) {
-        EXPECT_STREQ(e.what(), "Failure creating Alias.h");
+        EXPECT_STREQ(e.what(), "Failure creating Alias.h. No such file or directory");
     }
-    TAliasFile alias(folder.File("Alias.h"), example);
+    testing::TFaultyFileSystem full;
+    full.FailAfterBytes = 10;
+    TAliasFile alias(folder.File("Alias.h"), example, full);
     alias.SetNameWidth(24);
-    TFileWriter::SetFaultAfterBytes(10);
     try {
         alias.WriteMapFile(0);
         alias.Close();
@@ -219,7 +221,6 @@ TEST_F(MapFileTest, FailuresCarryTheTextsTheUserSees) {
     } catch (const EMapFileError& e) {
         EXPECT_STREQ(e.what(), "Failure writing Alias.h. No space left on device");
     }
-    TFileWriter::SetFaultAfterBytes(-1);
 }
 
 struct MnemonicCase {

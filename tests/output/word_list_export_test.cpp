@@ -5,8 +5,9 @@
 
 #include <filesystem>
 
+#include "common/faulty_file_system.h"
 #include "common/temp_folder.h"
-#include "support/file_stream.h"
+#include "platform/file_system.h"
 
 namespace tarnwick {
 namespace {
@@ -33,9 +34,9 @@ TEST(WordListExportTest, EmptyListTouchesNoFile) {
 TEST(WordListExportTest, FailuresAreRaisedNotSwallowed) {
     TempFolder folder;
     EXPECT_THROW(ExportWordList(folder.File("missing/words.txt"), {"a"}), EFCreateError);
-    TFileWriter::SetFaultAfterBytes(3);
-    EXPECT_THROW(ExportWordList(folder.File("words.txt"), {"abc", "def"}), EWriteError);
-    TFileWriter::SetFaultAfterBytes(-1);
+    testing::TFaultyFileSystem full;
+    full.FailAfterBytes = 3;
+    EXPECT_THROW(ExportWordList(folder.File("words.txt"), {"abc", "def"}, full), EWriteError);
 }
 
 struct ExtensionCase {

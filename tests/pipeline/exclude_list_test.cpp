@@ -7,7 +7,7 @@
 #include <unistd.h>
 
 #include "common/temp_folder.h"
-#include "support/file_stream.h"
+#include "platform/file_system.h"
 
 namespace tarnwick {
 namespace {

@@ -41,7 +41,7 @@ struct KeyCase {
 class ReadKeyValueTest : public ::testing::TestWithParam<KeyCase> {};
 
 TEST_P(ReadKeyValueTest, IndexFile) {
-    EXPECT_EQ(THhpScanner::ReadKeyValue(GetParam().buffer, "\r\nIndex file"), GetParam().value);
+    EXPECT_EQ(THhpScanner::ScanBytes(GetParam().buffer).IndexCaption, " " + GetParam().value);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -52,7 +52,14 @@ INSTANTIATE_TEST_SUITE_P(
         KeyCase{"EmptyValueTakesNextLine", "x\r\nIndex file=\r\nLanguage=0x409\r\n",
                 "Language=0x409"},
         KeyCase{"FirstLineIsNotFound", "Index file=Help.hhk\r\nTitle=x\r\n", ""},
-        KeyCase{"AfterBareLfIsNotFound", "[OPTIONS]\nIndex file=Help.hhk\n", ""},
+        // Project files written on Linux end their lines in LF alone.
+        KeyCase{"AfterBareLf", "[OPTIONS]\nIndex file=Help.hhk\n", "Help.hhk"},
+        KeyCase{"LfEmptyValueTakesNextLine", "x\nIndex file=\n\nLanguage=0x409\n",
+                "Language=0x409"},
+        KeyCase{"LfFirstLineIsNotFound", "Index file=Help.hhk\nTitle=x\n", ""},
+        KeyCase{"FirstMatchWhateverTheLineEnd", "x\nINDEX FILE=a.hhk\r\nIndex file=b.hhk\r\n",
+                "a.hhk"},
+        KeyCase{"KeyEndingAtLastStartIsNotFound", "x\nIndex file", ""},
         KeyCase{"PrefixMatch", "x\r\nIndex filename=x.hhk\r\n", "name=x.hhk"},
         KeyCase{"AnySection", "[WINDOWS]\r\nIndex file=w.hhk\r\n[OPTIONS]\r\n", "w.hhk"},
         KeyCase{"InnerSpacesKept", "x\r\nIndex file=My Help.hhk\tjunk\r\n", "My Help.hhk"},
@@ -88,6 +95,33 @@ INSTANTIATE_TEST_SUITE_P(
         IncludeCase{"EmptySection", "\r\n[MAP]\r\n#include map.h\r\n", ""},
         IncludeCase{"EndOfBufferUntrimmed", "\r\n  #include a.h ", "  #include a.h "}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// An [ALIAS] or [MAP] section that holds the aliases or #defines themselves names no file: the
+// build must not take its first line for one.
+TEST(IncludedFileNameTest, InlineDefinitionsNameNoFile) {
+    struct Case {
+        std::string section;
+        std::string file;
+    };
+    const Case cases[] = {
+        {"\r\n#include alias.h\r\n", "alias.h"},
+        {"\n  #include  alias.h \n", "alias.h"},
+        {"\r\nalias.h\r\n", "alias.h"},
+        {"\r\nIDH_22_PULLDOWN=22Pulldown.htm\r\nIDH_B=b.htm\r\n", ""},
+        {"\r\n#define IDH_A 1\r\n", ""},
+        {"\r\n#include a=b.h\r\n", "a=b.h"},
+        {"\r\n\r\n", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.section);
+        const THhpScanResult alias = THhpScanner::ScanBytes("[ALIAS]" + c.section + "[X]\r\n");
+        EXPECT_EQ(alias.AliasFile, c.file);
+        const THhpScanResult map = THhpScanner::ScanBytes("[MAP]" + c.section + "[X]\r\n");
+        EXPECT_EQ(map.MapFile, c.file);
+    }
+    // The caption still shows what the section holds.
+    EXPECT_EQ(THhpScanner::ScanBytes("[ALIAS]\r\nIDH_A=a.htm\r\n").AliasCaption, " IDH_A=a.htm");
+}
 
 TEST(ReadFilesTest, TrimsSkipsEmptyLinesAndMeasuresLongest) {
     int longest = -1;
@@ -217,10 +251,28 @@ TEST_F(ScanFileTest, MissingFileKeepsWindowsAndLongestNameOnly) {
     EXPECT_EQ(result.AliasCaption, "");
 }
 
-TEST_F(ScanFileTest, FolderIsNotAProject) {
-    const THhpScanResult result = THhpScanner().Scan(folder_.Path().string(), Previous());
-    EXPECT_FALSE(result.ProjectRead);
-    EXPECT_EQ(result.WindowNames, Strings{"old"});
+// Whatever the user points at, the scan ends at once with the reason: a pipe is never waited on,
+// a device or a huge file never read into memory.
+TEST_F(ScanFileTest, OnlyRegularFilesOfSaneSizeAreRead) {
+    const std::string fifo = folder_.File("pipe.hhp");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string zero = folder_.File("zero.hhp");
+    ASSERT_EQ(::symlink("/dev/zero", zero.c_str()), 0);
+    const std::string huge = folder_.Write("huge.hhp", "[FILES]\r\n");
+    ASSERT_EQ(::truncate(huge.c_str(), (64 << 20) + 1), 0);
+    const std::pair<std::string, std::string> cases[] = {
+        {folder_.Path().string(), "Is a directory"},
+        {fifo, "named pipe"},
+        {zero, "device"},
+        {huge, "larger than 64 MiB, too large for a project file"},
+    };
+    for (const auto& [path, reason] : cases) {
+        SCOPED_TRACE(path);
+        const THhpScanResult result = THhpScanner().Scan(path, Previous());
+        EXPECT_FALSE(result.ProjectRead);
+        EXPECT_NE(result.ReadError.find(reason), std::string::npos) << result.ReadError;
+        EXPECT_EQ(result.WindowNames, Strings{"old"});
+    }
 }
 
 TEST_F(ScanFileTest, UnreadableFileIsClearedWithoutThrowing) {

@@ -7,7 +7,7 @@
 #include "common/scripted_mesg.h"
 #include "common/temp_folder.h"
 #include "pipeline/exclude_list.h"
-#include "support/file_stream.h"
+#include "platform/file_system.h"
 
 namespace tarnwick {
 namespace {

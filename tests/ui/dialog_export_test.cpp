@@ -11,9 +11,10 @@
 #include <memory>
 
 #include "app/program_folders.h"
+#include "common/faulty_file_system.h"
 #include "common/scripted_mesg.h"
 #include "common/temp_folder.h"
-#include "support/file_stream.h"
+#include "platform/file_system.h"
 #include "ui/dialog_export.h"
 #include "ui/main_window.h"
 #include "ui/word_view_model.h"
@@ -22,6 +23,7 @@ using namespace tarnwick;
 using tarnwick::testing::ScriptedMesg;
 using tarnwick::testing::Slurp;
 using tarnwick::testing::TempFolder;
+using tarnwick::testing::TFaultyFileSystem;
 namespace fs = std::filesystem;
 
 class ExportDialogTest : public QObject {
@@ -35,7 +37,6 @@ private slots:
         words_ = {"Ampersand", "", "Help", "caf\xE9"};
     }
     void cleanup() {
-        TFileWriter::SetFaultAfterBytes(-1);
         out_.reset();
         data_.reset();
     }
@@ -98,14 +99,16 @@ private slots:
 
         // A write that fails half way is reported the same way.
         dialog.ebxExportFile->setText(QString::fromStdString(out_->File("full.txt")));
-        TFileWriter::SetFaultAfterBytes(4);
+        TFaultyFileSystem full;
+        full.FailAfterBytes = 4;
+        dialog.FileSystem = &full;
         dialog.btnExport->click();
         QCOMPARE(mesg.shown.size(), size_t(2));
         QCOMPARE(mesg.shown[1].style, 0x10u);
         QVERIFY(dialog.btnExport->isEnabled());
 
         // A box that names no file says so instead of writing a hidden ".txt".
-        TFileWriter::SetFaultAfterBytes(-1);
+        dialog.FileSystem = &TFileSystem::Default();
         dialog.ebxExportFile->setText(QString::fromStdString(out_->Folder()));
         dialog.btnExport->click();
         QCOMPARE(mesg.shown.size(), size_t(3));

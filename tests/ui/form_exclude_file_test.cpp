@@ -15,9 +15,10 @@
 #include <memory>
 
 #include "app/program_folders.h"
+#include "common/faulty_file_system.h"
 #include "common/scripted_mesg.h"
 #include "common/temp_folder.h"
-#include "support/file_stream.h"
+#include "platform/file_system.h"
 #include "ui/form_exclude_file.h"
 #include "ui/help.h"
 #include "ui/help_viewer.h"
@@ -27,6 +28,7 @@ using namespace tarnwick;
 using tarnwick::testing::ScriptedMesg;
 using tarnwick::testing::Slurp;
 using tarnwick::testing::TempFolder;
+using tarnwick::testing::TFaultyFileSystem;
 namespace fs = std::filesystem;
 
 namespace {
@@ -109,7 +111,6 @@ private slots:
     }
     void cleanup() {
         CloseHelp();
-        TFileWriter::SetFaultAfterBytes(-1);
         data_.reset();
     }
 
@@ -372,7 +373,9 @@ private slots:
         ShowActive(editor);
         Choose(editor, "Garden.txt");
         TypeWord(editor, "peat");
-        TFileWriter::SetFaultAfterBytes(0);
+        TFaultyFileSystem full;
+        full.FailAfterBytes = 0;
+        editor.FileSystem = &full;
         editor.btnSave->click();
         QCOMPARE(mesg.shown.size(), size_t(1));
         QCOMPARE(mesg.shown[0].style, 0x10u);
@@ -387,7 +390,7 @@ private slots:
         editor.close();
         QVERIFY(editor.isVisible());
 
-        TFileWriter::SetFaultAfterBytes(-1);
+        editor.FileSystem = &TFileSystem::Default();
         mesg.Answer(kIdYes);
         editor.close();
         QVERIFY(!editor.isVisible());

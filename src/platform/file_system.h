@@ -1,0 +1,156 @@
+// The file layer: every read of a file Tarnwick did not just make, and every write, goes through
+// here. Reads take regular files only and stop at a size limit, so a named pipe, a device or a
+// runaway file can never hang the program or eat its memory. Writes go to a temporary file beside
+// the target that replaces it only when complete and synced, so a full disk, a kill or a power
+// cut leaves the old file or the new one, never a mix. Its errors carry the texts the program
+// shows for file failures.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <utility>
+
+namespace tarnwick {
+
+class EFileError : public std::runtime_error {
+public:
+    explicit EFileError(const std::string& text, std::string reason = {})
+        : std::runtime_error(text), reason_(std::move(reason)) {}
+    // The system's reason alone, without the path ("No space left on device").
+    const std::string& Reason() const { return reason_; }
+
+private:
+    std::string reason_;
+};
+// "Cannot create file "<path>". <reason>"
+class EFCreateError : public EFileError {
+public:
+    EFCreateError(const std::string& path, const std::string& reason);
+};
+// "Cannot open file "<path>". <reason>"
+class EFOpenError : public EFileError {
+public:
+    EFOpenError(const std::string& path, const std::string& reason);
+};
+// "Stream write error", or the system's text for the failed write.
+class EWriteError : public EFileError {
+public:
+    explicit EWriteError(const std::string& reason = "Stream write error")
+        : EFileError(reason, reason) {}
+};
+
+// Nothing a user keeps as a project file or a word list comes near this; a file beyond it is
+// something else given by mistake (a log, an image, a device) and is refused before it is read.
+inline constexpr std::uint64_t kMaxProjectFileSize = std::uint64_t{64} << 20;
+inline constexpr std::uint64_t kMaxListFileSize = std::uint64_t{64} << 20;
+
+// The system calls that can fail halfway through a write. The default passes them straight on;
+// a test derives from it to fail a write at a chosen byte, a sync or a rename, and hands its own
+// object to the writer under test.
+class TFileSystem {
+public:
+    virtual ~TFileSystem() = default;
+
+    // The one object that talks to the real system.
+    static TFileSystem& Default();
+
+    // write(2): bytes written, or -1 with errno set.
+    virtual ssize_t Write(int fd, const char* data, size_t size);
+    // fsync(2): 0, or -1 with errno set.
+    virtual int Sync(int fd);
+    // rename(2): 0, or -1 with errno set.
+    virtual int Rename(const std::string& from, const std::string& to);
+};
+
+// The whole of a regular file as bytes. Anything else - a folder, a named pipe, a device, a
+// socket - is refused at once without waiting for a writer, and a file larger than `limit` is
+// refused before it is read; `what` names what the file should have been ("a project file") in
+// that message. Throws EFOpenError with the path and the reason.
+std::string ReadRegularFile(const std::string& path, std::uint64_t limit, std::string_view what);
+
+// The reason a read of `path` would be refused before any byte is read (it does not exist, is a
+// folder, a pipe, a device...), or an empty text when it is a readable regular file.
+std::string RegularFileProblem(const std::string& path);
+
+// Removes what interrupted writes left in `folder`: temporary files of this layer that no live
+// process is writing (a writer keeps its temporary file locked), for every target or, when
+// `target` is given, only for that file name. Returns how many were removed.
+int RemoveLeftoverTemporaries(const std::string& folder, std::string_view target = {});
+
+// Writes one file through a buffer and puts it in place when closed.
+//
+// A regular file (new or existing) is written to a temporary file in the same folder, which
+// Close() syncs, gives the permissions of the file it replaces (a new file gets the usual 0666
+// less the umask) and renames over the target; a writer destroyed without Close() removes its
+// temporary file and leaves the target as it was. While it works the writer holds an exclusive
+// lock on the existing target, so two Tarnwick processes writing one file take turns and the
+// last to finish wins whole. A path that ends in a symbolic link is written where the link points,
+// the link staying in place. Devices and named pipes (/dev/stdout, /dev/null) are written
+// directly, as a stream.
+class TFileWriter {
+public:
+    struct Options {
+        // How long to wait for another Tarnwick process to finish with the file.
+        int LockWaitMs = 5000;
+        // When the new bytes differ from an existing file's, keep the old file beside the new
+        // one as "<name>.bak" (one generation; its permissions kept).
+        bool KeepBackup = false;
+    };
+
+    explicit TFileWriter(const std::string& path, TFileSystem& system = TFileSystem::Default());
+    TFileWriter(const std::string& path, const Options& options,
+                TFileSystem& system = TFileSystem::Default());
+    ~TFileWriter();
+    TFileWriter(const TFileWriter&) = delete;
+    TFileWriter& operator=(const TFileWriter&) = delete;
+
+    void Write(std::string_view bytes);  // throws EWriteError
+    // Room for `size` bytes (at most kBufferSize) in the buffer, flushing it first when it lacks
+    // the room; the caller fills all of them before the next call. Throws EWriteError.
+    char* Room(size_t size);
+    void Flush();  // throws EWriteError
+    // Writes what is buffered, syncs it and puts the file in place. Throws EWriteError, and then
+    // the target is unchanged.
+    void Close();
+
+    // Tells the file system that about `size` more bytes are coming, so that it sets aside their
+    // space at once instead of block by block. The file's size does not change. A file system
+    // that cannot reserve is no error: the writes report any real shortage.
+    void Reserve(std::uint64_t size);
+
+    const std::string& Path() const { return path_; }
+    // After Close(): the path of the previous version kept, or empty when none was (the file was
+    // new, unchanged, or no backup was asked for).
+    const std::string& BackupPath() const { return backupPath_; }
+
+    static constexpr size_t kBufferSize = 1 << 20;
+
+private:
+    void Open(const Options& options);
+    void WriteToFile(const char* data, size_t size);
+    void KeepPreviousVersion();
+    void Discard() noexcept;
+
+    TFileSystem& system_;
+    std::string path_;       // as given
+    std::string target_;     // the file that is replaced (a symbolic link's destination)
+    std::string temporary_;  // empty when writing a device or pipe directly
+    int fd_ = -1;
+    int targetLock_ = -1;  // the existing target, locked while this writer works
+    bool keepBackup_ = false;
+    bool targetExisted_ = false;
+    std::uint64_t written_ = 0;   // bytes that reached the file
+    std::uint64_t reserved_ = 0;  // end of the space reserved, from the start of the file
+    std::unique_ptr<char[]> buffer_;
+    size_t buffered_ = 0;
+    std::string backupPath_;
+    std::string backupLink_;  // the old file's second name until the new one is in place
+};
+
+}  // namespace tarnwick
