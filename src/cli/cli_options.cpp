@@ -30,7 +30,7 @@ void AddOptions(CLI::App& app, TCliOptions& o) {
     app.add_flag("--scan", o.Scan, "print what the project file names, and exit");
     app.add_option("--words", o.WordsFile,
                    "write the word list, one word per line, each followed by CR LF (an empty "
-                   "word list writes no file)")
+                   "word list writes no file and the run fails)")
         ->type_name("FILE");
     app.add_flag("-q,--quiet", o.Quiet, "no progress output");
     app.add_option("-j,--jobs", o.Jobs,

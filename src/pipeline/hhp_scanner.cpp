@@ -156,9 +156,11 @@ std::string THhpScanner::ReadIncludeName(std::string_view buffer, size_t start) 
 }
 
 std::string THhpScanner::ReadFirstLine(std::string_view buffer, size_t start) {
+    // A line runs to its line break here: a tab inside it (aliases aligned in columns) does not
+    // end it.
     size_t lineStart = start;
     for (size_t p = start; p < buffer.size() && buffer[p] != '['; ++p) {
-        if (IsControl(buffer[p])) {
+        if (buffer[p] == '\r' || buffer[p] == '\n') {
             const std::string_view trimmed = TrimBlanks(buffer.substr(lineStart, p - lineStart));
             if (!trimmed.empty()) {
                 return std::string(trimmed);

@@ -66,8 +66,8 @@ public:
     static std::string ReadKeyValue(std::string_view buffer, std::string_view key);
     // The include name of the section whose header ends at `start` ([ALIAS], [MAP]).
     static std::string ReadIncludeName(std::string_view buffer, size_t start);
-    // The first non-blank line of the section whose header ends at `start`, trimmed; empty when
-    // the section ends first.
+    // The first non-blank line of the section whose header ends at `start`, up to its CR or LF,
+    // trimmed; empty when the section ends first.
     static std::string ReadFirstLine(std::string_view buffer, size_t start);
     // The trimmed [FILES] lines in file order (unsorted), and the longest one's length.
     static std::vector<std::string> ReadFiles(std::string_view buffer, int& maxNameLength);

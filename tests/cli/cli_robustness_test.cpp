@@ -1,11 +1,14 @@
-// tarnwick-cli when things go wrong around it: two runs building one project at once, and a disk
-// that fills up under the files it writes.
+// tarnwick-cli when things go wrong around it: two runs building one project at once, a disk that
+// fills up under the files it writes, and pipes, devices and folders given as files.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -95,6 +98,56 @@ protected:
     TempFolder data_;
     TempFolder scratch_;
 };
+
+// A pipe would hang the run and a device would be read until memory runs out: whatever stands
+// where a project or a list should be, the run ends at once and says what it is.
+TEST_F(CliRobustnessTest, PipesDevicesAndFoldersAreRefusedAtOnce) {
+    const std::string hhp = MakeProject(2);
+    const std::string fifo = scratch_.File("pipe");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string zero = scratch_.File("zero");
+    ASSERT_EQ(::symlink("/dev/zero", zero.c_str()), 0);
+    const std::string listFolder = data_.Folder() + "Tarnwick/Exclude_List/";
+    struct Case {
+        std::vector<std::string> args;
+        std::string reason;
+        bool defaultListIsAPipe = false;
+    };
+    const Case cases[] = {
+        {{"--scan", fifo}, "named pipe"},
+        {{"--scan", zero}, "device"},
+        {{"--scan", scratch_.Path().string()}, "Is a directory"},
+        {{"--exclude-list", fifo, hhp}, "named pipe"},
+        {{"--exclude-list", zero, hhp}, "device"},
+        {{"--default-list", zero, hhp}, "device"},
+        {{hhp}, "named pipe", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.args));
+        std::filesystem::remove_all(listFolder);
+        if (c.defaultListIsAPipe) {
+            std::filesystem::create_directories(listFolder);
+            ASSERT_EQ(::mkfifo((listFolder + "Default_Exclude_List.txt").c_str(), 0600), 0);
+        }
+        const std::string errFile = scratch_.File("err");
+        const pid_t pid = Start(c.args, errFile);
+        int raw = 0;
+        pid_t done = 0;
+        for (int waited = 0; waited < 1000 && (done = ::waitpid(pid, &raw, WNOHANG)) == 0;
+             ++waited) {
+            ::usleep(10 * 1000);
+        }
+        if (done != pid) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, &raw, 0);
+            ADD_FAILURE() << "still running after 10 s";
+            continue;
+        }
+        EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 2);
+        const std::string err = Slurp(errFile);
+        EXPECT_NE(err.find(c.reason), std::string::npos) << err;
+    }
+}
 
 TEST_F(CliRobustnessTest, TwoRunsOnOneProjectNeverMixTheirFiles) {
     const std::string hhp = MakeProject(400);

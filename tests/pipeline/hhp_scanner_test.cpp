@@ -109,6 +109,7 @@ TEST(IncludedFileNameTest, InlineDefinitionsNameNoFile) {
         {"\r\nalias.h\r\n", "alias.h"},
         {"\r\nIDH_22_PULLDOWN=22Pulldown.htm\r\nIDH_B=b.htm\r\n", ""},
         {"\r\n#define IDH_A 1\r\n", ""},
+        {"\r\nHIDR_MAINFRAME\t\t\t= main_index.htm\r\n", ""},
         {"\r\n#include a=b.h\r\n", "a=b.h"},
         {"\r\n\r\n", ""},
     };
