@@ -60,7 +60,10 @@ bool IsTemporaryName(std::string_view entry, std::string_view target) {
     if (target.empty()) {
         return true;
     }
-    return head == TemporaryPrefix(std::string(target)) || head == kTemporaryMark;
+    // The target's own temporary files, and the second name its backup is made under.
+    const std::string name(target);
+    return head == TemporaryPrefix(name) || head == TemporaryPrefix(name + ".bak") ||
+           head == kTemporaryMark;
 }
 
 // What a non-regular file is, in the words of the refusal.
@@ -290,6 +293,9 @@ TFileWriter::TFileWriter(const std::string& path, const Options& options, TFileS
 }
 
 void TFileWriter::Open(const Options& options) {
+    if (path_.empty()) {
+        throw EFCreateError(path_, SystemErrorText(ENOENT));
+    }
     target_ = FinalTarget(path_);
     struct stat st {};
     if (::stat(target_.c_str(), &st) == 0) {

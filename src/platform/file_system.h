@@ -80,7 +80,7 @@ std::string RegularFileProblem(const std::string& path);
 
 // Removes what interrupted writes left in `folder`: temporary files of this layer that no live
 // process is writing (a writer keeps its temporary file locked), for every target or, when
-// `target` is given, only for that file name. Returns how many were removed.
+// `target` is given, only for that file name (and its backup). Returns how many were removed.
 int RemoveLeftoverTemporaries(const std::string& folder, std::string_view target = {});
 
 // Writes one file through a buffer and puts it in place when closed.
