@@ -147,6 +147,8 @@ private:
     bool targetExisted_ = false;
     std::uint64_t written_ = 0;   // bytes that reached the file
     std::uint64_t reserved_ = 0;  // end of the space reserved, from the start of the file
+    std::uint64_t startedToDisk_ = 0;  // bytes whose writing to the disk has been started
+    static constexpr std::uint64_t kDiskHandOver = 8 << 20;
     std::unique_ptr<char[]> buffer_;
     size_t buffered_ = 0;
     std::string backupPath_;
