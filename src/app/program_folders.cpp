@@ -9,6 +9,7 @@
 
 #include "platform/os.h"
 #include "support/file_stream.h"
+#include "support/kdf.h"
 #include "support/message.h"
 #include "support/utils.h"
 
@@ -120,6 +121,10 @@ void PrepareDataFolders() {
     state.ExcludeList = state.Data + std::string(ExcludeListSubfolder);
     if (!FolderExists(state.Data)) {
         ForceFolder(state.Data);  // reports its own failure
+    } else {
+        // A configuration write stopped by a crash or a kill leaves its temporary copy behind;
+        // one that another running Tarnwick is writing right now stays (see the container).
+        CKdf::RemoveLeftoverTemporaryFiles(state.Data);
     }
     if (!FolderExists(state.ExcludeList) && ForceFolder(state.ExcludeList)) {
         const std::string source = ProgramFolder() + std::string(DefaultExcludeListName);
