@@ -1,5 +1,6 @@
 #include "app/config.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -25,8 +26,8 @@ void ShowError(const CKdfException& e) {
 }
 
 // A file that no later start could read either: one left damaged by a crash or a full disk in
-// the middle of a write, or one of another key type. Reporting it at every start would not help
-// the user; it is reported once and replaced.
+// the middle of a write, one of another key type, or one whose header does not name Tarnwick.
+// Reporting it at every start would not help the user; it is reported once and replaced.
 bool IsUnusable(const CKdfException& e) {
     return !e.IsSystemError() && (e.Code() == kKdfDamaged || e.Code() == kKdfKeyTypeMismatch);
 }
@@ -59,6 +60,11 @@ std::set<std::string>& ReportedUnusable() {
     return paths;
 }
 
+bool IsRegularFile(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
 }  // namespace
 
 t_Placement CenteredPlacement(int width, int height, int screenWidth, int screenHeight) {
@@ -77,7 +83,8 @@ CConfig::CConfig() {
     if (path.empty()) {
         return;
     }
-    if (FileExists(path)) {
+    // Only a file: a pipe or a device at the name is the user's own and is left as it is.
+    if (IsRegularFile(path)) {
         MakeOwnerWritable(path);
     }
     try {
@@ -95,13 +102,20 @@ CConfig::CConfig() {
 }
 
 void CConfig::OpenFile(const std::string& path) {
-    std::string owner;
-    if (ReadApplicationName(path, owner) && !EqualsAsciiNoCase(owner, ApplicationName)) {
-        // Another program's file, or a stale one: replaced by a new configuration. One that
-        // cannot be removed must not be adopted either.
-        if (::unlink(path.c_str()) != 0 && errno != ENOENT) {
-            const int error = errno;
-            throw CKdfException(error, true, path, SystemErrorText(error));
+    t_KdfHeader header;
+    if (ReadFileHeader(path, header)) {
+        const std::string owner = header.ApplicationNameText();
+        // A new configuration that never reached its first Close (a start stopped right after
+        // creating it) holds nothing and becomes Tarnwick's when it is opened. Any other name -
+        // another program's file, or Tarnwick's own with its header damaged (a flipped bit, zeros)
+        // - is not read, and not deleted either: it may hold the user's settings and recent
+        // projects.
+        const bool unfinishedNew = owner == NewFileApplicationName && header.Count == 0;
+        if (!unfinishedNew && !EqualsAsciiNoCase(owner, ApplicationName)) {
+            throw CKdfException(kKdfDamaged, false, path,
+                                "This is not a configuration file of Tarnwick: the application "
+                                "name in its header is not \"" +
+                                    std::string(ApplicationName) + "\".");
         }
     }
     Open(path, 1, kKdfOpenAlways, OpenFlags);

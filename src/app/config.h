@@ -54,11 +54,12 @@ public:
     static std::string FilePath();
 
     // Opens the configuration file, creating it when missing. A read-only file is made
-    // writable; a file of another application is deleted and replaced by a new one. A file that
-    // can never be read (damaged, say by a crash in the middle of a write, or of another key
-    // type) is reported once, renamed to "Tarnwick.cfg.damaged" (or "-2" and so on after it)
-    // and replaced by a new one; when it cannot be renamed it is reported once per process and
-    // the configuration stays closed. Any other failure is shown in an error box and leaves the
+    // writable. A file that can never be read (damaged, say by a crash in the middle of a write,
+    // larger than CKdf::MaxFileSize, of another key type, or with another application name in
+    // its header) is reported once, renamed to "Tarnwick.cfg.damaged" (or "-2" and so on after
+    // it) and replaced by a new one; when it cannot be renamed it is reported once per process
+    // and the configuration stays closed. Any other failure - among them a folder, a pipe or a
+    // device at the name, which is left as it is - is shown in an error box and leaves the
     // configuration closed.
     CConfig();
     // Writes header and index back and closes; a failure is shown in an error box.
@@ -85,7 +86,8 @@ public:
     int TextBufferSize() const;
 
 private:
-    // Deletes another application's file, then opens or creates the configuration.
+    // Opens or creates the configuration; a file whose header names another application raises
+    // code 7, as a damaged one.
     void OpenFile(const std::string& path);
     // Reports an unusable file and sets it aside, then opens a new one; false when the
     // configuration stays closed.

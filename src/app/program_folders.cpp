@@ -10,6 +10,7 @@
 
 #include "platform/file_system.h"
 #include "platform/os.h"
+#include "support/kdf.h"
 #include "support/message.h"
 #include "support/utils.h"
 
@@ -126,6 +127,10 @@ void PrepareDataFolders() {
     state.ExcludeList = state.Data + std::string(ExcludeListSubfolder);
     if (!FolderExists(state.Data)) {
         ForceFolder(state.Data);  // reports its own failure
+    } else {
+        // A configuration write stopped by a crash or a kill leaves its temporary copy behind;
+        // one that another running Tarnwick is writing right now stays (see the container).
+        CKdf::RemoveLeftoverTemporaryFiles(state.Data);
     }
     if (FolderExists(state.ExcludeList)) {
         // What a list save cut short by a crash or a kill left behind.

@@ -27,10 +27,11 @@ void SetProgramFolder(std::string folder);
 const std::string& DataFolder();
 const std::string& ExcludeListFolder();
 
-// Finds the data folders and creates the missing ones. The installed default exclude list is
-// copied into the exclude-list folder only in the start that creates that folder, so a user who
-// deletes the list later does not get it back. A folder that cannot be created, or a copy that
-// fails, is reported in a "System Error" box; start-up goes on.
+// Finds the data folders and creates the missing ones, and removes from the data folder the
+// temporary files that an interrupted configuration write left. The installed default exclude
+// list is copied into the exclude-list folder only in the start that creates that folder, so a
+// user who deletes the list later does not get it back. A folder that cannot be created, or a copy
+// that fails, is reported in a "System Error" box; start-up goes on.
 void PrepareDataFolders();
 
 }  // namespace tarnwick

@@ -14,6 +14,7 @@
 #include "pipeline/word_list.h"
 #include "platform/file_system.h"
 #include "platform/os.h"
+#include "support/kdf.h"
 #include "support/utils.h"
 
 namespace tarnwick::cli {
@@ -132,6 +133,12 @@ std::string DefaultExcludeListPath() {
 
 int RunCommand(const TCliOptions& options, std::ostream& out, std::ostream& err,
                bool showProgress) {
+    // What a desktop program killed in the middle of a write left in the data folder goes now, as
+    // it would at the program's next start; files another process is writing stay.
+    if (const std::string dataFolder = AppDataFolder("Tarnwick"); !dataFolder.empty()) {
+        CKdf::RemoveLeftoverTemporaryFiles(dataFolder + "/");
+        RemoveLeftoverTemporaries(dataFolder + "/" + std::string(ExcludeListSubfolder));
+    }
     const THhpScanResult scan = THhpScanner().Scan(options.Project);
     if (!scan.ProjectRead) {
         // The scanner reports no reason for a file that is not there; say it like the file layer.

@@ -44,15 +44,17 @@
 // Integer keys sort unsigned; text keys sort by the program's one word comparison (letter case
 // ignored), so a text key is found whatever its case.
 //
-// A reader rejects (code 7, "The data file is damaged: ..."), instead of reading out of bounds:
-// a file of 1 to 355 bytes; a key type outside 1 to 10; an entry size that does not belong to
-// the key type; a negative capacity or count, or a count above the capacity; an index that
-// reaches past the end of the file; an entry in use with a negative offset or length, or whose
-// non-empty record starts inside the header or index or ends past the end of the file. A
-// largest-record field below the real maximum, or beyond the file's size, is corrected. An
-// index whose entries in use are out of order or name a key twice (what a write torn in the
-// middle of the index leaves) is put in order, the first of equal keys kept, rather than
-// searched wrongly. An empty file is not damaged: it is initialised as a new one.
+// Only a regular file is opened; a folder, a pipe, a socket or a device is refused before a
+// byte is read (a system error). A reader rejects (code 7, "The data file is damaged: ..."),
+// instead of reading out of bounds: a file larger than MaxFileSize (64 MiB); a file of 1 to 355
+// bytes; a key type outside 1 to 10; an entry size that does not belong to the key type; a
+// negative capacity or count, or a count above the capacity; an index that reaches past the end
+// of the file; an entry in use with a negative offset or length, or whose non-empty record
+// starts inside the header or index or ends past the end of the file. A largest-record field
+// below the real maximum, or beyond the file's size, is corrected. An index whose entries in use
+// are out of order or name a key twice (what a write torn in the middle of the index leaves) is
+// put in order, the first of equal keys kept, rather than searched wrongly. An empty file is not
+// damaged: it is initialised as a new one.
 //
 // Writing. Header and index reach the disk when a file is created and at Close; records are
 // written at once, a longer replacement appended at the end of the file, a shorter or equal one
@@ -62,20 +64,22 @@
 // the file by rename, so a crash, a kill or a full disk in the middle of a Close leaves the old
 // file or the new one, never a mix of old and new index entries. When the index has grown past
 // the capacity on disk, the copy is a rebuild instead: the larger index and the live records
-// packed in index order. When no temporary file can be had (a folder that cannot be written, a
-// file that is no regular file), Close writes in place: header and index over the old ones, or,
-// for a grown index, the records in the way of the larger index copied to the end of the file
-// first, then index and header. Either way the header's capacity always matches the index region
-// on disk.
+// packed in index order. The writer holds its temporary file locked (flock) until the rename, so
+// that RemoveLeftoverTemporaryFiles, run at start-up, removes only the ones a crash or a kill
+// left behind. When no temporary file can be had (a folder that cannot be written), Close writes
+// in place: header and index over the old ones, or, for a grown index, the records in the way of
+// the larger index copied to the end of the file first, then index and header. Either way the
+// header's capacity always matches the index region on disk, and the entries past the count are
+// written as zero.
 #include "support/kdf.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <climits>
@@ -95,16 +99,17 @@ namespace tarnwick {
 namespace {
 
 constexpr std::int64_t kHeaderSize = static_cast<std::int64_t>(t_KdfHeader::kSize);
-constexpr std::int64_t kMaxOffset = INT32_MAX;  // offsets and lengths are signed 32-bit
+// Offsets and lengths are stored as signed 32-bit integers: every one in a file of at most
+// MaxFileSize fits.
+static_assert(CKdf::MaxFileSize <= INT32_MAX);
 constexpr int kMaxKeyType = 10;
 constexpr const char* kDefaultSignature = "Fernhollow Software Data File";
-constexpr const char* kNewFileApplicationName = "KDF_FILE 2.0";
+// The prefix of the temporary files of a write-back, followed by mkstemp's six characters.
+constexpr std::string_view kTemporaryPrefix = "KDF";
+constexpr std::size_t kTemporarySuffixLength = 6;
 constexpr const char* kInUseText =
     "The process cannot access the file because it is being used by another process.";
 constexpr int kKeySizes[kMaxKeyType + 1] = {0, 4, 4, 8, 16, 32, 64, 128, 256, 384, 512};
-
-std::atomic<long long> writeFaultBudget{-1};
-std::atomic<bool> temporaryFileFault{false};
 
 KdfLastError& LastError() {
     static KdfLastError record;
@@ -195,19 +200,63 @@ CKdfException SystemError(const std::string& fileName, int error) {
     RaiseSystem(fileName, error);
 }
 
-// Every byte the container writes passes here, so that the tests can tear a write anywhere.
+// The container reads and writes its file at offsets and sizes its index from the file's size,
+// which only a regular file has: a pipe would wait for a writer, /dev/zero would never end, and
+// a socket or a folder holds no bytes at all. Anything else is refused before a byte is read,
+// saying what it is.
+[[noreturn]] void RaiseNotRegular(const std::string& fileName, mode_t mode) {
+    if (S_ISDIR(mode)) {
+        RaiseSystem(fileName, EISDIR);
+    }
+    const char* what = "Is not a regular file";
+    if (S_ISFIFO(mode)) {
+        what = "Is a named pipe, not a regular file";
+    } else if (S_ISSOCK(mode)) {
+        what = "Is a socket, not a regular file";
+    } else if (S_ISCHR(mode) || S_ISBLK(mode)) {
+        what = "Is a device, not a regular file";
+    }
+    throw MakeError(fileName, EINVAL, true, what);
+}
+
+// Opens `path` without waiting for a pipe's other end or taking a terminal, and refuses it
+// unless it is a regular file. Returns the descriptor (blocking again) or -1 with errno set when
+// the system cannot open it at all.
+int OpenRegular(const std::string& path, int flags, mode_t createMode = 0) {
+    const int fd = ::open(path.c_str(), flags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, createMode);
+    if (fd < 0) {
+        return -1;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        const int error = errno;
+        ::close(fd);
+        RaiseSystem(path, error);
+    }
+    if (!S_ISREG(st.st_mode)) {
+        ::close(fd);
+        RaiseNotRegular(path, st.st_mode);
+    }
+    const int status = ::fcntl(fd, F_GETFL);
+    if (status >= 0) {
+        ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK);
+    }
+    return fd;
+}
+
+// Every byte the container writes passes here, so that the tests can tear a write anywhere:
+// `budget` is the container's own count of bytes left before a write fails (-1: never).
 // Returns 0, or the errno of the failure.
-int WriteAt(int fd, std::int64_t offset, const void* data, std::size_t size) {
+int WriteAt(int fd, std::int64_t offset, const void* data, std::size_t size, long long& budget) {
     const auto* bytes = static_cast<const unsigned char*>(data);
     while (size > 0) {
         std::size_t chunk = size;
-        const long long budget = writeFaultBudget.load();
         if (budget >= 0) {
             if (budget == 0) {
                 return ENOSPC;
             }
             chunk = std::min<std::size_t>(chunk, static_cast<std::size_t>(budget));
-            writeFaultBudget = budget - static_cast<long long>(chunk);
+            budget -= static_cast<long long>(chunk);
         }
         const ssize_t n = ::pwrite(fd, bytes, chunk, static_cast<off_t>(offset));
         if (n < 0) {
@@ -363,13 +412,6 @@ CKdf::~CKdf() {
     }
 }
 
-void CKdf::SetWriteFaultAfterBytes(long long bytes) {
-    writeFaultBudget = bytes;
-}
-void CKdf::SetTemporaryFileFault(bool fail) {
-    temporaryFileFault = fail;
-}
-
 int CKdf::KeySizeOf(int keyType) {
     return keyType >= 1 && keyType <= kMaxKeyType ? kKeySizes[keyType] : 0;
 }
@@ -389,7 +431,7 @@ void CKdf::Reset(std::int16_t keyType) {
     header_.KeyType = keyType;
     header_.EntrySize = EntrySizeOf(keyType);
     header_.Capacity = DefaultCapacity;
-    header_.SetApplicationNameText(kNewFileApplicationName);
+    header_.SetApplicationNameText(NewFileApplicationName);
     fileName_.clear();
     keySize_ = 0;
 }
@@ -415,7 +457,7 @@ bool CKdf::Open(const std::string& fileName, std::int16_t keyType, int dispositi
             RaiseCode(fileName_, kKdfKeyTypeMismatch);
         }
         const bool wantWrite = (flags & kKdfWriteAccess) != 0;
-        const int mode = (wantWrite ? O_RDWR : O_RDONLY) | O_CLOEXEC;
+        const int mode = wantWrite ? O_RDWR : O_RDONLY;
         // Sharing as advisory locks: a writer excludes everyone, a reader that denies writers
         // shares with other readers, a file shared for writing is not locked at all.
         int lockOperation = LOCK_SH;
@@ -429,14 +471,14 @@ bool CKdf::Open(const std::string& fileName, std::int16_t keyType, int dispositi
             created = false;
             switch (disposition) {
                 case kKdfCreateNew:
-                    fd = ::open(fileName_.c_str(), mode | O_CREAT | O_EXCL, 0666);
+                    fd = OpenRegular(fileName_, mode | O_CREAT | O_EXCL, 0666);
                     created = fd >= 0;
                     break;
                 case kKdfCreateAlways:
                 case kKdfOpenAlways:
-                    fd = ::open(fileName_.c_str(), mode);
+                    fd = OpenRegular(fileName_, mode);
                     if (fd < 0 && errno == ENOENT) {
-                        fd = ::open(fileName_.c_str(), mode | O_CREAT | O_EXCL, 0666);
+                        fd = OpenRegular(fileName_, mode | O_CREAT | O_EXCL, 0666);
                         created = fd >= 0;
                         if (fd < 0 && errno == EEXIST && attempt < 10) {
                             continue;  // created by someone else just now: open theirs
@@ -445,7 +487,7 @@ bool CKdf::Open(const std::string& fileName, std::int16_t keyType, int dispositi
                     break;
                 case kKdfOpenExisting:
                 case kKdfTruncateExisting:
-                    fd = ::open(fileName_.c_str(), mode);
+                    fd = OpenRegular(fileName_, mode);
                     break;
                 default:
                     errno = EINVAL;
@@ -479,9 +521,6 @@ bool CKdf::Open(const std::string& fileName, std::int16_t keyType, int dispositi
         if (::fstat(file_, &st) != 0) {
             RaiseSystem(fileName_, errno);
         }
-        if (S_ISDIR(st.st_mode)) {
-            RaiseSystem(fileName_, EISDIR);
-        }
         writable_ = wantWrite;
         if (st.st_size > 0) {
             LoadExisting(keyType, static_cast<std::int64_t>(st.st_size));
@@ -500,6 +539,11 @@ bool CKdf::Open(const std::string& fileName, std::int16_t keyType, int dispositi
 }
 
 void CKdf::LoadExisting(std::int16_t keyType, std::int64_t fileSize) {
+    if (fileSize > MaxFileSize) {
+        RaiseDamaged(fileName_,
+                     "it is " + std::to_string(fileSize) + " bytes long, more than the " +
+                         std::to_string(MaxFileSize >> 20) + " MiB a data file may have");
+    }
     unsigned char raw[t_KdfHeader::kSize];
     const std::int64_t got = ReadAt(file_, 0, raw, sizeof raw);
     if (got < 0) {
@@ -545,6 +589,10 @@ void CKdf::LoadExisting(std::int16_t keyType, std::int64_t fileSize) {
     if (read < indexSize) {
         RaiseDamaged(fileName_, "its index ends before the end of its region");
     }
+    // The entries past the count hold no data and are zero in a sound file; whatever a torn
+    // write or another program left there is not carried into the next write-back.
+    std::fill(index_.begin() + static_cast<std::ptrdiff_t>(header_.Count) * header_.EntrySize,
+              index_.end(), static_cast<unsigned char>(0));
     keySize_ = KeySizeOf(storedType);
     std::int64_t longest = 0;
     for (int i = 0; i < header_.Count; ++i) {
@@ -610,7 +658,7 @@ void CKdf::CreateNew(std::int16_t keyType) {
     header_.KeyType = keyType;
     header_.EntrySize = EntrySizeOf(keyType);
     header_.Capacity = DefaultCapacity;
-    header_.SetApplicationNameText(kNewFileApplicationName);
+    header_.SetApplicationNameText(NewFileApplicationName);
     index_.assign(static_cast<std::size_t>(header_.Capacity) * header_.EntrySize, 0);
     keySize_ = KeySizeOf(keyType);
     WriteHeaderAndIndex(file_, header_, index_);
@@ -739,8 +787,8 @@ bool CKdf::Find(int& position) const {
 void CKdf::GrowIndex() {
     const std::int64_t capacity = static_cast<std::int64_t>(header_.Capacity) + Growth;
     const std::int64_t size = capacity * header_.EntrySize;
-    if (kHeaderSize + size > kMaxOffset) {
-        RaiseCode(fileName_, kKdfUnknownError);  // offsets behind it could not be stored
+    if (kHeaderSize + size > MaxFileSize) {
+        RaiseCode(fileName_, kKdfUnknownError);  // no file with it could be read again
     }
     try {
         std::vector<unsigned char> grown(static_cast<std::size_t>(size), 0);
@@ -787,7 +835,7 @@ std::int64_t CKdf::FileEnd() const {
 }
 
 void CKdf::WriteOrRaise(int fd, std::int64_t offset, const void* data, std::size_t size) const {
-    const int error = WriteAt(fd, offset, data, size);
+    const int error = WriteAt(fd, offset, data, size, writeFaultBudget_);
     if (error != 0) {
         RaiseSystem(fileName_, error);
     }
@@ -802,10 +850,15 @@ void CKdf::SyncOrRaise(int fd) const {
 
 void CKdf::WriteHeaderAndIndex(int fd, const t_KdfHeader& header,
                                const std::vector<unsigned char>& index) const {
-    // One write for both, so that they reach the disk together as far as the system allows.
-    std::vector<unsigned char> block(t_KdfHeader::kSize + index.size());
+    // One write for both, so that they reach the disk together as far as the system allows. The
+    // entries past the count are written as zero, whatever the buffer holds there.
+    std::vector<unsigned char> block(t_KdfHeader::kSize + index.size(), 0);
     header.Encode(block.data());
-    std::copy(index.begin(), index.end(), block.begin() + t_KdfHeader::kSize);
+    const std::size_t used =
+        std::min(index.size(), static_cast<std::size_t>(std::max(header.Count, 0)) *
+                                   static_cast<std::size_t>(header.EntrySize));
+    std::copy(index.begin(), index.begin() + static_cast<std::ptrdiff_t>(used),
+              block.begin() + t_KdfHeader::kSize);
     WriteOrRaise(fd, 0, block.data(), block.size());
 }
 
@@ -814,7 +867,7 @@ void CKdf::WriteData(const CKdfKey& key, const void* data, std::size_t length) {
         return;
     }
     RequireWritable();
-    if (length > static_cast<std::size_t>(kMaxOffset)) {
+    if (length > static_cast<std::size_t>(MaxFileSize)) {
         RaiseSystem(fileName_, EFBIG);
     }
     NormaliseKey(key);
@@ -828,9 +881,9 @@ void CKdf::WriteData(const CKdfKey& key, const void* data, std::size_t length) {
         std::int64_t offset = old.Offset;
         if (newLength > old.Length) {
             offset = FileEnd();
-            if (offset > kMaxOffset) {
-                RaiseSystem(fileName_, EFBIG);
-            }
+        }
+        if (offset + newLength > MaxFileSize) {
+            RaiseSystem(fileName_, EFBIG);  // a file that no later Open would read
         }
         std::memcpy(EntryAt(position), keyScratch_, static_cast<std::size_t>(keySize_));
         SetEntryData(position, offset, newLength);
@@ -953,7 +1006,7 @@ void CKdf::CopyRecord(int fromFd, std::int64_t from, int toFd, std::int64_t to,
 bool CKdf::BeginReplacement(Replacement& replacement) const {
     // Only a regular file can be replaced by another; a device or a pipe is written in place.
     struct stat st {};
-    if (temporaryFileFault || ::fstat(file_, &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (temporaryFileFault_ || ::fstat(file_, &st) != 0 || !S_ISREG(st.st_mode)) {
         return false;
     }
     // The temporary file must live on the same file system as the file it replaces: next to the
@@ -967,14 +1020,25 @@ bool CKdf::BeginReplacement(Replacement& replacement) const {
     if (replacement.Folder.empty()) {
         replacement.Folder = ".";
     }
-    replacement.Name = replacement.Folder + "/KDFXXXXXX";
-    replacement.Fd = ::mkostemp(replacement.Name.data(), O_CLOEXEC);
-    if (replacement.Fd < 0) {
-        return false;
+    // The temporary file is locked from its creation until it has replaced the file (the lock
+    // stays with it after the rename), so that the clean-up of a later start
+    // (RemoveLeftoverTemporaryFiles) tells it from one left by a crash. A clean-up that got in
+    // between creation and lock has removed the name: then another file is made.
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        replacement.Name = replacement.Folder + "/" + std::string(kTemporaryPrefix) + "XXXXXX";
+        replacement.Fd = ::mkostemp(replacement.Name.data(), O_CLOEXEC);
+        if (replacement.Fd < 0) {
+            return false;
+        }
+        ::flock(replacement.Fd, LOCK_EX);  // a file system without locks has no clean-up either
+        if (StillNamesFile(replacement.Name, replacement.Fd)) {
+            ::fchmod(replacement.Fd, st.st_mode & 07777);  // keep the permissions; best effort
+            return true;
+        }
+        ::close(replacement.Fd);
+        replacement.Fd = -1;
     }
-    ::flock(replacement.Fd, LOCK_EX);  // nobody knows the file yet; the lock stays after rename
-    ::fchmod(replacement.Fd, st.st_mode & 07777);  // keep the file's permissions; best effort
-    return true;
+    return false;
 }
 
 void CKdf::CommitReplacement(Replacement& replacement) {
@@ -996,8 +1060,10 @@ void CKdf::CommitReplacement(Replacement& replacement) {
 
 void CKdf::AbandonReplacement(Replacement& replacement) noexcept {
     if (replacement.Fd >= 0) {
-        ::close(replacement.Fd);
+        // Removed while still locked: once the lock is gone a clean-up may remove the name, and
+        // another writer may then make a file of the same name.
         ::unlink(replacement.Name.c_str());
+        ::close(replacement.Fd);
         replacement.Fd = -1;
     }
 }
@@ -1038,7 +1104,7 @@ void CKdf::Rebuild() {
         std::int64_t longest = 0;
         for (int i = 0; i < header.Count; ++i) {
             const Entry e = EntryData(i);
-            if (end > kMaxOffset) {
+            if (end + e.Length > MaxFileSize) {
                 RaiseSystem(fileName_, EFBIG);
             }
             unsigned char* entry = index.data() + static_cast<std::size_t>(i) * header.EntrySize;
@@ -1075,7 +1141,7 @@ void CKdf::GrowInPlace() {
     for (int i = 0; i < header_.Count; ++i) {
         const Entry e = EntryData(i);
         if (e.Length > 0 && e.Offset < indexEnd) {
-            if (end > kMaxOffset) {
+            if (end + e.Length > MaxFileSize) {
                 RaiseSystem(fileName_, EFBIG);
             }
             CopyRecord(file_, e.Offset, file_, end, e.Length);
@@ -1100,13 +1166,13 @@ bool CKdf::ReadFileHeader(const std::string& fileName, t_KdfHeader& header) {
         return false;
     }
     LastError().FileName = fileName;
-    // Without waiting for a writer, should the name be a pipe.
-    const int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    // A name that is no regular file is refused here as Open would refuse it, not taken for a
+    // missing file: the caller must not go on to create or replace it.
+    const int fd = OpenRegular(fileName, O_RDONLY);
     if (fd < 0) {
         return false;
     }
-    struct stat st {};
-    if (::flock(fd, LOCK_SH | LOCK_NB) != 0 || ::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    if (::flock(fd, LOCK_SH | LOCK_NB) != 0) {
         ::close(fd);
         return false;
     }
@@ -1126,6 +1192,55 @@ bool CKdf::ReadFileHeader(const std::string& fileName, t_KdfHeader& header) {
     }
     header = t_KdfHeader::Decode(raw);
     return true;
+}
+
+int CKdf::RemoveLeftoverTemporaryFiles(const std::string& folder) {
+    const int folderFd =
+        ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folderFd < 0) {
+        return 0;
+    }
+    DIR* dir = ::fdopendir(folderFd);
+    if (!dir) {
+        ::close(folderFd);
+        return 0;
+    }
+    auto isTemporaryName = [](std::string_view name) {
+        return name.size() == kTemporaryPrefix.size() + kTemporarySuffixLength &&
+               name.substr(0, kTemporaryPrefix.size()) == kTemporaryPrefix &&
+               std::all_of(name.begin() + static_cast<std::ptrdiff_t>(kTemporaryPrefix.size()),
+                           name.end(), [](char c) {
+                               return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') ||
+                                      (c >= 'a' && c <= 'z');
+                           });
+    };
+    int removed = 0;
+    while (const dirent* entry = ::readdir(dir)) {
+        if (!isTemporaryName(entry->d_name) ||
+            (entry->d_type != DT_REG && entry->d_type != DT_UNKNOWN)) {
+            continue;
+        }
+        // Not through a symbolic link, and without waiting on anything that is no file.
+        const int fd = ::openat(folderFd, entry->d_name,
+                                O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        if (fd < 0) {
+            continue;
+        }
+        // Its writer holds it locked until it is renamed: a file that can be locked is one that
+        // nobody writes. The name must still be that file once locked, or it is another one's.
+        struct stat byFd {};
+        struct stat byName {};
+        if (::fstat(fd, &byFd) == 0 && S_ISREG(byFd.st_mode) &&
+            ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+            ::fstatat(folderFd, entry->d_name, &byName, AT_SYMLINK_NOFOLLOW) == 0 &&
+            byName.st_dev == byFd.st_dev && byName.st_ino == byFd.st_ino &&
+            ::unlinkat(folderFd, entry->d_name, 0) == 0) {
+            ++removed;
+        }
+        ::close(fd);
+    }
+    ::closedir(dir);  // closes folderFd too
+    return removed;
 }
 
 bool CKdf::ReadApplicationName(const std::string& fileName, std::string& name) {

@@ -21,7 +21,8 @@ enum KdfErrorCode : int {
     kKdfNotWritable = 4,      // the file is on a read-only file system
     kKdfNotReady = 5,         // the medium is missing
     kKdfNoErrorYet = 6,       // the last-error record before the first error
-    kKdfDamaged = 7,          // the file is not a sound data file (short, inconsistent header)
+    kKdfDamaged = 7,          // the file is not a sound data file (short, inconsistent header,
+                              // larger than MaxFileSize)
 };
 
 // Creation dispositions, numbered as the program has always passed them.
@@ -129,6 +130,11 @@ public:
     static constexpr int DefaultCapacity = 1024;  // index entries of a new file
     static constexpr int Growth = 256;            // entries added each time the index is full
     static constexpr int kMaxKeySize = 512;
+    // The application name in the header of a new file, until its owner puts its own there.
+    static constexpr std::string_view NewFileApplicationName = "KDF_FILE 2.0";
+    // No data file of Tarnwick's comes anywhere near this; one larger is not read (its index
+    // would be sized from it) and none is written.
+    static constexpr std::int64_t MaxFileSize = std::int64_t{64} << 20;
 
     CKdf();
     // Closes an open file; a failure to write it back is swallowed here, so callers that must
@@ -141,9 +147,12 @@ public:
     // an existing file: whatever type it has). `disposition` is a KdfDisposition; `flags` holds
     // the access and sharing bits. Write access takes an exclusive advisory lock (flock), read
     // access shared for reading a shared one; a lock held elsewhere is waited for up to
-    // LockWaitMs. Returns false for an empty name; throws CKdfException for everything else:
-    // code 3 for another key type, 4 on a read-only file system, 5 for a missing medium, 7 for
-    // a damaged file, or the system error. After a failure the container is closed.
+    // LockWaitMs. Only a regular file is opened: a folder, a pipe, a socket or a device is
+    // refused at once, before anything is read or waited for. Returns false for an empty name;
+    // throws CKdfException for everything else: code 3 for another key type, 4 on a read-only
+    // file system, 5 for a missing medium, 7 for a damaged file (also one larger than
+    // MaxFileSize), or the system error (EISDIR for a folder, EINVAL for the other kinds of
+    // file that are no regular file). After a failure the container is closed.
     bool Open(const std::string& fileName, std::int16_t keyType, int disposition,
               std::uint32_t flags);
     // When anything changed, writes header and index back (rebuilding the file when the index
@@ -159,8 +168,9 @@ public:
 
     // Stores the record under the key, inserting or replacing it. A longer record than the one
     // stored goes to the end of the file, a shorter or equal one overwrites the old place. Does
-    // nothing while closed. When the write fails the index is left as it was before the call
-    // (a new key is dropped again) and the system error is raised.
+    // nothing while closed. When the write fails, or would make the file larger than
+    // MaxFileSize (EFBIG), the index is left as it was before the call (a new key is dropped
+    // again) and the system error is raised.
     void WriteData(const CKdfKey& key, const void* data, std::size_t length);
     // Copies at most `size` bytes of the record; returns the bytes copied, 0 when closed or
     // when the key is absent.
@@ -179,10 +189,18 @@ public:
     bool DeleteKey(const CKdfKey& key);
 
     // Reads the header of a file that is not open. False when it cannot be opened, is locked by
-    // a writer, or is empty; a file shorter than a header raises code 7.
+    // a writer, or is empty; a file shorter than a header raises code 7, a folder or any other
+    // file that is no regular file the system error that Open raises for it.
     static bool ReadFileHeader(const std::string& fileName, t_KdfHeader& header);
     // The application name of a file's header; false as ReadFileHeader.
     static bool ReadApplicationName(const std::string& fileName, std::string& name);
+
+    // Removes from `folder` the temporary files that a write-back stopped by a crash or a kill
+    // left behind: regular files named "KDF" and six letters or digits, as mkstemp makes them.
+    // A temporary file is locked by its writer from creation until it replaces the data file,
+    // so one that another process is writing right now cannot be locked and is left alone.
+    // Returns how many were removed; a folder that cannot be read removes nothing.
+    static int RemoveLeftoverTemporaryFiles(const std::string& folder);
 
     // A 32-bit hash of at most the first 256 bytes, upper-cased (nothing in Tarnwick uses it).
     static std::uint32_t HashString(std::string_view text);
@@ -200,12 +218,14 @@ public:
     // How long Open waits for another process's lock before it reports the file as in use.
     int LockWaitMs = 2000;
 
-    // Test hooks for the failure paths, process-wide. Every byte the container writes goes
-    // through one function, which fails with ENOSPC once `bytes` more bytes have been written
-    // (a torn write at any point); a negative value turns it off.
-    static void SetWriteFaultAfterBytes(long long bytes);
-    // Makes the rebuild's temporary file unobtainable, as in a folder that cannot be written.
-    static void SetTemporaryFileFault(bool fail);
+    // Failures on purpose, for the tests of the failure paths; they concern this container
+    // only and are off until set. Every byte it writes goes through one function, which fails
+    // with ENOSPC once `bytes` more bytes have been written (a torn write at any point); a
+    // negative value turns it off.
+    void SetWriteFaultAfterBytes(long long bytes) { writeFaultBudget_ = bytes; }
+    // Makes the temporary file of a write-back unobtainable, as in a folder that cannot be
+    // written, so that Close writes in place.
+    void SetTemporaryFileFault(bool fail) { temporaryFileFault_ = fail; }
 
 protected:
     t_KdfHeader& MutableHeader() { return header_; }
@@ -271,6 +291,8 @@ private:
     bool writable_ = false;
     int keySize_ = 0;
     unsigned char keyScratch_[kMaxKeySize] = {};
+    mutable long long writeFaultBudget_ = -1;  // bytes left before a write fails; -1: never
+    bool temporaryFileFault_ = false;
 };
 
 }  // namespace tarnwick

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <string>
@@ -22,8 +23,6 @@ using testing::Slurp;
 
 class ConfigTest : public ::testing::Test {
 protected:
-    void TearDown() override { CKdf::SetWriteFaultAfterBytes(-1); }
-
     std::string ConfigFile() const { return home_.Home().File("Tarnwick/Tarnwick.cfg"); }
 
     ScopedDataHome home_;
@@ -63,22 +62,57 @@ TEST_F(ConfigTest, ValuesLastFromOneBurstToTheNext) {
     EXPECT_EQ(config.GetText(kCfgEditorListName, ""), "Mine.txt");
 }
 
-TEST_F(ConfigTest, AForeignFileIsReplaced) {
-    {
-        CKdf other;
-        ASSERT_TRUE(other.Open(ConfigFile(), 1, kKdfOpenAlways, CConfig::OpenFlags));
-        other.SetApplicationName("SomeoneElse");
-        other.WriteInteger(kCfgMainColumns, 7);
+TEST_F(ConfigTest, AFileWhoseHeaderDoesNotNameTarnwickIsSetAsideNotDeleted) {
+    // The application-name field as another program, a flipped bit or a wiped header leaves it.
+    // The file may hold the user's recent projects: it is kept under another name, reported
+    // once, and a new configuration is used.
+    struct Case {
+        const char* name;
+        std::string field;
+    };
+    const Case cases[] = {
+        {"another program", std::string("SomeoneElse") + std::string(21, '\0')},
+        {"a flipped bit", std::string("Tarnwicj") + std::string(24, '\0')},
+        {"all zeros", std::string(32, '\0')},
+        {"all 0xFF", std::string(32, '\xFF')},
+        {"a new container's name on a file with records",
+         std::string("KDF_FILE 2.0") + std::string(20, '\0')},
+    };
+    const std::string project = home_.Home().Write("p.hhp", "[FILES]\r\n");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove(ConfigFile());
+        std::filesystem::remove(ConfigFile() + ".damaged");
+        mesg_.shown.clear();
+        {
+            CConfig config;
+            config.WriteInteger(kCfgMainColumns, 7);
+            TMruItem item;
+            item.ProjectFile = project;
+            config.PutMruRecord(item, kCfgFirstMru);
+        }
+        std::string bytes = Slurp(ConfigFile());
+        bytes.replace(44, 32, c.field);
+        home_.Home().Write("Tarnwick/Tarnwick.cfg", bytes);
+        for (int start = 0; start < 2; ++start) {
+            CConfig config;
+            EXPECT_TRUE(config.IsOpen());
+            EXPECT_EQ(config.ReadInteger(kCfgMainColumns, kDefaultColumns), kDefaultColumns);
+            EXPECT_EQ(config.Header().Count, 0);
+        }
+        ASSERT_EQ(mesg_.shown.size(), 1u);
+        EXPECT_EQ(mesg_.shown[0].style, static_cast<unsigned>(kMbError));
+        EXPECT_EQ(mesg_.shown[0].text.rfind(
+                      ConfigFile() + "\r\nThis is not a configuration file of Tarnwick", 0),
+                  0u)
+            << mesg_.shown[0].text;
+        EXPECT_NE(mesg_.shown[0].text.find("\"" + ConfigFile() + ".damaged\""), std::string::npos);
+        EXPECT_EQ(Slurp(ConfigFile() + ".damaged"), bytes);
+        std::string owner;
+        ASSERT_TRUE(CKdf::ReadApplicationName(ConfigFile(), owner));
+        EXPECT_EQ(owner, "Tarnwick");
     }
-    {
-        CConfig config;
-        EXPECT_EQ(config.ReadInteger(kCfgMainColumns, kDefaultColumns), kDefaultColumns);
-        EXPECT_EQ(config.Header().Count, 0);
-    }
-    std::string owner;
-    ASSERT_TRUE(CKdf::ReadApplicationName(ConfigFile(), owner));
-    EXPECT_EQ(owner, "Tarnwick");
-    EXPECT_TRUE(mesg_.shown.empty());
+    mesg_.shown.clear();
 
     {
         CKdf same;  // the owner's name in other letter case is still Tarnwick's file
@@ -86,8 +120,88 @@ TEST_F(ConfigTest, AForeignFileIsReplaced) {
         same.SetApplicationName("TARNWICK");
         same.WriteInteger(kCfgMainColumns, 3);
     }
-    CConfig config;
-    EXPECT_EQ(config.ReadInteger(kCfgMainColumns, kDefaultColumns), 3);
+    {
+        CConfig config;
+        EXPECT_EQ(config.ReadInteger(kCfgMainColumns, kDefaultColumns), 3);
+    }
+    // A start that stopped right after creating its configuration left a container without
+    // records and without Tarnwick's name: there is nothing to keep, and it is simply used.
+    std::filesystem::remove(ConfigFile());
+    std::filesystem::remove(ConfigFile() + ".damaged");
+    {
+        CKdf unfinished;
+        ASSERT_TRUE(unfinished.Open(ConfigFile(), 1, kKdfOpenAlways, CConfig::OpenFlags));
+    }
+    {
+        CConfig config;
+        EXPECT_TRUE(config.IsOpen());
+    }
+    std::string owner;
+    ASSERT_TRUE(CKdf::ReadApplicationName(ConfigFile(), owner));
+    EXPECT_EQ(owner, "Tarnwick");
+    EXPECT_TRUE(mesg_.shown.empty());
+    EXPECT_FALSE(std::filesystem::exists(ConfigFile() + ".damaged"));
+}
+
+TEST_F(ConfigTest, AConfigurationThatIsNoFileIsRefusedAndLeftAsItIs) {
+    // Neither waited on (a pipe) nor read without end (/dev/zero), nor renamed or deleted: the
+    // program goes on with its defaults. Should a case hang, the alarm ends the run instead.
+    ::alarm(20);
+    struct Case {
+        const char* name;
+        void (*make)(const std::string& path);
+        const char* description;
+    };
+    const Case cases[] = {
+        {"pipe", [](const std::string& path) { ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0); },
+         "Is a named pipe, not a regular file"},
+        {"link to /dev/zero",
+         [](const std::string& path) { ASSERT_EQ(::symlink("/dev/zero", path.c_str()), 0); },
+         "Is a device, not a regular file"},
+        {"folder", [](const std::string& path) { std::filesystem::create_directory(path); },
+         "Is a directory"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        mesg_.shown.clear();
+        c.make(ConfigFile());
+        const auto type = std::filesystem::symlink_status(ConfigFile()).type();
+        {
+            CConfig config;
+            EXPECT_FALSE(config.IsOpen());
+            EXPECT_EQ(config.ReadInteger(kCfgMainColumns, kDefaultColumns), kDefaultColumns);
+            config.PutPlacement(kCfgMainPlacement, 1, 2, 3, 4);
+        }
+        ASSERT_EQ(mesg_.shown.size(), 1u);
+        EXPECT_EQ(mesg_.shown[0].text, ConfigFile() + "\r\n" + c.description);
+        EXPECT_EQ(std::filesystem::symlink_status(ConfigFile()).type(), type);
+        EXPECT_FALSE(std::filesystem::exists(ConfigFile() + ".damaged"));
+        std::filesystem::remove(ConfigFile());
+    }
+    ::alarm(0);
+}
+
+TEST_F(ConfigTest, AConfigurationLargerThanTheLimitIsSetAside) {
+    {
+        CConfig config;
+        config.WriteInteger(kCfgMainColumns, 4);
+    }
+    // The added length is a hole: nothing is written to the disk.
+    std::filesystem::resize_file(ConfigFile(), static_cast<std::uintmax_t>(CKdf::MaxFileSize) + 1);
+    struct stat before {};
+    ASSERT_EQ(::stat(ConfigFile().c_str(), &before), 0);
+    {
+        CConfig config;
+        EXPECT_TRUE(config.IsOpen());
+        EXPECT_EQ(config.ReadInteger(kCfgMainColumns, kDefaultColumns), kDefaultColumns);
+    }
+    ASSERT_EQ(mesg_.shown.size(), 1u);
+    EXPECT_NE(mesg_.shown[0].text.find("more than the 64 MiB"), std::string::npos)
+        << mesg_.shown[0].text;
+    struct stat aside {};
+    ASSERT_EQ(::stat((ConfigFile() + ".damaged").c_str(), &aside), 0);
+    EXPECT_EQ(aside.st_ino, before.st_ino);  // the very file, untouched
+    EXPECT_EQ(aside.st_size, before.st_size);
 }
 
 TEST_F(ConfigTest, AReadOnlyFileIsMadeWritable) {
@@ -200,7 +314,7 @@ TEST_F(ConfigTest, AFailedWriteBackIsReported) {
     {
         CConfig config;
         config.WriteInteger(kCfgMainColumns, 3);
-        CKdf::SetWriteFaultAfterBytes(0);
+        config.SetWriteFaultAfterBytes(0);
     }
     ASSERT_EQ(mesg_.shown.size(), 1u);
     EXPECT_NE(mesg_.shown[0].text.find("No space left on device"), std::string::npos);

@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <string>
 
@@ -81,6 +86,50 @@ TEST_F(DataFoldersTest, TheListIsCopiedOnlyWhenItsFolderIsCreated) {
     PrepareDataFolders();  // nothing installed: the folders still come, silently
     EXPECT_TRUE(std::filesystem::is_directory(ExcludeListFolder()));
     EXPECT_FALSE(std::filesystem::exists(InstalledCopy()));
+    EXPECT_TRUE(mesg_.shown.empty());
+}
+
+TEST_F(DataFoldersTest, AStartRemovesOnlyTheTemporaryFilesThatNobodyWrites) {
+    PrepareDataFolders();  // the first start creates the folders
+    // What a configuration write stopped by a crash leaves ("KDF" and mkstemp's six letters or
+    // digits), one that a running Tarnwick is writing right now (it holds the lock), and names
+    // that only look like one.
+    struct Entry {
+        const char* name;
+        bool removed;
+    };
+    const Entry files[] = {
+        {"KDFa1B2c3", true},      {"KDF000000", true},   {"KDFlive01", false},
+        {"KDF12345", false},      {"KDF1234567", false}, {"KDFab_cd1", false},
+        {"kdfabcdef", false},     {"xKDFabcde", false},  {"Tarnwick.cfg", false},
+        {"KDFa1B2c3.bak", false},
+    };
+    for (const Entry& file : files) {
+        home_.Write(std::string("Tarnwick/") + file.name, "bytes");
+    }
+    const std::string elsewhere = home_.Write("KDFaway01", "not in the data folder");
+    ASSERT_EQ(::symlink(elsewhere.c_str(), home_.File("Tarnwick/KDFlink01").c_str()), 0);
+    ASSERT_EQ(::mkfifo(home_.File("Tarnwick/KDFpipe01").c_str(), 0600), 0);
+    std::filesystem::create_directory(home_.File("Tarnwick/KDFfold01"));
+    const std::string live = home_.File("Tarnwick/KDFlive01");
+    const int writer = ::open(live.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(writer, 0);
+    ASSERT_EQ(::flock(writer, LOCK_EX), 0);
+
+    PrepareDataFolders();
+    for (const Entry& file : files) {
+        EXPECT_EQ(std::filesystem::exists(home_.File(std::string("Tarnwick/") + file.name)),
+                  !file.removed)
+            << file.name;
+    }
+    EXPECT_TRUE(std::filesystem::is_symlink(home_.File("Tarnwick/KDFlink01")));
+    EXPECT_TRUE(std::filesystem::exists(elsewhere));
+    EXPECT_TRUE(std::filesystem::is_fifo(home_.File("Tarnwick/KDFpipe01")));
+    EXPECT_TRUE(std::filesystem::is_directory(home_.File("Tarnwick/KDFfold01")));
+
+    ::close(writer);  // the writer is gone without renaming its file: a crash
+    PrepareDataFolders();
+    EXPECT_FALSE(std::filesystem::exists(live));
     EXPECT_TRUE(mesg_.shown.empty());
 }
 

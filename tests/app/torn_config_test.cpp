@@ -28,10 +28,6 @@ protected:
             home_.Home().Write(name, "[FILES]\r\n");
         }
     }
-    void TearDown() override {
-        CKdf::SetWriteFaultAfterBytes(-1);
-        CKdf::SetTemporaryFileFault(false);
-    }
 
     std::string ConfigFile() const { return home_.Home().File("Tarnwick/Tarnwick.cfg"); }
     std::string Project(const char* name) const { return home_.Home().File(name); }
@@ -79,11 +75,9 @@ protected:
             PutMru(config, 100, Project("c.hhp"));
             PutMru(config, 101, Project("a.hhp"));
             PutMru(config, 102, Project("b.hhp"));
-            CKdf::SetTemporaryFileFault(inPlace);
-            CKdf::SetWriteFaultAfterBytes(budget);
+            config.SetTemporaryFileFault(inPlace);
+            config.SetWriteFaultAfterBytes(budget);
         }
-        CKdf::SetWriteFaultAfterBytes(-1);
-        CKdf::SetTemporaryFileFault(false);
         // A failed write-back is reported as such, once.
         EXPECT_LE(mesg.shown.size(), 1u);
         return mesg.shown.empty();
@@ -244,11 +238,9 @@ TEST_F(TornConfigTest, AGrowingCloseStoppedAnywhereKeepsTheEarlierSettings) {
                 for (int key = 3000; key < 3300; ++key) {
                     config.WriteInteger(key, key);
                 }
-                CKdf::SetTemporaryFileFault(inPlace);
-                CKdf::SetWriteFaultAfterBytes(budget);
+                config.SetTemporaryFileFault(inPlace);
+                config.SetWriteFaultAfterBytes(budget);
             }
-            CKdf::SetWriteFaultAfterBytes(-1);
-            CKdf::SetTemporaryFileFault(false);
             ScriptedMesg mesg;
             CConfig config;
             ASSERT_TRUE(config.IsOpen());

@@ -4,10 +4,12 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <atomic>
 #include <cstring>
 #include <filesystem>
 #include <iterator>
 #include <string>
+#include <thread>
 
 #include "common/temp_folder.h"
 #include "support/kdf.h"
@@ -26,6 +28,14 @@ void PutLE32(std::string& bytes, std::size_t at, std::uint32_t v) {
     }
 }
 
+std::uint32_t LE32(const std::string& bytes, std::size_t at) {
+    std::uint32_t v = 0;
+    for (int k = 3; k >= 0; --k) {
+        v = v << 8 | static_cast<unsigned char>(bytes.at(at + static_cast<std::size_t>(k)));
+    }
+    return v;
+}
+
 ino_t Inode(const std::string& path) {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
@@ -33,11 +43,6 @@ ino_t Inode(const std::string& path) {
 
 class KdfRobustnessTest : public ::testing::Test {
 protected:
-    void TearDown() override {
-        CKdf::SetWriteFaultAfterBytes(-1);
-        CKdf::SetTemporaryFileFault(false);
-    }
-
     // A file of key type 1 holding keys 10, 20 and 30 ("ten", "twenty", "thirty").
     void WriteThree() {
         CKdf kdf;
@@ -62,9 +67,9 @@ TEST_F(KdfRobustnessTest, AFailedCloseLeavesTheOldFileAsItWas) {
         ASSERT_TRUE(kdf.Open(path_, 1, kKdfOpenAlways, kReadWrite));
         kdf.WriteString(5, "five");  // a new key in front of the others
         ASSERT_TRUE(kdf.DeleteKey(20));
-        CKdf::SetWriteFaultAfterBytes(budget);
+        kdf.SetWriteFaultAfterBytes(budget);
         EXPECT_THROW(kdf.Close(), CKdfException);
-        CKdf::SetWriteFaultAfterBytes(-1);
+        kdf.SetWriteFaultAfterBytes(-1);
         EXPECT_FALSE(kdf.IsOpen());
         // Header, index and records are the old ones; only the record written since lies
         // behind them, as dead space.
@@ -110,9 +115,9 @@ TEST_F(KdfRobustnessTest, CloseReplacesTheFileOnlyWhenSomethingChanged) {
 TEST_F(KdfRobustnessTest, WithoutATemporaryFileCloseWritesInPlace) {
     WriteThree();
     const ino_t first = Inode(path_);
-    CKdf::SetTemporaryFileFault(true);
     {
         CKdf kdf;
+        kdf.SetTemporaryFileFault(true);
         ASSERT_TRUE(kdf.Open(path_, 1, kKdfOpenAlways, kReadWrite));
         kdf.WriteString(25, "twenty-five");
         kdf.Close();
@@ -122,6 +127,88 @@ TEST_F(KdfRobustnessTest, WithoutATemporaryFileCloseWritesInPlace) {
     ASSERT_TRUE(kdf.Open(path_, 1, kKdfOpenExisting, kReadWrite));
     EXPECT_EQ(kdf.ReadString(25, 100), "twenty-five");
     EXPECT_EQ(kdf.Header().Count, 4);
+}
+
+TEST_F(KdfRobustnessTest, EntriesPastTheCountAreWrittenAsZero) {
+    // Whatever lies in the unused entries of a file (here what a torn write or another program
+    // might leave), every way of writing the file back leaves them zero and the entries in use
+    // as they were.
+    enum Way { kByCopy, kInPlace, kRebuilt };
+    for (const Way way : {kByCopy, kInPlace, kRebuilt}) {
+        SCOPED_TRACE(way);
+        WriteThree();
+        std::string bytes = Slurp(path_);
+        const std::string used = bytes.substr(356, 3 * 12);
+        for (std::size_t at = 356 + 3 * 12; at < 356 + 1024 * 12; ++at) {
+            bytes[at] = static_cast<char>(0xA5);
+        }
+        temp_.Write("data.kdf", bytes);
+        {
+            CKdf kdf;
+            kdf.SetTemporaryFileFault(way == kInPlace);
+            ASSERT_TRUE(kdf.Open(path_, 1, kKdfOpenExisting, kReadWrite));
+            EXPECT_EQ(kdf.Header().Count, 3);
+            kdf.SetApplicationName("Changed");  // a change that touches no entry
+            if (way == kRebuilt) {
+                for (int key = 100; key < 100 + 1100; ++key) {
+                    kdf.WriteInteger(key, key);
+                }
+            }
+            kdf.Close();
+        }
+        const std::string after = Slurp(path_);
+        const std::uint32_t capacity = way == kRebuilt ? 1280 : 1024;
+        const std::uint32_t count = way == kRebuilt ? 1103 : 3;
+        ASSERT_GT(after.size(), 356 + capacity * 12);
+        ASSERT_EQ(LE32(after, 84), capacity);
+        ASSERT_EQ(LE32(after, 88), count);
+        EXPECT_EQ(after.substr(356 + count * 12, (capacity - count) * 12),
+                  std::string((capacity - count) * 12, '\0'));
+        if (way != kRebuilt) {
+            EXPECT_EQ(after.substr(356, 3 * 12), used);  // key, offset and length unchanged
+        }
+        CKdf kdf;
+        ASSERT_TRUE(kdf.Open(path_, 1, kKdfOpenExisting, kReadWrite));
+        EXPECT_EQ(kdf.ReadString(20, 100), "twenty");
+        std::filesystem::remove(path_);
+    }
+}
+
+TEST_F(KdfRobustnessTest, ACleanUpAlongsideWritesNeverTakesAWritersTemporaryFile) {
+    // Another start clears away leftover temporary files while this process writes the file
+    // back again and again: a write-back whose temporary file were taken would fail to rename
+    // it, and a leftover one is still removed.
+    WriteThree();
+    const std::string leftover = temp_.Write("KDFleft01", "what a crash left");
+    std::atomic<bool> done{false};
+    std::atomic<int> removed{0};
+    std::thread cleaner([&] {
+        while (!done) {
+            removed += CKdf::RemoveLeftoverTemporaryFiles(temp_.Path().string());
+        }
+    });
+    int failures = 0;
+    for (int round = 0; round < 150; ++round) {
+        CKdf kdf;
+        try {
+            kdf.Open(path_, 1, kKdfOpenExisting, kReadWrite);
+            kdf.WriteInteger(40, round);
+            kdf.Close();
+        } catch (const CKdfException& e) {
+            ++failures;
+            ADD_FAILURE() << e.Message();
+        }
+    }
+    done = true;
+    cleaner.join();
+    EXPECT_EQ(failures, 0);
+    // The leftover, and any temporary file caught between its creation and its lock, for which
+    // the writer then made another.
+    EXPECT_GE(removed, 1);
+    EXPECT_FALSE(std::filesystem::exists(leftover));
+    CKdf kdf;
+    ASSERT_TRUE(kdf.Open(path_, 1, kKdfOpenExisting, kReadWrite));
+    EXPECT_EQ(kdf.ReadInteger(40, -1), 149);
 }
 
 TEST_F(KdfRobustnessTest, AnIndexOutOfOrderIsPutInOrderKeepingTheFirstOfEqualKeys) {

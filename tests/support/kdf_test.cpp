@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -37,14 +38,8 @@ void PutLE32(std::string& bytes, std::size_t at, std::uint32_t v) {
     }
 }
 
-// Leaves the process-wide fault hooks off whatever a test does.
 class KdfTest : public ::testing::Test {
 protected:
-    void TearDown() override {
-        CKdf::SetWriteFaultAfterBytes(-1);
-        CKdf::SetTemporaryFileFault(false);
-    }
-
     std::string Record(CKdf& kdf, const CKdfKey& key) {
         std::string buffer(100000, '\0');
         buffer.resize(kdf.ReadData(key, buffer.data(), buffer.size()));
@@ -158,7 +153,7 @@ TEST_F(KdfTest, WithoutATemporaryFileCloseGrowsTheIndexInPlace) {
         kdf.Close();
         ASSERT_TRUE(kdf.Open(path_, 1, kKdfOpenAlways, kReadWrite));
         WriteMany(kdf, 1300);
-        CKdf::SetTemporaryFileFault(true);
+        kdf.SetTemporaryFileFault(true);
         kdf.Close();
     }
     const std::string bytes = Slurp(path_);
@@ -508,15 +503,107 @@ TEST_F(KdfTest, AnEmptyFileStartsAsANewOne) {
     EXPECT_EQ(std::filesystem::file_size(path_), 12644u);
 }
 
-TEST_F(KdfTest, AFullDeviceIsASystemError) {
+TEST_F(KdfTest, AFullDiskIsASystemError) {
     CKdf kdf;
+    kdf.SetWriteFaultAfterBytes(100);  // the new file's header and index do not fit
     try {
-        kdf.Open("/dev/full", 1, kKdfOpenAlways, kReadWrite);
+        kdf.Open(path_, 1, kKdfOpenAlways, kReadWrite);
         ADD_FAILURE();
     } catch (const CKdfException& e) {
         EXPECT_TRUE(e.IsSystemError());
         EXPECT_EQ(e.Code(), ENOSPC);
         EXPECT_EQ(e.Description(), "No space left on device");
+    }
+    EXPECT_FALSE(kdf.IsOpen());
+    EXPECT_FALSE(std::filesystem::exists(path_));  // the half-made file is not left behind
+}
+
+TEST_F(KdfTest, ANameThatIsNoRegularFileIsRefusedAtOnce) {
+    // A pipe would wait for a writer for ever and /dev/zero would never end: should either be
+    // waited on or read, the alarm ends the test run instead of hanging it.
+    ::alarm(20);
+    ASSERT_EQ(::mkfifo(temp_.File("pipe").c_str(), 0600), 0);
+    ASSERT_EQ(::symlink("/dev/zero", temp_.File("zero").c_str()), 0);
+    std::filesystem::create_directory(temp_.File("folder"));
+    struct Case {
+        std::string path;
+        int code;
+        const char* description;
+    };
+    const Case cases[] = {
+        {temp_.File("pipe"), EINVAL, "Is a named pipe, not a regular file"},
+        {temp_.File("zero"), EINVAL, "Is a device, not a regular file"},
+        {"/dev/full", EINVAL, "Is a device, not a regular file"},
+        {temp_.File("folder"), EISDIR, "Is a directory"},
+    };
+    auto expectRefused = [](const Case& c, const CKdfException& e) {
+        EXPECT_TRUE(e.IsSystemError());
+        EXPECT_EQ(e.Code(), c.code);
+        EXPECT_EQ(e.Message(), c.path + "\r\n" + c.description);
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        for (const std::uint32_t flags :
+             {kReadWrite, kKdfReadAccess | kKdfShareRead, std::uint32_t{kKdfReadAccess}}) {
+            for (const int disposition : {kKdfOpenAlways, kKdfOpenExisting, kKdfCreateAlways}) {
+                CKdf kdf;
+                try {
+                    kdf.Open(c.path, 1, disposition, flags);
+                    ADD_FAILURE() << "opened";
+                } catch (const CKdfException& e) {
+                    expectRefused(c, e);
+                }
+                EXPECT_FALSE(kdf.IsOpen());
+            }
+        }
+        t_KdfHeader header;
+        try {
+            CKdf::ReadFileHeader(c.path, header);
+            ADD_FAILURE() << "read";
+        } catch (const CKdfException& e) {
+            expectRefused(c, e);
+        }
+    }
+    ::alarm(0);
+    // Nothing was made of them.
+    EXPECT_TRUE(std::filesystem::is_fifo(temp_.File("pipe")));
+    EXPECT_EQ(std::filesystem::read_symlink(temp_.File("zero")), "/dev/zero");
+    EXPECT_TRUE(std::filesystem::is_empty(temp_.File("folder")));
+}
+
+TEST_F(KdfTest, NoFileLargerThanTheLimitIsWrittenOrRead) {
+    CKdf kdf;
+    ASSERT_TRUE(kdf.Open(path_, 1, kKdfOpenAlways, kReadWrite));
+    kdf.WriteString(1, "small");
+    // One byte more than fits behind the header, the index and "small".
+    const std::vector<char> big(static_cast<std::size_t>(CKdf::MaxFileSize - 12644 - 6 + 1));
+    for (const int key : {1, 2}) {
+        try {
+            kdf.WriteData(key, big.data(), big.size());
+            ADD_FAILURE() << key;
+        } catch (const CKdfException& e) {
+            EXPECT_TRUE(e.IsSystemError());
+            EXPECT_EQ(e.Code(), EFBIG);
+        }
+    }
+    EXPECT_EQ(kdf.Header().Count, 1);
+    EXPECT_EQ(kdf.ReadString(1, 10), "small");
+    kdf.Close();
+    EXPECT_EQ(std::filesystem::file_size(path_), 12644u + 6);
+
+    // A file of exactly the limit is read; one byte more is not (the tail is a hole, no data).
+    std::filesystem::resize_file(path_, static_cast<std::uintmax_t>(CKdf::MaxFileSize));
+    ASSERT_TRUE(kdf.Open(path_, 1, kKdfOpenExisting, kReadWrite));
+    EXPECT_EQ(kdf.ReadString(1, 10), "small");
+    kdf.Close();
+    std::filesystem::resize_file(path_, static_cast<std::uintmax_t>(CKdf::MaxFileSize) + 1);
+    try {
+        kdf.Open(path_, 1, kKdfOpenExisting, kReadWrite);
+        ADD_FAILURE();
+    } catch (const CKdfException& e) {
+        EXPECT_EQ(e.Code(), kKdfDamaged);
+        EXPECT_NE(e.Description().find("more than the 64 MiB"), std::string::npos)
+            << e.Description();
     }
     EXPECT_FALSE(kdf.IsOpen());
 }
@@ -525,10 +612,10 @@ TEST_F(KdfTest, AFailedWriteLeavesTheIndexAsItWas) {
     CKdf kdf;
     ASSERT_TRUE(kdf.Open(path_, 1, kKdfOpenAlways, kReadWrite));
     kdf.WriteString(1, "old");
-    CKdf::SetWriteFaultAfterBytes(3);
+    kdf.SetWriteFaultAfterBytes(3);
     EXPECT_THROW(kdf.WriteString(1, "a longer value"), CKdfException);
     EXPECT_THROW(kdf.WriteString(2, "new"), CKdfException);
-    CKdf::SetWriteFaultAfterBytes(-1);
+    kdf.SetWriteFaultAfterBytes(-1);
     EXPECT_EQ(kdf.ReadString(1, 100), "old");
     EXPECT_EQ(kdf.ReadString(2, 100), "");
     EXPECT_EQ(kdf.Header().Count, 1);
@@ -542,7 +629,7 @@ TEST_F(KdfTest, AFailedCloseIsReportedAndLeavesTheContainerClosed) {
     CKdf kdf;
     ASSERT_TRUE(kdf.Open(path_, 1, kKdfOpenAlways, kReadWrite));
     kdf.WriteString(1, "value");
-    CKdf::SetWriteFaultAfterBytes(100);  // the header and index of Close tear
+    kdf.SetWriteFaultAfterBytes(100);  // the header and index of Close tear
     EXPECT_THROW(kdf.Close(), CKdfException);
     EXPECT_FALSE(kdf.IsOpen());
 }
@@ -560,9 +647,9 @@ TEST_F(KdfTest, ATornRebuildLeavesTheOldFile) {
         kdf.WriteString(key, Expected(key));
     }
     const long long appended = static_cast<long long>(std::filesystem::file_size(path_));
-    CKdf::SetWriteFaultAfterBytes(20000);  // inside the rebuild's temporary file
+    kdf.SetWriteFaultAfterBytes(20000);  // inside the rebuild's temporary file
     EXPECT_THROW(kdf.Close(), CKdfException);
-    CKdf::SetWriteFaultAfterBytes(-1);
+    kdf.SetWriteFaultAfterBytes(-1);
     // The old header and index still describe the file; the session's records are lost, and
     // the temporary file is gone.
     const std::string after = Slurp(path_);
@@ -593,16 +680,16 @@ TEST_F(KdfTest, AGrowingCloseTornAnywhereLeavesAReadableFile) {
             for (int key = 601; key <= 1100; ++key) {
                 kdf.WriteString(key, Expected(key));
             }
-            CKdf::SetTemporaryFileFault(inPlace);
-            CKdf::SetWriteFaultAfterBytes(budget);
+            kdf.SetTemporaryFileFault(inPlace);
+            kdf.SetWriteFaultAfterBytes(budget);
             bool closed = true;
             try {
                 kdf.Close();
             } catch (const CKdfException&) {
                 closed = false;
             }
-            CKdf::SetWriteFaultAfterBytes(-1);
-            CKdf::SetTemporaryFileFault(false);
+            kdf.SetWriteFaultAfterBytes(-1);
+            kdf.SetTemporaryFileFault(false);
             ASSERT_TRUE(kdf.Open(path_, 1, kKdfOpenExisting, kReadWrite));
             const int last = closed ? 1100 : 600;
             ASSERT_GE(kdf.Header().Count, last);
