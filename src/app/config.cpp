@@ -71,6 +71,31 @@ t_Placement CenteredPlacement(int width, int height, int screenWidth, int screen
     return {(screenWidth - width) / 2, (screenHeight - height) / 2, width, height};
 }
 
+namespace {
+
+// One side of FitPlacement: the length within [minimum, room] (the minimum winning when the room
+// is smaller), then the start within the area. In 64 bits, so that no stored value overflows.
+void FitSide(std::int32_t& start, std::int32_t& length, std::int32_t areaStart,
+             std::int32_t areaLength, int minimum) {
+    const std::int64_t smallest = std::max(minimum, kSmallestWindowSide);
+    const std::int64_t fitted =
+        std::max<std::int64_t>(std::min<std::int64_t>(length, areaLength), smallest);
+    const std::int64_t first = areaStart;
+    const std::int64_t last = std::max(first, first + areaLength - fitted);
+    length = static_cast<std::int32_t>(fitted);
+    start = static_cast<std::int32_t>(std::clamp<std::int64_t>(start, first, last));
+}
+
+}  // namespace
+
+t_Placement FitPlacement(const t_Placement& placement, const t_Placement& area, int minWidth,
+                         int minHeight) {
+    t_Placement fitted = placement;
+    FitSide(fitted.Left, fitted.Width, area.Left, area.Width, minWidth);
+    FitSide(fitted.Top, fitted.Height, area.Top, area.Height, minHeight);
+    return fitted;
+}
+
 std::string CConfig::FilePath() {
     if (DataFolder().empty()) {
         return {};

@@ -44,6 +44,17 @@ struct t_Placement {
 // A placement of the given size centred on a screen of the given size.
 t_Placement CenteredPlacement(int width, int height, int screenWidth, int screenHeight);
 
+// A window is never restored smaller than this on either side, whatever was stored.
+inline constexpr int kSmallestWindowSide = 100;
+
+// `placement` made to fit `area` (the screen's available area, as a placement): its width and
+// height at most the area's, but at least the given minimum (and kSmallestWindowSide), then its
+// left and top moved so that the window lies within the area. A window whose minimum is larger
+// than the area keeps its minimum and starts at the area's left or top edge. A stored placement
+// is whatever the file holds, so any values are taken, however far out.
+t_Placement FitPlacement(const t_Placement& placement, const t_Placement& area, int minWidth,
+                         int minHeight);
+
 class CConfig : public CKdf {
 public:
     static constexpr std::string_view ApplicationName = "Tarnwick";

@@ -3,6 +3,7 @@
 
 #include "platform/qt/qt_mesg.h"
 #include "platform/qt/single_instance.h"
+#include "platform/qt/termination_signals.h"
 #include "ui/main_window.h"
 
 int main(int argc, char** argv) {

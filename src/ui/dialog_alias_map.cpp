@@ -3,14 +3,12 @@
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
-#include <QScreen>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <charconv>
@@ -22,6 +20,7 @@
 #include "ui/help.h"
 #include "ui/main_window.h"
 #include "ui/qt_text.h"
+#include "ui/window_placement.h"
 
 namespace tarnwick {
 
@@ -35,11 +34,6 @@ constexpr int kInitialIdDigits = 9;
 
 std::string FromBytes(const QByteArray& bytes) {
     return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
-}
-
-QRect ScreenArea() {
-    return QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->availableGeometry()
-                                            : QRect(0, 0, 1024, 768);
 }
 
 }  // namespace
@@ -127,18 +121,20 @@ void TdlgAliasMap::FormCreate() {
     // The size is fixed: the form's own, or what the fonts need when that is more.
     const QSize hint = sizeHint();
     setFixedSize(std::max(kFormWidth, hint.width()), std::max(kFormHeight, hint.height()));
-    const QRect screen = ScreenArea();
-    t_Placement placement{screen.width() / 2 - width() / 2, screen.height() / 2 - height() / 2,
-                          width(), height()};
+    const t_Placement screen = AvailableScreenArea();
+    t_Placement placement{screen.Width / 2 - width() / 2, screen.Height / 2 - height() / 2, width(),
+                          height()};
     try {
         CConfig config;
-        config.GetPlacement(kCfgAliasMapPlacement, placement, screen.width(), screen.height());
+        config.GetPlacement(kCfgAliasMapPlacement, placement, screen.Width, screen.Height);
     } catch (const CKdfException& e) {
         Mesg().Show(e.Message(), kMbError);
     }
-    // Placements are kept as the window's inner geometry, as every window of the program keeps
-    // them.
-    setGeometry(placement.Left, placement.Top, width(), height());
+    // Only the stored position is applied. Placements are kept as the window's inner geometry,
+    // as every window of the program keeps them.
+    placement.Width = width();
+    placement.Height = height();
+    ApplyPlacement(*this, placement, size());
 }
 
 void TdlgAliasMap::showEvent(QShowEvent* event) {

@@ -8,7 +8,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScreen>
 #include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -23,6 +22,7 @@
 #include "support/message.h"
 #include "ui/message_text.h"
 #include "ui/qt_text.h"
+#include "ui/window_placement.h"
 
 namespace tarnwick {
 
@@ -96,18 +96,18 @@ TdlgExport::TdlgExport(QWidget* owner) : QDialog(owner) {
     const QSize hint = sizeHint();
     formWidth_ = std::max(kFormWidth, hint.width());
     const int height = std::max(kFormHeight, hint.height());
-    const QRect screen = QGuiApplication::primaryScreen()
-                             ? QGuiApplication::primaryScreen()->availableGeometry()
-                             : QRect(0, 0, 1024, 768);
-    t_Placement placement{screen.width() / 2 - formWidth_ / 2, screen.height() / 2 - height / 2,
+    const t_Placement screen = AvailableScreenArea();
+    t_Placement placement{screen.Width / 2 - formWidth_ / 2, screen.Height / 2 - height / 2,
                           formWidth_, height};
     try {
         CConfig config;
-        config.GetPlacement(kCfgExportPlacement, placement, screen.width(), screen.height());
+        config.GetPlacement(kCfgExportPlacement, placement, screen.Width, screen.Height);
     } catch (const CKdfException& e) {
         Mesg().Show(e.Message(), kMbError);
     }
-    setGeometry(placement.Left, placement.Top, std::max(placement.Width, formWidth_), height);
+    // The stored height is not applied: the dialog keeps the height its controls need.
+    placement.Height = height;
+    ApplyPlacement(*this, placement, QSize(formWidth_, height));
 }
 
 void TdlgExport::Prepare(const std::vector<std::string>* words, const std::string& projectPath) {

@@ -6,14 +6,12 @@
 #include <QFile>
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-#include <QScreen>
 #include <QSpinBox>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -36,6 +34,7 @@
 #include "ui/main_window.h"
 #include "ui/message_text.h"
 #include "ui/qt_text.h"
+#include "ui/window_placement.h"
 
 namespace tarnwick {
 
@@ -316,17 +315,15 @@ void TfrmEdit::SetHints() {
 }
 
 void TfrmEdit::RestoreSettings() {
-    const QRect screen = QGuiApplication::primaryScreen()
-                             ? QGuiApplication::primaryScreen()->availableGeometry()
-                             : QRect(0, 0, 1024, 768);
-    t_Placement placement{screen.width() / 2 - kEditorDefaultWidth / 2,
-                          screen.height() / 2 - kEditorDefaultHeight / 2, kEditorDefaultWidth,
+    const t_Placement screen = AvailableScreenArea();
+    t_Placement placement{screen.Width / 2 - kEditorDefaultWidth / 2,
+                          screen.Height / 2 - kEditorDefaultHeight / 2, kEditorDefaultWidth,
                           kEditorDefaultHeight};
     std::string lastList;
     int columns = kDefaultColumns;
     try {
         CConfig config;
-        config.GetPlacement(kCfgEditorPlacement, placement, screen.width(), screen.height());
+        config.GetPlacement(kCfgEditorPlacement, placement, screen.Width, screen.Height);
         lastList = config.GetText(kCfgEditorListName, "");
         columns = config.ReadInteger(kCfgEditorColumns, kDefaultColumns);
     } catch (const CKdfException& e) {
@@ -337,8 +334,7 @@ void TfrmEdit::RestoreSettings() {
     }
     spnColumns->setValue(std::clamp(columns, kMinColumns, kMaxColumns));
     ApplyColumns(spnColumns->value());
-    setGeometry(placement.Left, placement.Top, std::max(placement.Width, minimumWidth()),
-                std::max(placement.Height, minimumHeight()));
+    ApplyPlacement(*this, placement, minimumSize());
 }
 
 void TfrmEdit::StoreSettings() {

@@ -16,7 +16,7 @@
 #include <QListWidget>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QScreen>
+#include <QScopeGuard>
 #include <QSpinBox>
 #include <QSplitter>
 #include <QStatusBar>
@@ -45,6 +45,7 @@
 #include "ui/help.h"
 #include "ui/message_text.h"
 #include "ui/qt_text.h"
+#include "ui/window_placement.h"
 #include "ui/word_view_model.h"
 
 namespace tarnwick {
@@ -437,23 +438,20 @@ void TfrmMain::SetHints() {
 void TfrmMain::FormCreate() {
     FillExcludeListCombo();
 
-    const QRect screen = QGuiApplication::primaryScreen()
-                             ? QGuiApplication::primaryScreen()->availableGeometry()
-                             : QRect(0, 0, 1024, 768);
-    t_Placement placement{screen.width() / 2 - width() / 2, screen.height() / 2 - height() / 2,
+    const t_Placement screen = AvailableScreenArea();
+    t_Placement placement{screen.Width / 2 - width() / 2, screen.Height / 2 - height() / 2,
                           kMainWindowDefaultWidth, kMainWindowDefaultHeight};
     int columns = 1;
     try {
         CConfig config;
-        config.GetPlacement(kCfgMainPlacement, placement, screen.width(), screen.height());
+        config.GetPlacement(kCfgMainPlacement, placement, screen.Width, screen.Height);
         columns = config.ReadInteger(kCfgMainColumns, kDefaultColumns);
     } catch (const CKdfException& e) {
         Mesg().Show(e.Message(), kMbError);
     }
     spnColumns->setValue(std::clamp(columns, 1, kMaxColumns));
     spnColumnsClick();
-    setGeometry(placement.Left, placement.Top, std::max(placement.Width, minimumWidth()),
-                std::max(placement.Height, minimumHeight()));
+    ApplyPlacement(*this, placement, minimumSize());
 
     OpenHelp(this);
 
@@ -471,8 +469,30 @@ void TfrmMain::FormCreate() {
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event) {
+    if (activeRun_) {
+        // A parse or build is under way on the word list that closing empties. The run is asked
+        // to stop at its next page or word; the window closes once the run has ended and its
+        // dialog is gone (CloseIfAsked), as it would through Exit.
+        closeAfterRun_ = true;
+        activeRun_->CloseAfterRun();
+        event->ignore();
+        return;
+    }
     FormClose();
     event->accept();
+}
+
+void TfrmMain::RunModal(TRunDialog& dialog) {
+    activeRun_ = &dialog;
+    const auto noRun = qScopeGuard([this]() { activeRun_ = nullptr; });
+    dialog.exec();
+}
+
+void TfrmMain::CloseIfAsked() {
+    if (closeAfterRun_) {
+        closeAfterRun_ = false;
+        close();
+    }
 }
 
 void TfrmMain::FormClose() {
@@ -586,7 +606,10 @@ void TfrmMain::Scan() {
 }
 
 bool TfrmMain::RememberProject() {
-    const std::string path = ProjectFile();
+    return RememberProjectAt(openProject_);
+}
+
+bool TfrmMain::RememberProjectAt(const std::string& path) {
     if (!FileExists(path)) {
         return false;
     }
@@ -609,7 +632,11 @@ void TfrmMain::actOpenExecute() {
         return;
     }
     const std::string path = PathFromQt(chosen);
-    if (!FileExists(path) || path == ProjectFile()) {
+    if (!FileExists(path)) {
+        return;
+    }
+    if (path == openProject_) {
+        ShowOpenProject();
         return;
     }
     RememberProject();
@@ -627,7 +654,8 @@ void TfrmMain::OnMRU() {
         return;
     }
     const TMruItem chosen = *entry;  // the list, and so the entry, changes below
-    if (chosen.ProjectFile == ProjectFile()) {
+    if (chosen.ProjectFile == openProject_) {
+        ShowOpenProject();
         return;
     }
     RememberProject();
@@ -655,18 +683,31 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TfrmMain::ebxSourceKeyPress() {
-    lbxFiles->clear();
-    UpdateFileCount();
+    const std::string typed = ProjectFile();
+    if (!FileExists(typed)) {
+        // The open project stays open, and the box names it again: its words, its index name
+        // and Build Index must never be taken for a project in another folder.
+        if (!typed.empty()) {
+            Mesg().Show("The file \"" + MessageName(typed) + "\" does not exist.", kMbInformation);
+        }
+        ShowOpenProject();
+        return;
+    }
     // The project being left goes back onto the recent list with its settings, as it does when
     // another project is opened through Open or ReOpen; otherwise it would be lost from the list.
-    const std::string typed = ProjectFile();
-    if (!openProject_.empty() && openProject_ != typed && FileExists(openProject_)) {
-        ebxSource->setText(PathToQt(openProject_));
+    if (openProject_ != typed) {
         RememberProject();
-        ebxSource->setText(PathToQt(typed));
     }
-    if (RememberProject()) {
-        Scan();
+    // The typed project is listed with the settings it is opened with.
+    RememberProjectAt(typed);
+    Scan();
+}
+
+void TfrmMain::ShowOpenProject() {
+    const QString open = PathToQt(openProject_);
+    if (ebxSource->text() != open) {
+        ebxSource->setText(open);
+        ebxSource->setCursorPosition(static_cast<int>(open.size()));
     }
 }
 
@@ -715,7 +756,8 @@ void TfrmMain::actParseExecute() {
         Mesg().Show("No parsing option is checked.", kMbInformation);
         return;
     }
-    const std::string project = ProjectFile();
+    ShowOpenProject();
+    const std::string project = openProject_;
     if (!FileExists(project)) {
         return;
     }
@@ -732,14 +774,17 @@ void TfrmMain::actParseExecute() {
     if (!secondary.empty() && !ExcludeListFolder().empty()) {
         input.SecondaryListPath = ExcludeListFolder() + secondary;
     }
-    TdlgParse dialog(this);
-    dialog.Prepare(input, indexModel_);
-    if (ParseDialogHook) {
-        ParseDialogHook(dialog);
+    {
+        TdlgParse dialog(this);
+        dialog.Prepare(input, indexModel_);
+        if (ParseDialogHook) {
+            ParseDialogHook(dialog);
+        }
+        RunModal(dialog);
     }
-    dialog.exec();
     UpdateWordCount();
     btnBuildIndex->setEnabled(indexModel_->rowCount() > 0);
+    CloseIfAsked();
 }
 
 void TfrmMain::OnBuildIndex() {
@@ -751,13 +796,14 @@ void TfrmMain::OnBuildMap() {
 }
 
 void TfrmMain::RunBuild(QObject* source) {
+    ShowOpenProject();
     const bool hasWords = indexModel_->rowCount() > 0;
     TdlgBuildNdx_InitData input;
     input.BuildIndex =
         hasWords && (source == btnBuildIndex || source == mnuBuildAll || source == mnuBuildIndex);
     input.BuildMap =
         MapMode != 0 && (source == btnBuildMap || source == mnuBuildAll || source == mnuBuildMap);
-    input.ProjectFile = ProjectFile();
+    input.ProjectFile = openProject_;
     input.IndexFile = Project.IndexCaption;
     input.Words = &WordList;
     input.Files = &Project.Files;
@@ -771,13 +817,16 @@ void TfrmMain::RunBuild(QObject* source) {
         settings.MaxNameLength = Project.MaxNameLength;
         return settings;
     };
-    TdlgBuildNdx dialog(this);
-    dialog.Prepare(input);
-    if (BuildDialogHook) {
-        BuildDialogHook(dialog);
+    {
+        TdlgBuildNdx dialog(this);
+        dialog.Prepare(input);
+        if (BuildDialogHook) {
+            BuildDialogHook(dialog);
+        }
+        RunModal(dialog);
     }
-    dialog.exec();
     btnBuildIndex->setEnabled(false);
+    CloseIfAsked();
 }
 
 void TfrmMain::mnuBuildClick() {
@@ -875,8 +924,9 @@ void TfrmMain::actEditExcludeFileExecute() {
 void TfrmMain::mnuExportClick() {
     // A failure is shown and the program goes on; nothing the export does can harm the project.
     try {
+        ShowOpenProject();
         TdlgExport dialog(this);
-        dialog.Prepare(&indexModel_->Words(), ProjectFile());
+        dialog.Prepare(&indexModel_->Words(), openProject_);
         dialog.exec();
     } catch (const std::exception& e) {
         ShowError(e);
@@ -904,6 +954,7 @@ void TfrmMain::mnuAboutClick() {
 }
 
 void TfrmMain::pumRefreshListClick() {
+    ShowOpenProject();
     Scan();
 }
 

@@ -35,6 +35,7 @@ class TdlgBuildNdx;
 class TdlgParse;
 class TMru;
 class TMruMenuItems;
+class TRunDialog;
 class WordViewModel;
 
 class TfrmMain : public QMainWindow {
@@ -51,6 +52,8 @@ public:
     void UpdateFileCount();
     void UpdateWordCount();
     void UpdateMapControls();
+    // Puts the open project on the recently used list with the window's settings; false when its
+    // file no longer exists.
     bool RememberProject();
     void CloseProject();
     void FillExcludeListCombo();
@@ -68,8 +71,12 @@ public:
     std::uint8_t MapMode = 0;
     std::int32_t InitialId = 0;
 
-    // The project path as typed (a Linux path).
+    // The project path as typed (a Linux path). Until Enter opens it, it is not the open project:
+    // everything that acts on the project (parse, builds, export, the recently used list) takes
+    // OpenProject().
     std::string ProjectFile() const;
+    // The project the window shows: the path the last scan read.
+    const std::string& OpenProject() const { return openProject_; }
     // The secondary exclude list's file name as chosen (Windows-1252 bytes; empty for none).
     std::string SecondaryListName() const;
     WordViewModel* IndexModel() const { return indexModel_; }
@@ -170,6 +177,13 @@ private:
     void SetHints();
     void FormClose();
     void OpenProjectPath(const std::string& path);
+    bool RememberProjectAt(const std::string& path);
+    // Drops a path typed but not entered: the source box names the open project again.
+    void ShowOpenProject();
+    // Shows a run's dialog modally; a close request meanwhile stops the run and is noted.
+    void RunModal(TRunDialog& dialog);
+    // Carries out a close request that came during a run, once its dialog is gone.
+    void CloseIfAsked();
     void SelectExcludeList(const std::string& name);
     void ShowError(const std::exception& error);
 
@@ -179,6 +193,9 @@ private:
     std::string openProject_;
     int columns_ = 1;
     bool closed_ = false;
+    // The run whose dialog is up, and whether the window was asked to close meanwhile.
+    TRunDialog* activeRun_ = nullptr;
+    bool closeAfterRun_ = false;
 };
 
 // Texts of two-part hints: the part before "|" is the tool tip, the part after it the status tip.

@@ -64,7 +64,11 @@ void TRunDialog::showEvent(QShowEvent* event) {
     // The run starts once per dialog, after the dialog is on the screen.
     if (!started_) {
         started_ = true;
-        QTimer::singleShot(0, this, &TRunDialog::FormActivate);
+        QTimer::singleShot(0, this, [this]() {
+            if (!closeAfterRun_) {
+                FormActivate();
+            }
+        });
     }
 }
 
@@ -80,6 +84,18 @@ void TRunDialog::EndRun(const QString& caption) {
     running_ = false;
     btnCancelDone->setText(caption);
     emit RunFinished();
+    if (closeAfterRun_) {
+        done(QDialog::Rejected);
+    }
+}
+
+void TRunDialog::CloseAfterRun() {
+    closeAfterRun_ = true;
+    if (running_) {
+        cancelRequested_ = true;
+        return;
+    }
+    done(QDialog::Rejected);
 }
 
 void TRunDialog::btnCancelDoneClick() {

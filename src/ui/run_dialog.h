@@ -2,6 +2,7 @@
 // line, the elapsed time, a message line, a progress bar and one button; the run starts once the
 // window is first on the screen, and while it runs the window refuses to close (Esc included)
 // and the button, "Cancel", asks the run to stop. Afterwards the button closes the window.
+// The program closing meanwhile stops the run through CloseAfterRun instead.
 #pragma once
 
 #include <QDialog>
@@ -19,6 +20,12 @@ class TRunDialog : public QDialog {
     Q_OBJECT
 public:
     bool Running() const { return running_; }
+    // True once a stop was asked for, by Cancel or by CloseAfterRun.
+    bool CancelWanted() const { return cancelRequested_; }
+    // For a close of the program: asks the run to stop and closes the dialog as soon as the run
+    // has ended, without waiting for the button; at once when no run is under way (a run not
+    // yet started then never starts).
+    void CloseAfterRun();
 
     QLabel* lblCount = nullptr;
     QLabel* lblTime = nullptr;
@@ -48,7 +55,6 @@ protected:
     // the button takes `caption` and RunFinished is sent.
     void BeginRun();
     void EndRun(const QString& caption);
-    bool CancelWanted() const { return cancelRequested_; }
     // The elapsed-time line for `seconds`.
     virtual std::string TimeText(int seconds) const = 0;
 
@@ -60,6 +66,7 @@ private:
     bool started_ = false;
     bool running_ = false;
     bool cancelRequested_ = false;
+    bool closeAfterRun_ = false;
     int elapsedSeconds_ = 0;
 };
 

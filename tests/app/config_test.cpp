@@ -5,7 +5,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <filesystem>
+#include <limits>
 #include <string>
 
 #include "app/program_folders.h"
@@ -332,6 +334,61 @@ TEST_F(ConfigTest, WithoutADataFolderNothingIsOpenedOrShown) {
     EXPECT_FALSE(config.GetPlacement(kCfgMainPlacement, placement, 800, 600));
     EXPECT_EQ(placement.Width, 500);
     EXPECT_TRUE(mesg_.shown.empty());
+}
+
+// A stored placement is what the file holds, however it got there: the window restored from it
+// is never larger than the screen's available area, never smaller than its minimum, and lies
+// within the area.
+TEST(FitPlacementTest, StoredPlacementsFitTheAvailableArea) {
+    constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();
+    constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
+    const t_Placement fullHd{0, 0, 1920, 1080};
+    struct Case {
+        const char* what;
+        t_Placement stored;
+        t_Placement area;
+        int minWidth, minHeight;
+        t_Placement want;
+    };
+    const Case cases[] = {
+        {"fits as it is", {100, 200, 700, 640}, fullHd, 485, 353, {100, 200, 700, 640}},
+        {"huge", {0, 0, 100000, 100000}, fullHd, 485, 353, {0, 0, 1920, 1080}},
+        {"huge and far out", {50000, -50000, 100000, 100000}, fullHd, 485, 353, {0, 0, 1920, 1080}},
+        {"past the right and bottom",
+         {1800, 1000, 500, 600},
+         fullHd,
+         485,
+         353,
+         {1420, 480, 500, 600}},
+        {"before the left and top", {-300, -20, 500, 600}, fullHd, 485, 353, {0, 0, 500, 600}},
+        {"below the minimum", {100, 100, 10, -5}, fullHd, 485, 353, {100, 100, 485, 353}},
+        {"nothing at all",
+         {0, 0, 0, 0},
+         fullHd,
+         0,
+         0,
+         {0, 0, kSmallestWindowSide, kSmallestWindowSide}},
+        {"area beside a panel",
+         {0, 0, 3000, 500},
+         {64, 32, 1856, 1048},
+         485,
+         353,
+         {64, 32, 1856, 500}},
+        {"minimum larger than the area",
+         {50, 50, 600, 400},
+         {0, 0, 400, 300},
+         485,
+         353,
+         {0, 0, 485, 353}},
+        {"32-bit extremes", {kMin, kMax, kMax, kMin}, fullHd, 485, 353, {0, 727, 1920, 353}},
+    };
+    for (const Case& c : cases) {
+        const t_Placement got = FitPlacement(c.stored, c.area, c.minWidth, c.minHeight);
+        EXPECT_EQ(got.Left, c.want.Left) << c.what;
+        EXPECT_EQ(got.Top, c.want.Top) << c.what;
+        EXPECT_EQ(got.Width, c.want.Width) << c.what;
+        EXPECT_EQ(got.Height, c.want.Height) << c.what;
+    }
 }
 
 }  // namespace

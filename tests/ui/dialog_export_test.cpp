@@ -182,7 +182,9 @@ private slots:
     void mainWindowExportsItsWordView() {
         ScriptedMesg mesg;
         TfrmMain window;
+        // The proposed file goes beside the open project, the one the words were parsed from.
         window.ebxSource->setText(QString::fromStdString(out_->File("Garden.hhp")));
+        window.Scan();
         window.IndexModel()->Append({"soil", "Bed", "compost"});
         window.IndexModel()->Sort();
         bool ran = false;

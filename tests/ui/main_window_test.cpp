@@ -1,5 +1,6 @@
 // The main window through its real handlers: a help author's whole round of open, parse, prune,
-// build, quit and start again, plus the parse dialog's cancel and close rules.
+// build, quit and start again, plus the parse dialog's cancel and close rules, one project at a
+// time, closing in the middle of a run, and stored placements that no longer fit the screen.
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -16,16 +17,21 @@
 
 #include <csignal>
 
+#include "app/config.h"
 #include "common/scripted_mesg.h"
 #include "common/temp_folder.h"
 #include "pipeline/parse_run.h"
-#include "platform/qt/single_instance.h"
+#include "platform/qt/termination_signals.h"
 #include "support/mru_item.h"
 #include "support/utils.h"
 #include "support/word_compare.h"
+#include "ui/dialog_alias_map.h"
 #include "ui/dialog_build_index.h"
+#include "ui/dialog_export.h"
 #include "ui/dialog_parse.h"
+#include "ui/form_exclude_file.h"
 #include "ui/main_window.h"
+#include "ui/window_placement.h"
 #include "ui/word_view_model.h"
 
 using namespace tarnwick;
@@ -71,6 +77,11 @@ int RowOf(const std::vector<std::string>& words, const std::string& word) {
 
 bool Contains(const std::vector<std::string>& words, const std::string& word) {
     return RowOf(words, word) >= 0;
+}
+
+QRect AvailableRect() {
+    const t_Placement area = AvailableScreenArea();
+    return QRect(area.Left, area.Top, area.Width, area.Height);
 }
 
 }  // namespace
@@ -330,6 +341,189 @@ private slots:
         again.FormCreate();
         QCOMPARE(again.ebxSource->text(), QString::fromStdString(garden_));
         again.close();
+    }
+
+    // A typing slip in the project path must not leave the open project's words, index name and
+    // Build Index in the window under another project's path: the box names the open project
+    // again, and nothing acts on a path typed but not entered.
+    void aPathThatNamesNoFileLeavesTheOpenProjectInCharge() {
+        ScriptedMesg mesg;
+        const std::string other = projects_->Write("other/Other.hhp",
+                                                   "[OPTIONS]\r\nIndex file=Other.hhk\r\n"
+                                                   "[FILES]\r\nother.htm\r\n");
+        const std::string typo = (projects_->Path() / "other/Gardne.hhp").string();
+        {
+            TfrmMain window;
+            CloseWhenDone(window);
+            window.FormCreate();
+            window.ckbBody->setChecked(true);
+            TypeProjectPath(window, garden_);
+            window.btnParse->click();
+            const auto words = ShownWords(window);
+            QVERIFY(words.size() > 100);
+
+            TypeProjectPath(window, typo);
+            QCOMPARE(mesg.shown.size(), size_t(1));
+            QCOMPARE(QString::fromStdString(mesg.shown[0].text),
+                     QStringLiteral("The file \"%1\" does not exist.")
+                         .arg(QString::fromStdString(typo)));
+            QCOMPARE(mesg.shown[0].style, 0x40u);
+            QCOMPARE(window.ebxSource->text(), QString::fromStdString(garden_));
+            QCOMPARE(window.lbxFiles->count(), 14);
+            QCOMPARE(window.lblHhkValue->text(), QStringLiteral(" Garden.hhk"));
+            QCOMPARE(ShownWords(window), words);
+            QVERIFY(window.btnBuildIndex->isEnabled());
+
+            // Another project typed but not entered: the builds still write the open one's files
+            // beside it, and the box names it again.
+            window.MapMode = 2;
+            window.UpdateMapControls();
+            window.ebxSource->setText(QString::fromStdString(other));
+            window.btnBuildIndex->click();
+            QCOMPARE(window.ebxSource->text(), QString::fromStdString(garden_));
+            window.ebxSource->setText(QString::fromStdString(other));
+            window.btnBuildMap->click();
+            QVERIFY(fs::exists(projects_->Path() / "garden/Garden.hhk"));
+            QVERIFY(fs::exists(projects_->Path() / "garden/Garden_alias.h"));
+            int inOther = 0;
+            for ([[maybe_unused]] const auto& entry :
+                 fs::directory_iterator(projects_->Path() / "other")) {
+                ++inOther;
+            }
+            QCOMPARE(inOther, 1);  // Other.hhp alone
+            QCOMPARE(mesg.shown.size(), size_t(1));
+
+            // Closing with the other path still typed keeps the open project on the list.
+            window.ebxSource->setText(QString::fromStdString(other));
+            window.close();
+        }
+        TfrmMain again;
+        again.FormCreate();
+        QCOMPARE(again.ebxSource->text(), QString::fromStdString(garden_));
+        QCOMPARE(int(again.MapMode), 2);
+        again.close();
+    }
+
+    // Closing the window, or a termination signal, while a parse or a build runs: the run is
+    // stopped at its next page or word and ends as a cancel would, and only then does the window
+    // close as Exit closes it. Closing at once emptied the word list under a running build.
+    void closingDuringARunStopsTheRunFirst_data() {
+        QTest::addColumn<bool>("build");
+        QTest::addColumn<bool>("signal");
+        QTest::newRow("close during parse") << false << false;
+        QTest::newRow("close during build") << true << false;
+        QTest::newRow("SIGTERM during parse") << false << true;
+        QTest::newRow("SIGTERM during build") << true << true;
+    }
+    void closingDuringARunStopsTheRunFirst() {
+        QFETCH(bool, build);
+        QFETCH(bool, signal);
+        ScriptedMesg mesg;
+        const int closeAt = 3;
+        bool openAfterTheRequest = false;
+        QString caption;
+        QString count;
+        QString message;
+        IndexEnd indexEnd = IndexEnd::Completed;
+        int wordCount = 0;
+        {
+            TfrmMain window;
+            CloseWhenDone(window);
+            window.FormCreate();
+            window.ckbBody->setChecked(true);
+            TypeProjectPath(window, garden_);
+            window.setGeometry(30, 40, 600, 500);
+            window.show();
+            CloseOnTerminationSignals(&window);
+            if (build) {
+                window.btnParse->click();
+                wordCount = static_cast<int>(window.WordList.size());
+                QVERIFY(wordCount > closeAt);
+            }
+            auto closeDuring = [&](TRunDialog& dialog) {
+                QObject::connect(&dialog, &TRunDialog::Progressed, &dialog, [&](int position) {
+                    if (position != closeAt) {
+                        return;
+                    }
+                    if (signal) {
+                        ::raise(SIGTERM);
+                        QTRY_VERIFY(dialog.CancelWanted());
+                    } else {
+                        window.close();
+                    }
+                    openAfterTheRequest = window.isVisible() && dialog.Running();
+                });
+                QObject::connect(&dialog, &TRunDialog::RunFinished, &dialog, [&]() {
+                    caption = dialog.btnCancelDone->text();
+                    count = dialog.lblCount->text();
+                    message = dialog.lblMessage->text();
+                });
+                // A dialog left up after its run would otherwise wait for a user.
+                QObject::connect(
+                    &dialog, &TRunDialog::RunFinished, &dialog,
+                    [&dialog]() { dialog.btnCancelDone->click(); }, Qt::QueuedConnection);
+            };
+            window.ParseDialogHook = closeDuring;
+            window.BuildDialogHook = [&](TdlgBuildNdx& dialog) {
+                closeDuring(dialog);
+                QObject::connect(&dialog, &TRunDialog::RunFinished, &dialog,
+                                 [&]() { indexEnd = dialog.Result().Index; });
+            };
+            if (build) {
+                window.btnBuildIndex->click();
+            } else {
+                window.btnParse->click();
+            }
+            QVERIFY(openAfterTheRequest);
+            QVERIFY(!window.isVisible());
+            QCOMPARE(caption, QStringLiteral("Canceled"));
+            if (build) {
+                QVERIFY(indexEnd == IndexEnd::Canceled);
+                QCOMPARE(count, QString::fromStdString(BuildCountText(closeAt, wordCount, 14)));
+                // The words written before the stop, then the file's proper end.
+                const std::string hhk = Slurp(projects_->Path() / "garden/Garden.hhk");
+                QVERIFY(hhk.ends_with("</UL>\r\n</BODY></HTML>"));
+            } else {
+                QCOMPARE(count, QStringLiteral("3 of 14 Topic Files Parsed"));
+            }
+            QVERIFY2(!message.contains(QStringLiteral("exception")), qPrintable(message));
+            QVERIFY2(mesg.shown.empty(), mesg.shown.empty() ? "" : mesg.shown[0].text.c_str());
+        }
+        // Closed as Exit closes: the project and the placement were kept.
+        TfrmMain again;
+        again.FormCreate();
+        QCOMPARE(again.ebxSource->text(), QString::fromStdString(garden_));
+        QVERIFY(again.ckbBody->isChecked());
+        QCOMPARE(again.geometry(), QRect(30, 40, 600, 500));
+        again.close();
+    }
+
+    // A placement stored for a larger screen (or damaged) gives windows no larger than the
+    // screen's available area, lying within it; before, 100000 x 100000 made a window of the
+    // largest size the system allows.
+    void storedPlacementsFitTheScreen() {
+        ScriptedMesg mesg;
+        TfrmMain window;
+        {
+            CConfig config;
+            for (int key : {kCfgMainPlacement, kCfgEditorPlacement, kCfgExportPlacement,
+                            kCfgAliasMapPlacement}) {
+                config.PutPlacement(key, 50000, -50000, 100000, 100000);
+            }
+        }
+        const QRect area = AvailableRect();
+        window.FormCreate();
+        QVERIFY(area.contains(window.geometry()));
+        QCOMPARE(window.geometry().size(), area.size());
+        TfrmEdit editor(&window);
+        QVERIFY(area.contains(editor.geometry()));
+        QCOMPARE(editor.geometry().size(), area.size());
+        TdlgExport exporter(&window);
+        QVERIFY(area.contains(exporter.geometry()));
+        TdlgAliasMap aliasMap(window);
+        QVERIFY(area.contains(aliasMap.geometry()));
+        QVERIFY(mesg.shown.empty());
+        window.close();
     }
 
 private:

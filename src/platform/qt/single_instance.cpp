@@ -1,29 +1,16 @@
 #include "platform/qt/single_instance.h"
 
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <QDir>
 #include <QLocalSocket>
-#include <QMetaObject>
-#include <QSocketNotifier>
 #include <QStandardPaths>
-#include <QWidget>
-#include <csignal>
 
 namespace tarnwick {
 namespace {
 
 constexpr int kWaitMs = 2000;
 const QByteArray kActivate = QByteArrayLiteral("activate\n");
-
-int signalPipe[2] = {-1, -1};
-
-void OnTerminationSignal(int) {
-    const char byte = 1;
-    // Only async-signal-safe work here: hand the signal to the event loop.
-    [[maybe_unused]] ssize_t ignored = ::write(signalPipe[1], &byte, 1);
-}
 
 }  // namespace
 
@@ -75,27 +62,6 @@ bool TSingleInstance::Claim() {
         socket.waitForDisconnected(kWaitMs);
     }
     return false;
-}
-
-void CloseOnTerminationSignals(QObject* window) {
-    if (signalPipe[0] < 0 && ::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0) {
-        return;
-    }
-    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, window);
-    QObject::connect(notifier, &QSocketNotifier::activated, window, [window]() {
-        char byte = 0;
-        [[maybe_unused]] ssize_t ignored = ::read(signalPipe[0], &byte, 1);
-        if (auto* widget = qobject_cast<QWidget*>(window)) {
-            widget->close();
-        }
-    });
-    struct sigaction action {};
-    action.sa_handler = OnTerminationSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    ::sigaction(SIGTERM, &action, nullptr);
-    ::sigaction(SIGINT, &action, nullptr);
-    ::sigaction(SIGHUP, &action, nullptr);
 }
 
 }  // namespace tarnwick

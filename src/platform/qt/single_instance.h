@@ -33,8 +33,4 @@ private:
     std::unique_ptr<QLocalServer> server_;
 };
 
-// Closing the session or SIGTERM / SIGINT closes `window` as the user's Exit would, so that its
-// placement and the open project are saved.
-void CloseOnTerminationSignals(QObject* window);
-
 }  // namespace tarnwick
