@@ -116,7 +116,13 @@ CConfig::CConfig() {
         OpenFile(path);
     } catch (const CKdfException& e) {
         if (!IsUnusable(e)) {
-            ShowError(e);
+            // Every window opens the configuration; a configuration that cannot be opened at all
+            // (a folder, a pipe or a device in its place, no permission) is reported once per
+            // run of the program, not once per window.
+            static std::set<std::string> reported;
+            if (reported.insert(e.Message()).second) {
+                ShowError(e);
+            }
             return;
         }
         if (!ReplaceUnusable(path, e)) {

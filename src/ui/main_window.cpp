@@ -29,6 +29,7 @@
 #include "app/config.h"
 #include "app/program_folders.h"
 #include "pipeline/exclude_list.h"
+#include "platform/file_system.h"
 #include "platform/os.h"
 #include "support/ansi_case.h"
 #include "support/kdf.h"
@@ -590,6 +591,10 @@ void TfrmMain::Scan() {
     UpdateWordCount();
 
     Project = THhpScanner().Scan(ProjectFile(), Project);
+    if (!Project.ReadError.empty()) {
+        // A project that exists but cannot be read is listed empty; the user hears why.
+        Mesg().Show(MessageName(Project.ReadError), kMbError);
+    }
     lbxFiles->setUpdatesEnabled(false);
     for (const std::string& file : Project.Files) {
         auto* item = new QListWidgetItem(ToQt(file));
@@ -684,12 +689,18 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
 
 void TfrmMain::ebxSourceKeyPress() {
     const std::string typed = ProjectFile();
-    if (!FileExists(typed)) {
+    if (!PathExists(typed)) {
         // The open project stays open, and the box names it again: its words, its index name
         // and Build Index must never be taken for a project in another folder.
         if (!typed.empty()) {
             Mesg().Show("The file \"" + MessageName(typed) + "\" does not exist.", kMbInformation);
         }
+        ShowOpenProject();
+        return;
+    }
+    if (const std::string problem = RegularFileProblem(typed); !problem.empty()) {
+        // A folder, a pipe or a device is no project: said at once, and the open one stays.
+        Mesg().Show(EFOpenError(MessageName(typed), problem).what(), kMbError);
         ShowOpenProject();
         return;
     }

@@ -15,6 +15,9 @@
 #include <filesystem>
 #include <fstream>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <csignal>
 
 #include "app/config.h"
@@ -41,6 +44,8 @@ using tarnwick::testing::TempFolder;
 namespace fs = std::filesystem;
 
 namespace {
+
+#define ASSERT_MKFIFO(path) QCOMPARE(::mkfifo(std::string(path).c_str(), 0600), 0)
 
 // Closes each run's dialog as soon as its run has ended, as a user pressing OK would.
 void CloseWhenDone(TfrmMain& window) {
@@ -402,6 +407,62 @@ private slots:
         QCOMPARE(again.ebxSource->text(), QString::fromStdString(garden_));
         QCOMPARE(int(again.MapMode), 2);
         again.close();
+    }
+
+    // Pipes, devices and folders where a project, a list or the configuration should be: each is
+    // refused at once with what it is, and the open project stays in charge.
+    void pipesDevicesAndFoldersNeverHangTheWindow() {
+        ScriptedMesg mesg;
+        const fs::path tarnwickData = data_->Path() / "Tarnwick";
+        fs::create_directories(tarnwickData / "Exclude_List");
+        ASSERT_MKFIFO((tarnwickData / "Tarnwick.cfg").string());
+        TfrmMain window;
+        window.FormCreate();
+        QCOMPARE(mesg.shown.size(), size_t(1));  // the configuration, once
+        QVERIFY2(mesg.shown[0].text.find("named pipe") != std::string::npos,
+                 mesg.shown[0].text.c_str());
+        mesg.shown.clear();
+
+        window.ckbBody->setChecked(true);
+        TypeProjectPath(window, garden_);
+        QCOMPARE(window.lbxFiles->count(), 14);
+        const std::string fifo = projects_->File("pipe.hhp");
+        ASSERT_MKFIFO(fifo);
+        const std::string zero = projects_->File("zero.hhp");
+        QCOMPARE(::symlink("/dev/zero", zero.c_str()), 0);
+        const std::pair<std::string, std::string> cases[] = {
+            {fifo, "It is a named pipe, not a file."},
+            {zero, "It is a device, not a file."},
+            {projects_->Path().string(), "Is a directory"},
+        };
+        for (const auto& [path, reason] : cases) {
+            mesg.shown.clear();
+            TypeProjectPath(window, path);
+            QCOMPARE(mesg.shown.size(), size_t(1));
+            QCOMPARE(QString::fromStdString(mesg.shown[0].text),
+                     QString::fromStdString("Cannot open file \"" + path + "\". " + reason));
+            QCOMPARE(mesg.shown[0].style, 0x10u);
+            QCOMPARE(window.ebxSource->text(), QString::fromStdString(garden_));
+            QCOMPARE(window.lbxFiles->count(), 14);
+        }
+
+        // The default exclude list is a pipe: the parse says so and ends.
+        fs::remove(tarnwickData / "Exclude_List/Default_Exclude_List.txt");
+        ASSERT_MKFIFO((tarnwickData / "Exclude_List/Default_Exclude_List.txt").string());
+        window.ckbDefaultExclude->setChecked(true);
+        QString parseMessage;
+        window.ParseDialogHook = [&parseMessage](TdlgParse& dialog) {
+            QObject::connect(
+                &dialog, &TdlgParse::RunFinished, &dialog,
+                [&dialog, &parseMessage]() {
+                    parseMessage = dialog.lblMessage->text();
+                    dialog.btnCancelDone->click();
+                },
+                Qt::QueuedConnection);
+        };
+        window.btnParse->click();
+        QVERIFY2(parseMessage.contains(QStringLiteral("named pipe")), qPrintable(parseMessage));
+        window.close();
     }
 
     // Closing the window, or a termination signal, while a parse or a build runs: the run is
