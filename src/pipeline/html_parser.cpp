@@ -1,9 +1,5 @@
 #include "pipeline/html_parser.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
 #include <atomic>
@@ -12,6 +8,7 @@
 
 #include "pipeline/byte_scan.h"
 #include "pipeline/exclude_list.h"
+#include "platform/file_system.h"
 #include "platform/os.h"
 #include "support/ansi_case.h"
 #include "support/message.h"
@@ -146,25 +143,16 @@ std::string_view CodeElementAt(std::string_view raw, size_t at) {
     return close == last ? raw.size() : static_cast<size_t>(close - raw.data()) + 1;
 }
 
-// Reads the whole file into `bytes`. Returns 0 or the errno of the failure.
+// Reads the whole file into `bytes`. Returns 0 or the errno of the failure. A page is a regular
+// file: a pipe would hang the run and a device such as /dev/zero would never end.
 int ReadInto(const std::string& path, TPageBytes& bytes) {
     bytes.SetSize(0);
-    // A page is a regular file: a pipe would hang the run (hence no waiting for a writer at
-    // the open) and a device such as /dev/zero would never end.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-        return errno;
-    }
-    struct stat st {};
-    const bool known = ::fstat(fd, &st) == 0;
-    if (!known || !S_ISREG(st.st_mode)) {
-        const int error = !known ? errno : (S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
-        ::close(fd);
-        return error;
+    TRegularFile file(path);
+    if (file.Error() != 0) {
+        return file.Error();
     }
     // One byte more than the size, so that the read that finds the end needs no new room.
-    const size_t size = st.st_size > 0 ? static_cast<size_t>(st.st_size) : 0;
-    bytes.Reserve(size + 1);
+    bytes.Reserve(static_cast<size_t>(file.Size()) + 1);
     size_t done = 0;
     for (;;) {
         if (done == bytes.Capacity()) {
@@ -172,12 +160,9 @@ int ReadInto(const std::string& path, TPageBytes& bytes) {
             bytes.SetSize(done);
             bytes.Reserve(done + (1 << 16));
         }
-        const ssize_t n = ::read(fd, bytes.Data() + done, bytes.Capacity() - done);
+        const ssize_t n = file.Read(bytes.Data() + done, bytes.Capacity() - done);
         if (n < 0) {
-            if (errno == EINTR)
-                continue;
             const int error = errno;
-            ::close(fd);
             bytes.SetSize(0);
             return error;
         }
@@ -185,7 +170,6 @@ int ReadInto(const std::string& path, TPageBytes& bytes) {
             break;
         done += static_cast<size_t>(n);
     }
-    ::close(fd);
     bytes.SetSize(done);
     return 0;
 }

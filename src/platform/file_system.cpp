@@ -195,6 +195,51 @@ int TFileSystem::Rename(const std::string& from, const std::string& to) {
 // ---------------------------------------------------------------------------------------------
 // Reading
 
+TRegularFile::TRegularFile(const std::string& path) {
+    // Opened without waiting: a named pipe with no writer would otherwise hold the open forever.
+    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd_ < 0) {
+        error_ = errno;
+        return;
+    }
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0) {
+        error_ = errno;
+    } else if (!S_ISREG(st.st_mode)) {
+        mode_ = st.st_mode;
+        error_ = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+    } else {
+        size_ = st.st_size > 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
+    }
+    if (error_ != 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+}
+
+TRegularFile::~TRegularFile() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+    }
+}
+
+ssize_t TRegularFile::Read(char* data, size_t size) {
+    if (fd_ < 0) {
+        errno = EBADF;
+        return -1;
+    }
+    for (;;) {
+        const ssize_t n = ::read(fd_, data, size);
+        if (n >= 0 || errno != EINTR) {
+            return n;
+        }
+    }
+}
+
+std::string TRegularFile::Reason() const {
+    return mode_ != 0 ? NotRegularReason(mode_) : SystemErrorText(error_);
+}
+
 std::string RegularFileProblem(const std::string& path) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) {
@@ -204,46 +249,31 @@ std::string RegularFileProblem(const std::string& path) {
 }
 
 std::string ReadRegularFile(const std::string& path, std::uint64_t limit, std::string_view what) {
-    // Opened without waiting: a named pipe with no writer would otherwise hold the open forever.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-        throw EFOpenError(path, SystemErrorText(errno));
-    }
-    auto fail = [&](const std::string& reason) {
-        ::close(fd);
-        throw EFOpenError(path, reason);
-    };
-    struct stat st {};
-    if (::fstat(fd, &st) != 0) {
-        fail(SystemErrorText(errno));
-    }
-    if (!S_ISREG(st.st_mode)) {
-        fail(NotRegularReason(st.st_mode));
+    TRegularFile file(path);
+    if (file.Error() != 0) {
+        throw EFOpenError(path, file.Reason());
     }
     const std::string tooLarge =
         "It is larger than " + SizeText(limit) + ", too large for " + std::string(what) + ".";
-    if (static_cast<std::uint64_t>(st.st_size) > limit) {
-        fail(tooLarge);
+    if (file.Size() > limit) {
+        throw EFOpenError(path, tooLarge);
     }
     std::string bytes;
-    bytes.reserve(static_cast<size_t>(st.st_size));
+    bytes.reserve(static_cast<size_t>(file.Size()));
     char chunk[1 << 16];
     for (;;) {
-        const ssize_t n = ::read(fd, chunk, sizeof chunk);
+        const ssize_t n = file.Read(chunk, sizeof chunk);
         if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            fail(SystemErrorText(errno));
+            throw EFOpenError(path, SystemErrorText(errno));
         }
         if (n == 0)
             break;
         // A file that grows while it is read is held to the same limit.
         if (bytes.size() + static_cast<size_t>(n) > limit) {
-            fail(tooLarge);
+            throw EFOpenError(path, tooLarge);
         }
         bytes.append(chunk, static_cast<size_t>(n));
     }
-    ::close(fd);
     return bytes;
 }
 

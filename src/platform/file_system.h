@@ -68,6 +68,34 @@ public:
     virtual int Rename(const std::string& from, const std::string& to);
 };
 
+// A regular file open for reading. Opening refuses at once - without waiting for a pipe's writer -
+// whatever is not a regular file. For readers that keep their own buffers (the topic pages).
+class TRegularFile {
+public:
+    // Opens `path`; Error() is then 0, or the errno of the failure (EISDIR for a folder, EINVAL
+    // for a pipe, device or socket, as Mode() tells).
+    explicit TRegularFile(const std::string& path);
+    ~TRegularFile();
+    TRegularFile(const TRegularFile&) = delete;
+    TRegularFile& operator=(const TRegularFile&) = delete;
+
+    int Error() const { return error_; }
+    // The file's type bits when it was found but refused; 0 otherwise.
+    mode_t Mode() const { return mode_; }
+    // The size when opened; the file may still grow or shrink while it is read.
+    std::uint64_t Size() const { return size_; }
+    // Up to `size` bytes at the current position: the count (0 at the end), or -1 with errno set.
+    ssize_t Read(char* data, size_t size);
+    // The reason a failure gives the user: the system's text, or what the file is instead.
+    std::string Reason() const;
+
+private:
+    int fd_ = -1;
+    int error_ = 0;
+    mode_t mode_ = 0;
+    std::uint64_t size_ = 0;
+};
+
 // The whole of a regular file as bytes. Anything else - a folder, a named pipe, a device, a
 // socket - is refused at once without waiting for a writer, and a file larger than `limit` is
 // refused before it is read; `what` names what the file should have been ("a project file") in
@@ -145,8 +173,8 @@ private:
     int targetLock_ = -1;  // the existing target, locked while this writer works
     bool keepBackup_ = false;
     bool targetExisted_ = false;
-    std::uint64_t written_ = 0;   // bytes that reached the file
-    std::uint64_t reserved_ = 0;  // end of the space reserved, from the start of the file
+    std::uint64_t written_ = 0;        // bytes that reached the file
+    std::uint64_t reserved_ = 0;       // end of the space reserved, from the start of the file
     std::uint64_t startedToDisk_ = 0;  // bytes whose writing to the disk has been started
     static constexpr std::uint64_t kDiskHandOver = 8 << 20;
     std::unique_ptr<char[]> buffer_;
