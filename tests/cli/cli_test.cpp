@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <set>
 
 #include "common/temp_folder.h"
 #include "support/word_compare.h"
@@ -304,6 +305,54 @@ INSTANTIATE_TEST_SUITE_P(
         std::string name = info.param.project;
         return name.substr(0, name.find_first_of("-/"));
     });
+
+// Every real project gets its index, whether its project file ends its lines in CR LF or in LF,
+// and a build writes nothing but the index, the header and the backups of what they replaced:
+// an [ALIAS] section that holds its aliases inline names no file.
+TEST_F(CliTest, EveryCorpusProjectGetsItsIndexAndNothingElse) {
+    struct Case {
+        const char* project;
+        const char* index;
+        const char* header;  // empty: the project names none
+    };
+    const Case cases[] = {
+        {"dscaler/DScaler.hhp", "Index.hhk", "helpids.h"},
+        {"famitracker/FamiTracker.hhp", "FamiTracker.hhk", "HTMLDefines.h"},
+        {"kafe-sphinx/kafedoc.hhp", "kafedoc.hhk", ""},
+        {"mwsnap/MWSnap.hhp", "index.hhk", ""},
+        {"pwsafe-ru/pwsafe.hhp", "pwsafeRU.hhk", ""},
+        {"sakura-ja/sakura.hhp", "sakura.hhk", "sakura.hh"},
+        {"serialem/SerialEM.hhp", "SerialEM.hhk", "HTMLDefines.h"},
+        {"tinycad/TinyCAD.hhp", "TinyCAD.hhk", "HTMLDefines.h"},
+    };
+    namespace fs = std::filesystem;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.project);
+        const fs::path original = fs::path(TARNWICK_CORPUS_DIR) / c.project;
+        if (!fs::exists(original)) {
+            GTEST_SKIP() << "no corpus at " << TARNWICK_CORPUS_DIR;
+        }
+        // A copy: the corpus itself is never written.
+        const fs::path copy = scratch_.Path() / original.parent_path().filename();
+        fs::copy(original.parent_path(), copy, fs::copy_options::recursive);
+        std::set<std::string> before;
+        for (const auto& entry : fs::directory_iterator(copy)) {
+            before.insert(entry.path().filename().string());
+        }
+        const fs::path hhp = copy / original.filename();
+        const CliRun run = Run({"--map", "alias", hhp.string()});
+        EXPECT_NE(run.status, 2) << run.err;
+        EXPECT_TRUE(fs::exists(copy / c.index)) << run.err;
+        std::set<std::string> allowed = {c.index, std::string(c.index) + ".bak"};
+        if (*c.header != 0) {
+            allowed.insert({c.header, std::string(c.header) + ".bak"});
+        }
+        for (const auto& entry : fs::directory_iterator(copy)) {
+            const std::string name = entry.path().filename().string();
+            EXPECT_TRUE(before.count(name) != 0 || allowed.count(name) != 0) << name;
+        }
+    }
+}
 
 // --- Builds: without --scan the program parses and then builds, as Parse HTML followed by
 // Build All would in the main window.
