@@ -13,6 +13,7 @@
 #include <optional>
 
 #include "app/config.h"
+#include "app/mru_item.h"
 #include "app/program_folders.h"
 #include "pipeline/exclude_list.h"
 #include "pipeline/file_words.h"
@@ -21,7 +22,6 @@
 #include "platform/os.h"
 #include "support/kdf.h"
 #include "support/message.h"
-#include "support/mru_item.h"
 #include "support/word_compare.h"
 
 namespace tarnwick::fuzz {

@@ -8,11 +8,11 @@
 #include <cstdio>
 #include <set>
 
+#include "app/mru_item.h"
 #include "app/program_folders.h"
 #include "platform/os.h"
 #include "support/ansi_case.h"
 #include "support/message.h"
-#include "support/mru_item.h"
 #include "support/utils.h"
 
 namespace tarnwick {

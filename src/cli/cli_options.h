@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "pipeline/html_parser.h"
+#include "pipeline/parse_options.h"
 
 namespace tarnwick::cli {
 

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "pipeline/html_parser.h"
+#include "pipeline/parse_options.h"
 #include "pipeline/word_list.h"
 #include "platform/file_system.h"
 #include "support/message.h"

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "pipeline/html_parser.h"
+#include "pipeline/parse_options.h"
 #include "platform/file_system.h"
 
 namespace tarnwick {

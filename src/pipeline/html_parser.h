@@ -10,24 +10,11 @@
 #include <vector>
 
 #include "pipeline/file_words.h"
+#include "pipeline/parse_options.h"
 
 namespace tarnwick {
 
 class TExcludeList;
-
-// The option byte of a parse, as the main window's check boxes build it and the recently used
-// projects store it.
-using ParseOptions = std::uint8_t;
-inline constexpr ParseOptions kParseTitle = 0x01;         // words of the title element
-inline constexpr ParseOptions kParseKeywords = 0x02;      // value of param name="keyword"
-inline constexpr ParseOptions kParseDescription = 0x04;   // content of the description meta
-inline constexpr ParseOptions kParseBody = 0x08;          // the page text outside tags
-inline constexpr ParseOptions kExcludeNumbers = 0x10;     // drop words holding a digit
-inline constexpr ParseOptions kUseDefaultExclude = 0x20;  // drop words on the default list
-inline constexpr ParseOptions kMapAliasFiles = 0x40;      // map choice; not read by the parser
-inline constexpr ParseOptions kMapTopicHeader = 0x80;     // map choice; not read by the parser
-inline constexpr ParseOptions kDefaultParseOptions =
-    kParseBody | kExcludeNumbers | kUseDefaultExclude;
 
 // The bytes of one topic file. The buffer keeps its capacity from page to page and is never
 // cleared or zero-filled, so reading a page costs the read and nothing more.

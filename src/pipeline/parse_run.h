@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "pipeline/html_parser.h"
 #include "pipeline/index_entry.h"
+#include "pipeline/parse_options.h"
 #include "pipeline/word_list.h"
 
 namespace tarnwick {

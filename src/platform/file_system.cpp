@@ -16,7 +16,7 @@
 #include <fstream>
 #include <thread>
 
-#include "support/utils.h"
+#include "platform/system_text.h"
 
 namespace tarnwick {
 namespace {

@@ -6,7 +6,7 @@
 
 #include <vector>
 
-#include "support/ansi_case.h"
+#include "platform/system_text.h"
 
 namespace tarnwick {
 

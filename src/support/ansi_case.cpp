@@ -59,22 +59,4 @@ std::string AnsiLowerCase(std::string_view text) {
     return out;
 }
 
-bool EqualsAsciiNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (size_t i = 0; i < a.size(); ++i) {
-        unsigned char x = static_cast<unsigned char>(a[i]);
-        unsigned char y = static_cast<unsigned char>(b[i]);
-        if (x >= 'A' && x <= 'Z')
-            x += 0x20;
-        if (y >= 'A' && y <= 'Z')
-            y += 0x20;
-        if (x != y) {
-            return false;
-        }
-    }
-    return true;
-}
-
 }  // namespace tarnwick

@@ -66,16 +66,6 @@ PathInfo SplitPath(std::string_view path) {
     return info;
 }
 
-std::string SystemErrorText(int code) {
-    if (code == 0) {
-        code = errno;
-    }
-    char buffer[512];
-    // The GNU strerror_r returns its text, which may or may not be in the buffer.
-    const char* text = strerror_r(code, buffer, sizeof buffer);
-    return text ? std::string(text) : std::string();
-}
-
 std::string ShellFolder(std::string_view valueName) {
     if (valueName != "AppData") {
         return {};

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/system_text.h"  // SystemErrorText
+
 namespace tarnwick {
 
 // Inserts "," between groups of three digits of a decimal number text: "1234567" gives
@@ -27,9 +29,6 @@ struct PathInfo {
     int DriveType = 0;  // the system cannot tell on Linux
 };
 PathInfo SplitPath(std::string_view path);
-
-// The system's text for an error number; 0 means the calling thread's errno.
-std::string SystemErrorText(int code = 0);
 
 // The user's per-user data folder for the value name "AppData": $XDG_DATA_HOME, else
 // $HOME/.local/share; empty when neither is set or for any other name.

@@ -27,6 +27,7 @@
 #include <filesystem>
 
 #include "app/config.h"
+#include "app/mru_item.h"
 #include "app/program_folders.h"
 #include "pipeline/exclude_list.h"
 #include "platform/file_system.h"
@@ -34,7 +35,6 @@
 #include "support/ansi_case.h"
 #include "support/kdf.h"
 #include "support/message.h"
-#include "support/mru_item.h"
 #include "support/utils.h"
 #include "support/word_compare.h"
 #include "ui/dialog_about.h"

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "pipeline/hhp_scanner.h"
-#include "pipeline/html_parser.h"
+#include "pipeline/parse_options.h"
 #include "pipeline/word_list.h"
 
 class QAction;

@@ -10,10 +10,10 @@
 #include <limits>
 #include <string>
 
+#include "app/mru_item.h"
 #include "app/program_folders.h"
 #include "app/scoped_data_home.h"
 #include "common/scripted_mesg.h"
-#include "support/mru_item.h"
 
 namespace tarnwick {
 namespace {

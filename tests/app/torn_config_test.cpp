@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "app/config.h"
+#include "app/mru_item.h"
 #include "app/scoped_data_home.h"
 #include "common/scripted_mesg.h"
 #include "support/kdf.h"
-#include "support/mru_item.h"
 
 namespace tarnwick {
 namespace {

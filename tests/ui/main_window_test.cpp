@@ -21,11 +21,11 @@
 #include <csignal>
 
 #include "app/config.h"
+#include "app/mru_item.h"
 #include "common/scripted_mesg.h"
 #include "common/temp_folder.h"
 #include "pipeline/parse_run.h"
 #include "platform/qt/termination_signals.h"
-#include "support/mru_item.h"
 #include "support/utils.h"
 #include "support/word_compare.h"
 #include "ui/dialog_alias_map.h"

@@ -1,4 +1,4 @@
-#include "support/mru_item.h"
+#include "app/mru_item.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,24 @@
+// The option byte of a parse and of a build: which page parts give words, which words are
+// dropped, and the map choice. One small header, so that the output files and the front ends
+// need not include the parser for it.
+#pragma once
+
+#include <cstdint>
+
+namespace tarnwick {
+
+// The option byte of a parse, as the main window's check boxes build it and the recently used
+// projects store it.
+using ParseOptions = std::uint8_t;
+inline constexpr ParseOptions kParseTitle = 0x01;         // words of the title element
+inline constexpr ParseOptions kParseKeywords = 0x02;      // value of param name="keyword"
+inline constexpr ParseOptions kParseDescription = 0x04;   // content of the description meta
+inline constexpr ParseOptions kParseBody = 0x08;          // the page text outside tags
+inline constexpr ParseOptions kExcludeNumbers = 0x10;     // drop words holding a digit
+inline constexpr ParseOptions kUseDefaultExclude = 0x20;  // drop words on the default list
+inline constexpr ParseOptions kMapAliasFiles = 0x40;      // map choice; not read by the parser
+inline constexpr ParseOptions kMapTopicHeader = 0x80;     // map choice; not read by the parser
+inline constexpr ParseOptions kDefaultParseOptions =
+    kParseBody | kExcludeNumbers | kUseDefaultExclude;
+
+}  // namespace tarnwick
