@@ -115,6 +115,18 @@ const std::string& ExcludeListFolder() {
     return State().ExcludeList;
 }
 
+std::string DefaultExcludeListPath() {
+    const std::string appData = AppDataFolder(kApplicationName);
+    if (!appData.empty()) {
+        const std::string userList = WithSlash(appData) + std::string(ExcludeListSubfolder) +
+                                     std::string(DefaultExcludeListName);
+        if (PathExists(userList)) {
+            return userList;
+        }
+    }
+    return ProgramFolder() + std::string(DefaultExcludeListName);
+}
+
 void PrepareDataFolders() {
     Folders& state = State();
     state.Data.clear();

@@ -34,4 +34,10 @@ const std::string& ExcludeListFolder();
 // that fails, is reported in a "System Error" box; start-up goes on.
 void PrepareDataFolders();
 
+// The default exclude list a parse reads, the one rule of the desktop program and the command
+// line: the user's own list in the exclude-list folder when anything stands at its name (so that
+// a damaged one is reported, not silently passed over), otherwise the installed list in the
+// program folder. Read from the environment, so that it holds before PrepareDataFolders too.
+std::string DefaultExcludeListPath();
+
 }  // namespace tarnwick

@@ -119,18 +119,6 @@ void KeepUntilExit(TWordList& list) {
 
 }  // namespace
 
-std::string DefaultExcludeListPath() {
-    const std::string dataFolder = AppDataFolder("Tarnwick");
-    if (!dataFolder.empty()) {
-        const std::string userList = dataFolder + "/" + std::string(ExcludeListSubfolder) +
-                                     std::string(DefaultExcludeListName);
-        if (FileExists(userList)) {
-            return userList;
-        }
-    }
-    return LocateProgramFolder(ExecutableFolder()) + std::string(DefaultExcludeListName);
-}
-
 int RunCommand(const TCliOptions& options, std::ostream& out, std::ostream& err,
                bool showProgress) {
     // What a desktop program killed in the middle of a write left in the data folder goes now, as

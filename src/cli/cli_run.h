@@ -14,8 +14,4 @@ namespace tarnwick::cli {
 // program would show in a box go through Mesg(), which the caller points at stderr.
 int RunCommand(const TCliOptions& options, std::ostream& out, std::ostream& err, bool showProgress);
 
-// The default exclude list when --default-list is not given: the user's list when that file
-// exists, else the installed copy in the program folder.
-std::string DefaultExcludeListPath();
-
 }  // namespace tarnwick::cli

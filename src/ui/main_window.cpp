@@ -73,13 +73,6 @@ void ApplyHint(QWidget* widget, const QString& hint) {
     widget->setStatusTip(QLatin1Char(' ') + longPart);
 }
 
-// The default exclude list the parse reads: the user's own copy, or the installed one when the
-// user has no data folder.
-std::string DefaultExcludeListPath() {
-    const std::string folder = ExcludeListFolder().empty() ? ProgramFolder() : ExcludeListFolder();
-    return folder + std::string(DefaultExcludeListName);
-}
-
 }  // namespace
 
 void SetHint(QWidget* widget, const QString& hint) {

@@ -89,6 +89,17 @@ TEST_F(DataFoldersTest, TheListIsCopiedOnlyWhenItsFolderIsCreated) {
     EXPECT_TRUE(mesg_.shown.empty());
 }
 
+// Both front ends parse with the same default list: the user's own while anything stands at its
+// name, the installed one once the user has deleted theirs.
+TEST_F(DataFoldersTest, TheDefaultListIsTheUsersOwnElseTheInstalledOne) {
+    PrepareDataFolders();
+    EXPECT_EQ(DefaultExcludeListPath(), InstalledCopy());
+    std::filesystem::remove(InstalledCopy());
+    EXPECT_EQ(DefaultExcludeListPath(), program_.File("Default_Exclude_List.txt"));
+    std::filesystem::create_directory(InstalledCopy());  // refused when read, not passed over
+    EXPECT_EQ(DefaultExcludeListPath(), InstalledCopy());
+}
+
 TEST_F(DataFoldersTest, AStartRemovesOnlyTheTemporaryFilesThatNobodyWrites) {
     PrepareDataFolders();  // the first start creates the folders
     // What a configuration write stopped by a crash leaves ("KDF" and mkstemp's six letters or
