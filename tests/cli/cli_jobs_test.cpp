@@ -131,7 +131,7 @@ class CliJobsCorpusTest : public CliJobsTest, public ::testing::WithParamInterfa
 TEST_P(CliJobsCorpusTest, SameIndexForAnyJobs) {
     const fs::path source = fs::path(TARNWICK_CORPUS_DIR) / GetParam();
     if (!fs::exists(source)) {
-        GTEST_SKIP() << "no corpus at " << TARNWICK_CORPUS_DIR;
+        FAIL() << "no corpus at " << TARNWICK_CORPUS_DIR;
     }
     const fs::path copy = project_.Path() / source.parent_path().filename();
     fs::copy(source.parent_path(), copy, fs::copy_options::recursive);

@@ -276,7 +276,7 @@ class CorpusTest : public CliTest, public ::testing::WithParamInterface<CorpusCa
 TEST_P(CorpusTest, ParsesEveryPage) {
     const std::string hhp = std::string(TARNWICK_CORPUS_DIR) + "/" + GetParam().project;
     if (!std::filesystem::exists(hhp)) {
-        GTEST_SKIP() << "no corpus at " << TARNWICK_CORPUS_DIR;
+        FAIL() << "no corpus at " << TARNWICK_CORPUS_DIR;
     }
     const std::string words = scratch_.File("words.txt");
     const CliRun run = Run({"-b", "-t", "-k", "-d", "--no-index", "--words", words, hhp});
@@ -330,7 +330,7 @@ TEST_F(CliTest, EveryCorpusProjectGetsItsIndexAndNothingElse) {
         SCOPED_TRACE(c.project);
         const fs::path original = fs::path(TARNWICK_CORPUS_DIR) / c.project;
         if (!fs::exists(original)) {
-            GTEST_SKIP() << "no corpus at " << TARNWICK_CORPUS_DIR;
+            FAIL() << "no corpus at " << TARNWICK_CORPUS_DIR;
         }
         // A copy: the corpus itself is never written.
         const fs::path copy = scratch_.Path() / original.parent_path().filename();
