@@ -40,10 +40,8 @@ void AddOptions(CLI::App& app, TCliOptions& o) {
         ->check(CLI::Range(1, 256).description(""));
 
     app.add_flag("--no-index", o.NoIndex, "do not write the .hhk index");
-    const std::map<std::string, TCliOptions::MapMode> mapModes = {
-        {"none", TCliOptions::MapMode::None},
-        {"alias", TCliOptions::MapMode::Alias},
-        {"header", TCliOptions::MapMode::Header}};
+    const std::map<std::string, MapMode> mapModes = {
+        {"none", MapMode::None}, {"alias", MapMode::AliasFiles}, {"header", MapMode::TopicHeader}};
     app.add_option("--map", o.Map,
                    "none (default), alias (alias file and context-ID header) or header "
                    "(topic-path header)")
@@ -72,11 +70,7 @@ ParseOptions TCliOptions::Options() const {
         options |= kExcludeNumbers;
     if (!NoDefaultExclude)
         options |= kUseDefaultExclude;
-    if (Map == MapMode::Alias)
-        options |= kMapAliasFiles;
-    if (Map == MapMode::Header)
-        options |= kMapTopicHeader;
-    return options;
+    return options | MapOptionBits(Map);
 }
 
 TCommandLine ParseCommandLine(int argc, const char* const* argv, std::ostream& out,

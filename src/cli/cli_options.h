@@ -33,9 +33,8 @@ struct TCliOptions {
 
     // What the build after the parse writes: the .hhk unless NoIndex, and the map files as
     // Map says, with the help window name and first context ID of the header file.
-    enum class MapMode { None, Alias, Header };
     bool NoIndex = false;
-    MapMode Map = MapMode::None;
+    tarnwick::MapMode Map = tarnwick::MapMode::None;
     std::string WindowName;
     std::int32_t InitialId = 0;
 

@@ -201,7 +201,7 @@ int RunCommand(const TCliOptions& options, std::ostream& out, std::ostream& err,
     // are no words to put in it), the map files when a map choice was given.
     TdlgBuildNdx_InitData build;
     build.BuildIndex = !options.NoIndex;
-    build.BuildMap = options.Map != TCliOptions::MapMode::None;
+    build.BuildMap = options.Map != MapMode::None;
     if (!build.BuildIndex && !build.BuildMap) {
         return status;
     }

@@ -21,4 +21,25 @@ inline constexpr ParseOptions kMapTopicHeader = 0x80;     // map choice; not rea
 inline constexpr ParseOptions kDefaultParseOptions =
     kParseBody | kExcludeNumbers | kUseDefaultExclude;
 
+// The map choice: which map files a build writes. The numbers are those the recently used
+// projects have always been read back into.
+enum class MapMode : std::uint8_t {
+    None = 0,         // no map files
+    TopicHeader = 1,  // a header of topic paths
+    AliasFiles = 2,   // the alias file and a header of context IDs
+};
+
+// The option bits of a map choice, and the choice option bits hold (alias files winning, as they
+// never come together).
+constexpr ParseOptions MapOptionBits(MapMode mode) {
+    return mode == MapMode::AliasFiles    ? kMapAliasFiles
+           : mode == MapMode::TopicHeader ? kMapTopicHeader
+                                          : ParseOptions{0};
+}
+constexpr MapMode MapModeOf(ParseOptions options) {
+    return (options & kMapAliasFiles)    ? MapMode::AliasFiles
+           : (options & kMapTopicHeader) ? MapMode::TopicHeader
+                                         : MapMode::None;
+}
+
 }  // namespace tarnwick

@@ -147,16 +147,14 @@ void TdlgAliasMap::showEvent(QShowEvent* event) {
 void TdlgAliasMap::FormActivate() {
     activated_ = true;
     switch (main_.MapMode) {
-        case 0:
+        case MapMode::None:
             rbtnMapNone->setChecked(true);
             break;
-        case 2:
+        case MapMode::AliasFiles:
             rbtnMapContext->setChecked(true);
             break;
-        case 1:
+        case MapMode::TopicHeader:
             rbtnMapTopic->setChecked(true);
-            break;
-        default:
             break;
     }
     rbtnMapClick();
@@ -195,11 +193,11 @@ void TdlgAliasMap::rbtnMapClick() {
 
 void TdlgAliasMap::btnOkClick() {
     if (rbtnMapNone->isChecked()) {
-        main_.MapMode = 0;
+        main_.MapMode = MapMode::None;
     } else if (rbtnMapContext->isChecked()) {
-        main_.MapMode = 2;
+        main_.MapMode = MapMode::AliasFiles;
     } else if (rbtnMapTopic->isChecked()) {
-        main_.MapMode = 1;
+        main_.MapMode = MapMode::TopicHeader;
     }
     main_.WindowName = cboWindow->currentIndex() < 0
                            ? std::string()

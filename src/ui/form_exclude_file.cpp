@@ -130,7 +130,7 @@ TfrmEdit::TfrmEdit(QWidget* owner) : QDialog(owner) {
     if (cboFiles->currentIndex() >= 0) {
         cboFilesChange();
     }
-    editMode_ = 0;
+    editMode_ = Mode::Normal;
     actUnRemove->setEnabled(false);
     // Without a data folder there is no folder to hold new lists.
     const bool haveFolder = !ExcludeListFolder().empty();
@@ -475,22 +475,22 @@ bool TfrmEdit::WriteWords(const std::string& path, const std::vector<std::string
 }
 
 void TfrmEdit::btnNewClick() {
-    if (editMode_ == 0) {
-        StartNaming(2);
+    if (editMode_ == Mode::Normal) {
+        StartNaming(Mode::NamingNewList);
     }
 }
 
 void TfrmEdit::btnCopyClick() {
-    if (editMode_ == 0) {
-        StartNaming(1);
+    if (editMode_ == Mode::Normal) {
+        StartNaming(Mode::NamingCopy);
     }
 }
 
-void TfrmEdit::StartNaming(int mode) {
+void TfrmEdit::StartNaming(Mode mode) {
     // The list shown waits aside with its unsaved edits; the view now holds the list being named.
     wordsBeforeNaming_ = words_;
     changedBeforeNaming_ = viewChanged_;
-    if (mode == 2) {
+    if (mode == Mode::NamingNewList) {
         SetViewWords({});
         UpdateCount();
     }
@@ -521,7 +521,7 @@ void TfrmEdit::EndNaming(bool restoreView) {
     btnCopy->setEnabled(true);
     btnDeleteFile->setEnabled(true);
     btnSave->setEnabled(viewChanged_);
-    editMode_ = 0;
+    editMode_ = Mode::Normal;
 }
 
 void TfrmEdit::btnSaveClick() {
@@ -529,10 +529,10 @@ void TfrmEdit::btnSaveClick() {
 }
 
 bool TfrmEdit::SaveOrFinish() {
-    if (editMode_ == 2) {
+    if (editMode_ == Mode::NamingNewList) {
         return FinishNewList();
     }
-    if (editMode_ == 1) {
+    if (editMode_ == Mode::NamingCopy) {
         return FinishCopy();
     }
     const std::string name = ChosenList();
@@ -764,8 +764,8 @@ void TfrmEdit::closeEvent(QCloseEvent* event) {
         bool saved = true;
         if (answer == kIdYes) {
             // Finishing a list being named first, then the list shown, if it still has edits.
-            saved = editMode_ == 0 || SaveOrFinish();
-            if (saved && editMode_ == 0 && btnSave->isEnabled()) {
+            saved = editMode_ == Mode::Normal || SaveOrFinish();
+            if (saved && editMode_ == Mode::Normal && btnSave->isEnabled()) {
                 saved = SaveOrFinish();
             }
         }

@@ -57,8 +57,9 @@ public:
     const std::string& CurrentFile() const { return currentFile_; }
     // Every word removed with "Remove Selected" while the editor is open, in removal order.
     const std::vector<std::string>& RemovedWords() const { return removedWords_; }
-    // 0 normal, 1 a copy is being named, 2 a new list is being named.
-    int EditMode() const { return editMode_; }
+    // What the name box is for while it shows; the numbers are the ones the editor always had.
+    enum class Mode { Normal = 0, NamingCopy = 1, NamingNewList = 2 };
+    Mode EditMode() const { return editMode_; }
     // The words shown, in the view's order.
     const std::vector<std::string>& Words() const { return words_; }
     // The chosen list's file name; empty when none is chosen.
@@ -120,7 +121,7 @@ private:
     bool SaveOrFinish();
     bool FinishNewList();
     bool FinishCopy();
-    void StartNaming(int mode);
+    void StartNaming(Mode mode);
     // Back to normal after naming: the words of the list shown before come back when
     // `restoreView`.
     void EndNaming(bool restoreView);
@@ -138,7 +139,7 @@ private:
 
     std::string currentFile_;
     std::vector<std::string> removedWords_;
-    int editMode_ = 0;
+    Mode editMode_ = Mode::Normal;
     // The words of the view, row for row.
     std::vector<std::string> words_;
     // The view holds edits of CurrentFile that are not in the file yet.

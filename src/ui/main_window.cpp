@@ -535,11 +535,7 @@ ParseOptions TfrmMain::GetOptions() const {
         options |= kExcludeNumbers;
     if (ckbDefaultExclude->isChecked())
         options |= kUseDefaultExclude;
-    if (MapMode == 2)
-        options |= kMapAliasFiles;
-    if (MapMode == 1)
-        options |= kMapTopicHeader;
-    return options;
+    return options | MapOptionBits(MapMode);
 }
 
 void TfrmMain::SetOptions(ParseOptions options) {
@@ -549,7 +545,7 @@ void TfrmMain::SetOptions(ParseOptions options) {
     ckbBody->setChecked(options & kParseBody);
     ckbExcludeNumbers->setChecked(options & kExcludeNumbers);
     ckbDefaultExclude->setChecked(options & kUseDefaultExclude);
-    MapMode = (options & kMapAliasFiles) ? 2 : ((options & kMapTopicHeader) ? 1 : 0);
+    MapMode = MapModeOf(options);
     UpdateMapControls();
 }
 
@@ -565,12 +561,12 @@ void TfrmMain::UpdateWordCount() {
 }
 
 void TfrmMain::UpdateMapControls() {
-    const bool map = MapMode != 0;
+    const bool map = MapMode != MapMode::None;
     btnBuildMap->setEnabled(map);
     lblMapFile->setEnabled(map);
     lblMapValue->setEnabled(map);
-    lblAliasFile->setEnabled(MapMode == 2);
-    lblAliasValue->setEnabled(MapMode == 2);
+    lblAliasFile->setEnabled(MapMode == MapMode::AliasFiles);
+    lblAliasValue->setEnabled(MapMode == MapMode::AliasFiles);
 }
 
 void TfrmMain::Scan() {
@@ -744,7 +740,7 @@ void TfrmMain::CloseProject() {
     lblFileCount->setText(QStringLiteral("0"));
     lblCountValue->setText(QStringLiteral("0"));
     WindowName.clear();
-    MapMode = 0;
+    MapMode = MapMode::None;
     InitialId = 0;
     btnBuildIndex->setEnabled(indexModel_->rowCount() > 0);
     UpdateMapControls();
@@ -805,8 +801,8 @@ void TfrmMain::RunBuild(QObject* source) {
     TdlgBuildNdx_InitData input;
     input.BuildIndex =
         hasWords && (source == btnBuildIndex || source == mnuBuildAll || source == mnuBuildIndex);
-    input.BuildMap =
-        MapMode != 0 && (source == btnBuildMap || source == mnuBuildAll || source == mnuBuildMap);
+    input.BuildMap = MapMode != MapMode::None &&
+                     (source == btnBuildMap || source == mnuBuildAll || source == mnuBuildMap);
     input.ProjectFile = openProject_;
     input.IndexFile = Project.IndexCaption;
     input.Words = &WordList;
@@ -835,9 +831,9 @@ void TfrmMain::RunBuild(QObject* source) {
 
 void TfrmMain::mnuBuildClick() {
     const bool hasWords = indexModel_->rowCount() > 0;
-    mnuBuildAll->setEnabled(hasWords && MapMode != 0);
+    mnuBuildAll->setEnabled(hasWords && MapMode != MapMode::None);
     mnuBuildIndex->setEnabled(hasWords);
-    mnuBuildMap->setEnabled(MapMode != 0);
+    mnuBuildMap->setEnabled(MapMode != MapMode::None);
 }
 
 void TfrmMain::pumIndexPopup() {

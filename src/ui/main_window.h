@@ -68,7 +68,7 @@ public:
     TWordList WordList;
     std::unique_ptr<TMru> Mru;
     std::string WindowName;
-    std::uint8_t MapMode = 0;
+    tarnwick::MapMode MapMode = MapMode::None;
     std::int32_t InitialId = 0;
 
     // The project path as typed (a Linux path). Until Enter opens it, it is not the open project:

@@ -81,7 +81,7 @@ private slots:
         QFETCH(QString, checked);
         QFETCH(bool, window);
         QFETCH(bool, initialId);
-        window_->MapMode = static_cast<std::uint8_t>(mapMode);
+        window_->MapMode = static_cast<MapMode>(mapMode);
         TdlgAliasMap dialog(*window_);
         dialog.show();
         QVERIFY(QTest::qWaitForWindowActive(&dialog));
@@ -114,7 +114,7 @@ private slots:
         QFETCH(QString, current);
         QFETCH(int, chosen);
         QFETCH(QString, stored);
-        window_->MapMode = 1;
+        window_->MapMode = MapMode::TopicHeader;
         window_->WindowName = current.toStdString();
         TdlgAliasMap dialog(*window_);
         dialog.show();
@@ -128,7 +128,7 @@ private slots:
     }
 
     void initialIdTakesNineDigitsAtMost() {
-        window_->MapMode = 2;
+        window_->MapMode = MapMode::AliasFiles;
         window_->InitialId = 100;
         TdlgAliasMap dialog(*window_);
         dialog.show();
@@ -160,7 +160,7 @@ private slots:
     }
 
     void cancelKeepsTheSettings() {
-        window_->MapMode = 2;
+        window_->MapMode = MapMode::AliasFiles;
         window_->WindowName = "main";
         window_->InitialId = 7;
         TdlgAliasMap dialog(*window_);
@@ -198,7 +198,7 @@ private slots:
 
     // Through the main window's menu command: OK refreshes the Build Map button and the labels.
     void okRefreshesTheMainWindow() {
-        window_->MapMode = 0;
+        window_->MapMode = MapMode::None;
         window_->UpdateMapControls();
         QVERIFY(!window_->btnBuildMap->isEnabled());
         const auto choose = [&](QRadioButton* TdlgAliasMap::*radio, bool ok) {

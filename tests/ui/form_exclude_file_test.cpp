@@ -130,7 +130,7 @@ private slots:
             QCOMPARE(editor.lblCountValue->text(), QStringLiteral("Count = 1"));
             QVERIFY(!editor.btnSave->isEnabled());
             QVERIFY(!editor.btnUndo->isEnabled());
-            QCOMPARE(editor.EditMode(), 0);
+            QCOMPARE(int(editor.EditMode()), 0);
 
             Choose(editor, "Garden.txt");
             QCOMPARE(editor.Words(), Words({"Compost", "mulch", "rake", "soil"}));
@@ -182,7 +182,7 @@ private slots:
         ShowActive(editor);
         Choose(editor, "Garden.txt");
         editor.btnNew->click();
-        QCOMPARE(editor.EditMode(), 2);
+        QCOMPARE(int(editor.EditMode()), 2);
         QVERIFY(editor.ebxNew->isVisible());
         QVERIFY(!editor.cboFiles->isVisible());
         QVERIFY(editor.ebxNew->hasFocus());
@@ -191,10 +191,10 @@ private slots:
         QVERIFY(!editor.btnNew->isEnabled());
         QVERIFY(!editor.btnCopy->isEnabled());
         editor.btnCopy->click();  // a second New or Copy does nothing while naming
-        QCOMPARE(editor.EditMode(), 2);
+        QCOMPARE(int(editor.EditMode()), 2);
 
         TypeListName(editor, typed);
-        QCOMPARE(editor.EditMode(), 0);
+        QCOMPARE(int(editor.EditMode()), 0);
         QVERIFY(!editor.ebxNew->isVisible());
         QVERIFY(editor.cboFiles->isVisible());
         QVERIFY(fs::exists(folder_ + file.toStdString()));
@@ -222,7 +222,7 @@ private slots:
         // Cancelled with Esc: the list comes back with its edit, still unsaved.
         editor.btnNew->click();
         TypeListName(editor, "Ignored", Qt::Key_Escape);
-        QCOMPARE(editor.EditMode(), 0);
+        QCOMPARE(int(editor.EditMode()), 0);
         QCOMPARE(editor.Words(), Words({"bark", "Compost", "mulch", "rake", "soil"}));
         QVERIFY(editor.btnSave->isEnabled());
         QVERIFY(!fs::exists(folder_ + "Ignored.txt"));
@@ -410,7 +410,7 @@ private slots:
         ShowActive(editor);
         Choose(editor, "Garden.txt");
         editor.btnCopy->click();
-        QCOMPARE(editor.EditMode(), 1);
+        QCOMPARE(int(editor.EditMode()), 1);
         QCOMPARE(editor.Words().size(), size_t(4));  // a copy starts with the words shown
         mesg.Answer(answer);
         TypeListName(editor, "Tools.old");
@@ -419,7 +419,7 @@ private slots:
             mesg.shown[0].text,
             std::string("Exclude File \"Tools.txt\" already exists.\n\n Replace existing file?"));
         QCOMPARE(mesg.shown[0].style, 0x24u);
-        QCOMPARE(editor.EditMode(), 0);
+        QCOMPARE(int(editor.EditMode()), 0);
         QCOMPARE(Slurp(folder_ + "Tools.txt"),
                  answer == kIdYes ? std::string("Compost\r\nmulch\r\nrake\r\nsoil\r\n")
                                   : std::string("spade\r\nhoe\r\n"));

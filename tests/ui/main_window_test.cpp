@@ -209,7 +209,7 @@ private slots:
             QVERIFY(hhk.find("<param name=\"Name\" value=\"" +
                              window.WordList.FindEntry("garden")->Word + "\">") !=
                     std::string::npos);
-            window.MapMode = 2;
+            window.MapMode = MapMode::AliasFiles;
             window.WindowName = "main";
             window.InitialId = 100;
             window.UpdateMapControls();
@@ -381,7 +381,7 @@ private slots:
 
             // Another project typed but not entered: the builds still write the open one's files
             // beside it, and the box names it again.
-            window.MapMode = 2;
+            window.MapMode = MapMode::AliasFiles;
             window.UpdateMapControls();
             window.ebxSource->setText(QString::fromStdString(other));
             window.btnBuildIndex->click();
