@@ -32,10 +32,6 @@ constexpr int kFormHeight = 116;
 // Nine decimal digits always fit the signed 32-bit ID.
 constexpr int kInitialIdDigits = 9;
 
-std::string FromBytes(const QByteArray& bytes) {
-    return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
-}
-
 }  // namespace
 
 TdlgAliasMap::TdlgAliasMap(TfrmMain& owner)

@@ -47,14 +47,6 @@ constexpr int kEditorMinWidth = 353;
 constexpr int kEditorMinHeight = 371;
 constexpr int kPanelWidth = 184;
 
-QByteArray Bytes(const std::string& text) {
-    return QByteArray(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-std::string FromBytes(const QByteArray& bytes) {
-    return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
-}
-
 // A word as the user may type it: Windows-1252 text without spaces or control characters.
 // Anything else is refused at the box, typed or pasted, so no word is silently changed.
 class WordValidator : public QValidator {

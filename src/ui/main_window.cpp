@@ -56,14 +56,6 @@ namespace {
 constexpr int kMaxColumns = 10;
 constexpr int kHelpContextMain = 7;
 
-QByteArray Bytes(const std::string& text) {
-    return QByteArray(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-std::string FromBytes(const QByteArray& bytes) {
-    return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
-}
-
 // Status tips are shown with a leading space, as the status bar always showed them.
 void ApplyHint(QWidget* widget, const QString& hint) {
     const qsizetype bar = hint.indexOf(QLatin1Char('|'));
@@ -88,7 +80,8 @@ public:
         QAction* item = items_.at(static_cast<size_t>(index));
         // Paths are file names, shown as the file system spells them; "&" is no mnemonic here.
         item->setText(PathToQt(caption).replace(QLatin1Char('&'), QStringLiteral("&&")));
-        item->setData(QVariant::fromValue(reinterpret_cast<quintptr>(tag)));
+        // Keyed by the project's path: the entry itself moves whenever the list changes.
+        item->setData(tag ? Bytes(tag->ProjectFile) : QByteArray());
         item->setVisible(visible);
     }
 
@@ -643,7 +636,8 @@ void TfrmMain::OnMRU() {
     if (!item) {
         return;
     }
-    const auto* entry = reinterpret_cast<const TMruItem*>(item->data().value<quintptr>());
+    const QByteArray path = item->data().toByteArray();
+    const TMruItem* entry = path.isEmpty() ? nullptr : Mru->Find(FromBytes(path));
     if (!entry) {
         return;
     }

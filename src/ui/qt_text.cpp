@@ -34,4 +34,12 @@ std::string PathFromQt(const QString& path) {
     return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
 }
 
+QByteArray Bytes(std::string_view bytes) {
+    return QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+std::string FromBytes(const QByteArray& bytes) {
+    return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
+}
+
 }  // namespace tarnwick

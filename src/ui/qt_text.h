@@ -2,6 +2,7 @@
 // text goes back to bytes without loss. Paths are Linux file names, not Windows-1252 text.
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <optional>
 #include <string>
@@ -15,5 +16,9 @@ std::optional<std::string> ToCp1252(const QString& text);
 
 QString PathToQt(const std::string& path);
 std::string PathFromQt(const QString& path);
+
+// The bytes themselves, carried through Qt unchanged (item data, combo box data).
+QByteArray Bytes(std::string_view bytes);
+std::string FromBytes(const QByteArray& bytes);
 
 }  // namespace tarnwick
