@@ -376,12 +376,14 @@ void TFileWriter::Open(const Options& options) {
             error = 0;
         }
         struct stat locked {};
+        const bool known = ::fstat(targetLock_, &locked) == 0;
         struct stat now {};
-        if (error != 0 ||
-            (::fstat(targetLock_, &locked) == 0 && ::stat(target_.c_str(), &now) == 0 &&
-             locked.st_dev == now.st_dev && locked.st_ino == now.st_ino)) {
+        if (error != 0 || (known && ::stat(target_.c_str(), &now) == 0 &&
+                           locked.st_dev == now.st_dev && locked.st_ino == now.st_ino)) {
             targetExisted_ = true;
-            st = locked;
+            if (known) {
+                st = locked;  // the permissions the replacement takes over
+            }
             break;
         }
         ::close(targetLock_);
