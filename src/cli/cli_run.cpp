@@ -55,22 +55,10 @@ private:
     std::chrono::steady_clock::time_point lastShown_{};
 };
 
-std::string Trimmed(std::string_view caption) {
-    size_t first = 0;
-    while (first < caption.size() && static_cast<unsigned char>(caption[first]) <= 0x20) {
-        ++first;
-    }
-    size_t last = caption.size();
-    while (last > first && static_cast<unsigned char>(caption[last - 1]) <= 0x20) {
-        --last;
-    }
-    return std::string(caption.substr(first, last - first));
-}
-
 void PrintScan(const THhpScanResult& scan, std::ostream& out) {
-    out << "Index file: " << Trimmed(scan.IndexCaption) << '\n';
-    out << "Alias file: " << Trimmed(scan.AliasCaption) << '\n';
-    out << "Map file: " << Trimmed(scan.MapCaption) << '\n';
+    out << "Index file: " << TrimBlanks(scan.IndexCaption) << '\n';
+    out << "Alias file: " << TrimBlanks(scan.AliasCaption) << '\n';
+    out << "Map file: " << TrimBlanks(scan.MapCaption) << '\n';
     out << "Longest topic name: " << scan.MaxNameLength << '\n';
     for (const std::string& name : scan.WindowNames) {
         out << "Window: " << name << '\n';

@@ -106,7 +106,7 @@ bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
 
 std::string OutputNameProblem(std::string_view projectFile, std::string_view name,
                               const std::vector<std::string>& topics) {
-    const std::string shown = "\"" + TrimBlanks(name) + "\" was not written: ";
+    const std::string shown = "\"" + std::string(TrimBlanks(name)) + "\" was not written: ";
     const std::string relative = ToOpenPath(TrimBlanks(name));
     bool escapes = false;
     const std::string normalised = NormalisedRelative(relative, escapes);
@@ -411,7 +411,7 @@ void TBuildRun::RunMapFiles() {
     std::string errorText;
 
     if (settings.Options & kMapAliasFiles) {
-        const std::string aliasName = TrimBlanks(settings.AliasFile);
+        const std::string aliasName(TrimBlanks(settings.AliasFile));
         if (!aliasName.empty()) {
             message += kAliasPhrase;
             try {
@@ -440,7 +440,7 @@ void TBuildRun::RunMapFiles() {
     }
 
     if (settings.Options & (kMapAliasFiles | kMapTopicHeader)) {
-        const std::string mapName = TrimBlanks(settings.MapFile);
+        const std::string mapName(TrimBlanks(settings.MapFile));
         if (!mapName.empty()) {
             message += kMapPhrase;
             try {

@@ -105,7 +105,7 @@ TMapFileBase::TMapFileBase(const std::string& path, const std::vector<std::strin
 TMapFileBase::~TMapFileBase() = default;
 
 std::string TMapFileBase::MakeMnemonic(std::string_view topic) const {
-    std::string name = TrimBlanks(topic);
+    std::string name(TrimBlanks(topic));
     const size_t dot = name.find('.');
     if (dot != std::string::npos) {
         name.erase(dot);

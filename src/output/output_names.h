@@ -5,11 +5,9 @@
 #include <string>
 #include <string_view>
 
-namespace tarnwick {
+#include "support/utils.h"  // TrimBlanks
 
-// The text without leading and trailing blanks (control characters and the space, bytes up to
-// 0x20); bytes from 0x80 up are ordinary characters.
-std::string TrimBlanks(std::string_view text);
+namespace tarnwick {
 
 // What follows the last "/" or "\" of a path; the whole text when it has neither. Both count,
 // because a project's own names use "\" and the folders Tarnwick adds use "/".

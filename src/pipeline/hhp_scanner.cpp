@@ -6,6 +6,7 @@
 #include "platform/file_system.h"
 #include "platform/os.h"
 #include "support/ansi_case.h"
+#include "support/utils.h"
 #include "support/word_compare.h"
 
 namespace tarnwick {
@@ -18,18 +19,6 @@ bool IsControl(char c) {
 }
 bool IsBlank(char c) {
     return static_cast<unsigned char>(c) <= 0x20;
-}
-
-std::string_view TrimBlanks(std::string_view text) {
-    size_t first = 0;
-    while (first < text.size() && IsBlank(text[first])) {
-        ++first;
-    }
-    size_t last = text.size();
-    while (last > first && IsBlank(text[last - 1])) {
-        --last;
-    }
-    return text.substr(first, last - first);
 }
 
 // Keys are looked for at the start of a line. Windows tools end lines in CR LF, doxygen, Sphinx

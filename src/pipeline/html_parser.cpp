@@ -12,6 +12,7 @@
 #include "platform/os.h"
 #include "support/ansi_case.h"
 #include "support/message.h"
+#include "support/utils.h"
 
 namespace tarnwick {
 namespace {
@@ -44,18 +45,6 @@ bool HasDigit(std::string_view word) {
             return true;
     }
     return false;
-}
-
-std::string_view TrimBlanks(std::string_view text) {
-    size_t first = 0;
-    while (first < text.size() && IsBlank(text[first])) {
-        ++first;
-    }
-    size_t last = text.size();
-    while (last > first && IsBlank(text[last - 1])) {
-        --last;
-    }
-    return text.substr(first, last - first);
 }
 
 // Whether the bytes at `at` are `text` (lower case ASCII), ASCII letters in either case.

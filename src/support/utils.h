@@ -9,6 +9,22 @@
 
 namespace tarnwick {
 
+// The text without leading and trailing blanks (control characters and the space, bytes up to
+// 0x20); bytes from 0x80 up are ordinary characters. The one trimming rule of project entries,
+// names and words.
+// Inline: the parser trims every keyword and description token with it.
+inline std::string_view TrimBlanks(std::string_view text) {
+    size_t first = 0;
+    while (first < text.size() && static_cast<unsigned char>(text[first]) <= 0x20) {
+        ++first;
+    }
+    size_t last = text.size();
+    while (last > first && static_cast<unsigned char>(text[last - 1]) <= 0x20) {
+        --last;
+    }
+    return text.substr(first, last - first);
+}
+
 // Inserts "," between groups of three digits of a decimal number text: "1234567" gives
 // "1,234,567", "-1234" gives "-1,234", "123456.78" gives "123,456.78".
 std::string GroupDigits(std::string_view numberText);

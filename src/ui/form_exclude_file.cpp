@@ -684,7 +684,7 @@ void TfrmEdit::actAddWordExecute() {
     if (!typed) {
         return;
     }
-    const std::string word = TrimBlanks(*typed);
+    const std::string word(TrimBlanks(*typed));
     if (word.empty()) {
         return;
     }
