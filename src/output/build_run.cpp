@@ -98,10 +98,6 @@ bool SameFile(const struct stat& a, const struct stat& b) {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && EqualsAsciiNoCase(a, b);
-}
-
 }  // namespace
 
 std::string OutputNameProblem(std::string_view projectFile, std::string_view name,
@@ -138,7 +134,7 @@ std::string OutputNameProblem(std::string_view projectFile, std::string_view nam
         // A topic a Windows-written project spells in other letter case is the same file here
         // when it resolves to it.
         struct stat page {};
-        if (exists && EqualsIgnoringAsciiCase(FileNamePart(topicPath), outputName)) {
+        if (exists && EqualsAsciiNoCase(FileNamePart(topicPath), outputName)) {
             const std::string resolved = ResolvePathIgnoringCase(folder + ToOpenPath(topic));
             if (!resolved.empty() && ::stat(resolved.c_str(), &page) == 0 &&
                 SameFile(page, output)) {
