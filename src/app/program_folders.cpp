@@ -1,7 +1,6 @@
 #include "app/program_folders.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -52,11 +51,10 @@ std::string CopyWithoutOverwriting(const std::string& source, const std::string&
     const std::filesystem::path path(target);
     std::string tempName =
         (path.parent_path() / ("." + path.filename().string() + ".tarnwick-XXXXXX")).string();
-    const int fd = ::mkostemp(tempName.data(), O_CLOEXEC);
+    const int fd = CreateLockedTemporary(tempName);
     if (fd < 0) {
         return SystemErrorText(errno);
     }
-    ::flock(fd, LOCK_EX | LOCK_NB);
     int error = 0;
     const char* data = bytes.data();
     std::size_t left = bytes.size();

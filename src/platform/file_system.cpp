@@ -277,32 +277,73 @@ std::string ReadRegularFile(const std::string& path, std::uint64_t limit, std::s
     return bytes;
 }
 
-int RemoveLeftoverTemporaries(const std::string& folder, std::string_view target) {
-    DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
-    if (!dir) {
+int CreateLockedTemporary(std::string& pathTemplate) {
+    const std::string pattern = pathTemplate;
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        pathTemplate = pattern;
+        const int fd = ::mkostemp(pathTemplate.data(), O_CLOEXEC);
+        if (fd < 0) {
+            return -1;
+        }
+        // A clean-up that came between the creation and the lock has removed the name: then
+        // another file is made. A file system without locks has no clean-up to fear.
+        const bool locked = ::flock(fd, LOCK_EX) == 0;
+        struct stat byName {};
+        struct stat byFd {};
+        if (!locked || (::stat(pathTemplate.c_str(), &byName) == 0 && ::fstat(fd, &byFd) == 0 &&
+                        byName.st_dev == byFd.st_dev && byName.st_ino == byFd.st_ino)) {
+            return fd;
+        }
+        ::close(fd);
+    }
+    errno = EEXIST;
+    return -1;
+}
+
+int RemoveLeftoverTemporaries(const std::string& folder,
+                              const std::function<bool(std::string_view)>& isTemporary) {
+    const int folderFd =
+        ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folderFd < 0) {
         return 0;
     }
-    const std::string prefix = folder.empty() ? std::string() : folder + "/";
+    DIR* dir = ::fdopendir(folderFd);
+    if (!dir) {
+        ::close(folderFd);
+        return 0;
+    }
     int removed = 0;
     while (const dirent* entry = ::readdir(dir)) {
-        if (!IsTemporaryName(entry->d_name, target)) {
+        if (!isTemporary(entry->d_name) ||
+            (entry->d_type != DT_REG && entry->d_type != DT_UNKNOWN)) {
             continue;
         }
-        const std::string path = prefix + entry->d_name;
-        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
+        // Not through a symbolic link, and without waiting on anything that is no file.
+        const int fd = ::openat(folderFd, entry->d_name,
+                                O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
         if (fd < 0) {
             continue;
         }
-        struct stat st {};
-        // A writer at work holds its temporary file locked; only an abandoned one is removed.
-        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
-            ::unlink(path.c_str()) == 0) {
+        // A file that can be locked is one that nobody writes; once locked, the name must still
+        // be that file, or it is a new writer's.
+        struct stat byFd {};
+        struct stat byName {};
+        if (::fstat(fd, &byFd) == 0 && S_ISREG(byFd.st_mode) &&
+            ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+            ::fstatat(folderFd, entry->d_name, &byName, AT_SYMLINK_NOFOLLOW) == 0 &&
+            byName.st_dev == byFd.st_dev && byName.st_ino == byFd.st_ino &&
+            ::unlinkat(folderFd, entry->d_name, 0) == 0) {
             ++removed;
         }
         ::close(fd);
     }
-    ::closedir(dir);
+    ::closedir(dir);  // closes folderFd too
     return removed;
+}
+
+int RemoveLeftoverTemporaries(const std::string& folder, std::string_view target) {
+    return RemoveLeftoverTemporaries(
+        folder, [target](std::string_view name) { return IsTemporaryName(name, target); });
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -396,14 +437,13 @@ void TFileWriter::Open(const Options& options) {
     const std::string folder = FolderOf(target_);
     const std::string name = NameOf(target_);
     RemoveLeftoverTemporaries(folder, name);
+    // Locked until the file is in place, so that another process's clean-up leaves it alone.
     std::string temporary = folder + "/" + TemporaryPrefix(name) + "XXXXXX";
-    fd_ = ::mkostemp(temporary.data(), O_CLOEXEC);
+    fd_ = CreateLockedTemporary(temporary);
     if (fd_ < 0) {
         throw EFCreateError(path_, SystemErrorText(errno));
     }
     temporary_ = std::move(temporary);
-    // Held until the file is in place, so that another process's clean-up leaves it alone.
-    ::flock(fd_, LOCK_EX | LOCK_NB);
     if (targetExisted_) {
         // The replacement keeps the owner's group where it may, and the old file's permissions:
         // a read-only index stays read-only.

@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -106,9 +107,19 @@ std::string ReadRegularFile(const std::string& path, std::uint64_t limit, std::s
 // folder, a pipe, a device...), or an empty text when it is a readable regular file.
 std::string RegularFileProblem(const std::string& path);
 
-// Removes what interrupted writes left in `folder`: temporary files of this layer that no live
-// process is writing (a writer keeps its temporary file locked), for every target or, when
-// `target` is given, only for that file name (and its backup). Returns how many were removed.
+// Makes a temporary file from `pathTemplate`, whose last six characters are "XXXXXX" and become
+// the name made, and holds it locked (flock) for as long as the descriptor stays open, so that
+// a clean-up in another process leaves it alone. Returns the descriptor, or -1 with errno set.
+int CreateLockedTemporary(std::string& pathTemplate);
+
+// Removes from `folder` the regular files whose names `isTemporary` accepts and that no process
+// holds locked: what writes stopped by a crash or a kill left behind (a writer keeps its
+// temporary file locked from CreateLockedTemporary on). Symbolic links are not followed. Returns
+// how many were removed; a folder that cannot be read removes nothing.
+int RemoveLeftoverTemporaries(const std::string& folder,
+                              const std::function<bool(std::string_view)>& isTemporary);
+// The same for this layer's own temporary files: for every target or, when `target` is given,
+// only for that file name (and its backup).
 int RemoveLeftoverTemporaries(const std::string& folder, std::string_view target = {});
 
 // Writes one file through a buffer and puts it in place when closed.

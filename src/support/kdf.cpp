@@ -73,7 +73,6 @@
 // written as zero.
 #include "support/kdf.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -91,6 +90,7 @@
 #include <numeric>
 #include <thread>
 
+#include "platform/file_system.h"
 #include "support/ansi_case.h"
 #include "support/utils.h"
 #include "support/word_compare.h"
@@ -1022,23 +1022,14 @@ bool CKdf::BeginReplacement(Replacement& replacement) const {
     }
     // The temporary file is locked from its creation until it has replaced the file (the lock
     // stays with it after the rename), so that the clean-up of a later start
-    // (RemoveLeftoverTemporaryFiles) tells it from one left by a crash. A clean-up that got in
-    // between creation and lock has removed the name: then another file is made.
-    for (int attempt = 0; attempt < 10; ++attempt) {
-        replacement.Name = replacement.Folder + "/" + std::string(kTemporaryPrefix) + "XXXXXX";
-        replacement.Fd = ::mkostemp(replacement.Name.data(), O_CLOEXEC);
-        if (replacement.Fd < 0) {
-            return false;
-        }
-        ::flock(replacement.Fd, LOCK_EX);  // a file system without locks has no clean-up either
-        if (StillNamesFile(replacement.Name, replacement.Fd)) {
-            ::fchmod(replacement.Fd, st.st_mode & 07777);  // keep the permissions; best effort
-            return true;
-        }
-        ::close(replacement.Fd);
-        replacement.Fd = -1;
+    // (RemoveLeftoverTemporaryFiles) tells it from one left by a crash.
+    replacement.Name = replacement.Folder + "/" + std::string(kTemporaryPrefix) + "XXXXXX";
+    replacement.Fd = CreateLockedTemporary(replacement.Name);
+    if (replacement.Fd < 0) {
+        return false;
     }
-    return false;
+    ::fchmod(replacement.Fd, st.st_mode & 07777);  // keep the permissions; best effort
+    return true;
 }
 
 void CKdf::CommitReplacement(Replacement& replacement) {
@@ -1195,17 +1186,7 @@ bool CKdf::ReadFileHeader(const std::string& fileName, t_KdfHeader& header) {
 }
 
 int CKdf::RemoveLeftoverTemporaryFiles(const std::string& folder) {
-    const int folderFd =
-        ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folderFd < 0) {
-        return 0;
-    }
-    DIR* dir = ::fdopendir(folderFd);
-    if (!dir) {
-        ::close(folderFd);
-        return 0;
-    }
-    auto isTemporaryName = [](std::string_view name) {
+    return RemoveLeftoverTemporaries(folder, [](std::string_view name) {
         return name.size() == kTemporaryPrefix.size() + kTemporarySuffixLength &&
                name.substr(0, kTemporaryPrefix.size()) == kTemporaryPrefix &&
                std::all_of(name.begin() + static_cast<std::ptrdiff_t>(kTemporaryPrefix.size()),
@@ -1213,34 +1194,7 @@ int CKdf::RemoveLeftoverTemporaryFiles(const std::string& folder) {
                                return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') ||
                                       (c >= 'a' && c <= 'z');
                            });
-    };
-    int removed = 0;
-    while (const dirent* entry = ::readdir(dir)) {
-        if (!isTemporaryName(entry->d_name) ||
-            (entry->d_type != DT_REG && entry->d_type != DT_UNKNOWN)) {
-            continue;
-        }
-        // Not through a symbolic link, and without waiting on anything that is no file.
-        const int fd = ::openat(folderFd, entry->d_name,
-                                O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-        if (fd < 0) {
-            continue;
-        }
-        // Its writer holds it locked until it is renamed: a file that can be locked is one that
-        // nobody writes. The name must still be that file once locked, or it is another one's.
-        struct stat byFd {};
-        struct stat byName {};
-        if (::fstat(fd, &byFd) == 0 && S_ISREG(byFd.st_mode) &&
-            ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
-            ::fstatat(folderFd, entry->d_name, &byName, AT_SYMLINK_NOFOLLOW) == 0 &&
-            byName.st_dev == byFd.st_dev && byName.st_ino == byFd.st_ino &&
-            ::unlinkat(folderFd, entry->d_name, 0) == 0) {
-            ++removed;
-        }
-        ::close(fd);
-    }
-    ::closedir(dir);  // closes folderFd too
-    return removed;
+    });
 }
 
 bool CKdf::ReadApplicationName(const std::string& fileName, std::string& name) {
