@@ -125,6 +125,7 @@ public:
         length += countText.size();
         last = position;
     }
+    void ReportError(std::string_view /*text*/) override {}
     size_t length = 0;
     int last = 0;
 };

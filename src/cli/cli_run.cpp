@@ -20,21 +20,27 @@
 namespace tarnwick::cli {
 namespace {
 
-// Progress on a terminal: one line, rewritten at most ten times a second.
+// The parse's failures on stderr, and with `showProgress` its progress on a terminal: one line,
+// rewritten at most ten times a second.
 class TConsoleProgress : public TParseProgress {
 public:
-    explicit TConsoleProgress(std::ostream& err) : err_(err) {}
+    TConsoleProgress(std::ostream& err, bool showProgress) : err_(err), show_(showProgress) {}
 
     void ShowCount(std::string_view countText, int /*position*/) override {
         const auto now = std::chrono::steady_clock::now();
-        if (now - lastShown_ < std::chrono::milliseconds(100)) {
+        if (!show_ || now - lastShown_ < std::chrono::milliseconds(100)) {
             return;
         }
         lastShown_ = now;
         Show(countText);
     }
 
+    void ReportError(std::string_view text) override { err_ << text << '\n' << std::flush; }
+
     void Finish(const TParseResult& result) {
+        if (!show_) {
+            return;
+        }
         if (result.FileCount > 0) {
             Show(ParseCountText(result.FileIndex, result.FileCount));
         }
@@ -51,6 +57,7 @@ private:
     }
 
     std::ostream& err_;
+    const bool show_;
     std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
     std::chrono::steady_clock::time_point lastShown_{};
 };
@@ -69,14 +76,16 @@ void PrintScan(const THhpScanResult& scan, std::ostream& out) {
     out.flush();
 }
 
-// The build's progress on a terminal, rewritten at most ten times a second.
+// The build's failures on stderr, and with `showProgress` its progress on a terminal, rewritten
+// at most ten times a second.
 class TConsoleBuildProgress : public TBuildProgress {
 public:
-    explicit TConsoleBuildProgress(std::ostream& err) : err_(err) {}
+    TConsoleBuildProgress(std::ostream& err, bool showProgress, int fileCount)
+        : err_(err), show_(showProgress), fileCount_(fileCount) {}
 
     void ShowCount(std::string_view countText, int /*position*/) override {
         const auto now = std::chrono::steady_clock::now();
-        if (countText.empty() || now - lastShown_ < std::chrono::milliseconds(100)) {
+        if (!show_ || countText.empty() || now - lastShown_ < std::chrono::milliseconds(100)) {
             return;
         }
         lastShown_ = now;
@@ -84,17 +93,19 @@ public:
         shown_ = true;
     }
 
+    void ReportError(std::string_view text) override { err_ << text << '\n' << std::flush; }
+
     void Finish(const TBuildResult& result) {
-        if (shown_ || result.WordCount > 0) {
+        if (show_ && (shown_ || result.WordCount > 0)) {
             err_ << '\r' << BuildCountText(result.WordsDone, result.WordCount, fileCount_) << '\n'
                  << std::flush;
         }
     }
 
-    int fileCount_ = 0;
-
 private:
     std::ostream& err_;
+    const bool show_;
+    const int fileCount_;
     bool shown_ = false;
     std::chrono::steady_clock::time_point lastShown_{};
 };
@@ -149,9 +160,7 @@ int RunCommand(const TCliOptions& options, std::ostream& out, std::ostream& err,
     }
     input.Jobs = options.Jobs;
 
-    TConsoleProgress consoleProgress(err);
-    TParseProgress quietProgress;
-    TParseProgress& progress = showProgress ? consoleProgress : quietProgress;
+    TConsoleProgress progress(err, showProgress);
     TParseResult result;
     try {
         result = RunParse(input, progress);
@@ -160,9 +169,7 @@ int RunCommand(const TCliOptions& options, std::ostream& out, std::ostream& err,
         err << error.what() << '\n';
         return kExitFailure;
     }
-    if (showProgress) {
-        consoleProgress.Finish(result);
-    }
+    progress.Finish(result);
     if (result.End == ParseEnd::NoFolder) {
         err << "The project's folder does not exist: " << ProjectFolderOf(input.ProjectFile)
             << '\n';
@@ -207,16 +214,11 @@ int RunCommand(const TCliOptions& options, std::ostream& out, std::ostream& err,
         settings.MaxNameLength = scan.MaxNameLength;
         return settings;
     };
-    TConsoleBuildProgress consoleBuild(err);
-    consoleBuild.fileCount_ = static_cast<int>(scan.Files.size());
-    TBuildProgress quietBuild;
-    TBuildProgress& buildProgress = showProgress ? consoleBuild : quietBuild;
+    TConsoleBuildProgress buildProgress(err, showProgress, static_cast<int>(scan.Files.size()));
     const TBuildResult built = TBuildRun(build, buildProgress).Run();
-    if (showProgress) {
-        consoleBuild.Finish(built);
-    }
-    // Messages shown in a box went to stderr through Mesg() already; the ones the build dialog
-    // shows only in its message line are printed here.
+    buildProgress.Finish(built);
+    // What the desktop program shows in a box went to stderr as it happened; what the build dialog
+    // shows only in its message line is printed here.
     for (const std::string& error : built.Errors) {
         err << error << '\n';
     }

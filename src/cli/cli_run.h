@@ -10,8 +10,9 @@
 namespace tarnwick::cli {
 
 // Runs the command; returns the exit status (kExitOk, kExitSomeFilesUnopened, kExitFailure).
-// --scan output goes to `out`; errors and progress go to `err`. Messages that the desktop
-// program would show in a box go through Mesg(), which the caller points at stderr.
+// --scan output goes to `out`; errors and progress go to `err`, including what the desktop
+// program shows in a box (for an unopenable page: "Could not open file" and the path on the next
+// line).
 int RunCommand(const TCliOptions& options, std::ostream& out, std::ostream& err, bool showProgress);
 
 }  // namespace tarnwick::cli

@@ -7,21 +7,9 @@
 
 #include "cli/cli_options.h"
 #include "cli/cli_run.h"
-#include "support/message.h"
 #include "support/utils.h"
 
 namespace {
-
-// The messages the desktop program shows in a box, printed as their bare text on stderr
-// (for an unopenable page: "Could not open file" and the path on the next line).
-class TStderrMesg : public tarnwick::TMesg {
-protected:
-    int ShowBox(const std::string& text, const std::string& /*caption*/, unsigned style,
-                tarnwick::WindowHandle /*owner*/) override {
-        std::cerr << text << '\n' << std::flush;
-        return tarnwick::UnattendedAnswer(style);
-    }
-};
 
 // The status to exit with once standard output has been flushed: a listing that did not reach
 // its file (a full disk, a closed pipe) is a failure, not a success.
@@ -45,8 +33,6 @@ int main(int argc, char** argv) {
     if (!commandLine.Run) {
         return FlushedExit(commandLine.ExitCode);
     }
-    TStderrMesg mesg;
-    tarnwick::SetMesg(&mesg);
     const bool showProgress = !commandLine.Options.Quiet && ::isatty(STDERR_FILENO) == 1;
     int status = kExitFailure;
     try {
@@ -55,6 +41,5 @@ int main(int argc, char** argv) {
         std::cerr << "tarnwick-cli: " << error.what() << '\n';
         status = kExitFailure;
     }
-    tarnwick::SetMesg(nullptr);
     return FlushedExit(status);
 }

@@ -239,9 +239,9 @@ void TBuildRun::SetMessage(std::string text) {
     progress_.ShowMessage(result_.Message);
 }
 
-void TBuildRun::ShowErrorBox(std::string_view text) {
+void TBuildRun::ReportError(std::string_view text) {
     result_.BoxMessages.emplace_back(text);
-    Mesg().Show(text, kMbError, progress_.MessageOwner());
+    progress_.ReportError(text);
 }
 
 void TBuildRun::ShowWordCount() {
@@ -305,7 +305,7 @@ void TBuildRun::RunIndex() {
         result_.Index = IndexEnd::Failed;
         result_.ResultCaption = kBuildAbortedCaption;
         SetMessage(std::string(kNoIndexNameMessage));
-        ShowErrorBox(kNoIndexNameMessage);
+        ReportError(kNoIndexNameMessage);
         return;
     }
     result_.IndexPath = ToOpenPath(path);
@@ -430,7 +430,7 @@ void TBuildRun::RunMapFiles() {
             }
         } else {
             message = kNoAliasNameMessage;
-            ShowErrorBox(kNoAliasNameMessage);
+            ReportError(kNoAliasNameMessage);
         }
         StepProgress();
     }
@@ -463,7 +463,7 @@ void TBuildRun::RunMapFiles() {
             }
         } else {
             message = kNoMapNameMessage;
-            ShowErrorBox(kNoMapNameMessage);
+            ReportError(kNoMapNameMessage);
         }
         StepProgress();
     }

@@ -14,7 +14,6 @@
 #include "pipeline/parse_options.h"
 #include "pipeline/word_list.h"
 #include "platform/file_system.h"
-#include "support/message.h"
 
 namespace tarnwick {
 
@@ -69,8 +68,10 @@ public:
     virtual void ShowCount(std::string_view /*countText*/, int /*position*/) {}
     // The message line changed (it may hold several lines separated by "\n" or "\r\n").
     virtual void ShowMessage(std::string_view /*text*/) {}
-    // The window that owns the run's error boxes (the dialog); null for none.
-    virtual WindowHandle MessageOwner() { return nullptr; }
+    // A failure the user must hear about when it happens, beyond the message line: a project
+    // naming no index, alias or map file. The dialog shows it in an error box, the command line
+    // on stderr: every front end decides, none may drop it.
+    virtual void ReportError(std::string_view text) = 0;
 };
 
 // How the index part of a run ended.
@@ -95,8 +96,8 @@ struct TBuildResult {
     // Failures shown only in the message line (a file that could not be created or written), in
     // the order they happened: "A problem occured: ..." for the index, the map writers' texts.
     std::vector<std::string> Errors;
-    // Texts also shown in an error box through Mesg() (a project naming no index, alias or map
-    // file name).
+    // Texts also reported through the progress's ReportError (a project naming no index, alias
+    // or map file name).
     std::vector<std::string> BoxMessages;
     // What the user should know although nothing failed: previous versions kept as ".bak".
     // They end the message line.
@@ -185,7 +186,7 @@ private:
     void StepProgress();
     void ShowWordCount();
     void SetMessage(std::string text);
-    void ShowErrorBox(std::string_view text);
+    void ReportError(std::string_view text);
     int FileCount() const;
     const std::string& TopicName(TopicIndex topic) const;
     // The size of the whole index file the word list makes.

@@ -25,7 +25,7 @@ class TExcludeList;
 // One topic file, parsed.
 struct TParsedPage {
     TFileWords Words;
-    // The file could not be opened or read; the run reports Path through Mesg().
+    // The file could not be opened or read; the run reports Path to the user.
     bool Unopenable = false;
     // The joined path the page was read from.
     std::string Path;

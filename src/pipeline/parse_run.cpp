@@ -13,6 +13,10 @@
 
 namespace tarnwick {
 
+std::string UnopenedFileMessage(std::string_view path) {
+    return "Could not open file\n" + std::string(path);
+}
+
 std::string ParseCountText(int finished, int total) {
     char text[64];
     std::snprintf(text, sizeof text, "%d of %d Topic Files Parsed", finished, total);
@@ -96,7 +100,7 @@ TParseResult RunParse(const TdlgParse_InitData& input, TParseProgress& progress)
             std::rethrow_exception(page.Error);
         }
         if (page.Unopenable) {
-            THtmlParser::ReportUnopenable(page.Path);
+            progress.ReportError(UnopenedFileMessage(page.Path));
             result.UnopenedFiles.push_back(static_cast<TopicIndex>(fileIndex));
         }
         wordList.MergeFileWords(page.Words, static_cast<TopicIndex>(fileIndex), newWords);

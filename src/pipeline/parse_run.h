@@ -55,6 +55,10 @@ public:
     virtual void NewWords(const std::vector<std::string_view>& /*words*/) {}
     // The run has sorted the word list; the word view switches to sorted display.
     virtual void WordsSorted() {}
+    // A failure the user must hear about when it happens; the run goes on after it. Today that is
+    // a topic file that could not be opened or read (UnopenedFileMessage). The dialog shows it in
+    // an error box, the command line on stderr: every front end decides, none may drop it.
+    virtual void ReportError(std::string_view text) = 0;
 };
 
 // How a run ended.
@@ -72,7 +76,7 @@ struct TParseResult {
     std::string ResultCaption;
     // "HTML Files Successfully Parsed." / "User Canceled Parsing."; empty after NoFolder.
     std::string ResultMessage;
-    // The topic files that could not be opened (each reported through Mesg()), in order.
+    // The topic files that could not be opened (each reported through ReportError), in order.
     std::vector<TopicIndex> UnopenedFiles;
 };
 
@@ -82,6 +86,9 @@ inline constexpr std::string_view kParseCanceledCaption = "Canceled";
 inline constexpr std::string_view kParseOkMessage = "HTML Files Successfully Parsed.";
 inline constexpr std::string_view kParseCanceledMessage = "User Canceled Parsing.";
 
+// "Could not open file\n" and the path: what the user is told about a topic file that cannot be
+// opened or read.
+std::string UnopenedFileMessage(std::string_view path);
 // "%d of %d Topic Files Parsed".
 std::string ParseCountText(int finished, int total);
 // The dialog's elapsed-time line for a number of seconds: "Lapsed Time = %dm : %0.2ds", with
@@ -94,11 +101,11 @@ std::string ProjectFolderOf(std::string_view projectFile);
 // the default list is loaded (EFOpenError escapes, before the word list is touched), then the
 // secondary list if its file exists; the word list is cleared; each topic file is parsed and
 // merged (asset entries, see IsAssetEntry, count as parsed without being opened); the word list
-// is sorted. Unopenable topic files are reported through Mesg() and the run goes on.
+// is sorted. Unopenable topic files are reported through `progress` and the run goes on.
 // Errors other than unopenable topic files (out of memory) escape; the word list then holds what
 // was merged so far.
 // Pages are read and parsed on input.Jobs worker threads, but merged strictly in topic-list order
-// on the calling thread, which alone calls `progress` and Mesg(): the word list, the messages,
+// on the calling thread, which alone calls `progress`: the word list, the messages,
 // their order and the point where a cancel takes effect are those of a run on one thread.
 TParseResult RunParse(const TdlgParse_InitData& input, TParseProgress& progress);
 

@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QProgressBar>
 
+#include "support/message.h"
 #include "ui/qt_text.h"
 
 namespace tarnwick {
@@ -70,6 +71,10 @@ void TdlgBuildNdx::ShowPendingCount() {
     lblCount->setText(ToQt(pendingCount_));
     ProgBar->setValue(std::min(pendingPosition_, ProgBar->maximum()));
     countClock_.start();
+}
+
+void TdlgBuildNdx::ReportError(std::string_view text) {
+    Mesg().Show(text, kMbError, this);
 }
 
 void TdlgBuildNdx::ShowMessage(std::string_view text) {

@@ -30,7 +30,7 @@ private:
     void SetProgressMaximum(int maximum) override;
     void ShowCount(std::string_view countText, int position) override;
     void ShowMessage(std::string_view text) override;
-    WindowHandle MessageOwner() override { return this; }
+    void ReportError(std::string_view text) override;
     // Puts the latest count and position into the window.
     void ShowPendingCount();
 

@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QProgressBar>
 
+#include "support/message.h"
 #include "ui/qt_text.h"
 #include "ui/word_view_model.h"
 
@@ -72,6 +73,10 @@ void TdlgParse::PumpWhileWaiting() {
     RefreshIfDue();
     sincePump_.restart();
     QCoreApplication::processEvents();
+}
+
+void TdlgParse::ReportError(std::string_view text) {
+    Mesg().Show(text, kMbError, this);
 }
 
 void TdlgParse::ShowMessage(std::string_view text) {

@@ -40,6 +40,7 @@ private:
     void ShowCount(std::string_view countText, int position) override;
     void NewWords(const std::vector<std::string_view>& words) override;
     void WordsSorted() override;
+    void ReportError(std::string_view text) override;
 
     // The run reports every file; the labels, the progress bar and the word view are brought up
     // to date at most every kRefreshMs (and at the end), which keeps a run over many small pages

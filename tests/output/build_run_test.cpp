@@ -7,7 +7,6 @@
 #include <filesystem>
 
 #include "common/faulty_file_system.h"
-#include "common/scripted_mesg.h"
 #include "common/temp_folder.h"
 #include "output/expected_index.h"
 #include "output/html_index_file.h"
@@ -16,7 +15,6 @@
 namespace tarnwick {
 namespace {
 
-using testing::ScriptedMesg;
 using testing::Slurp;
 using testing::TempFolder;
 
@@ -40,6 +38,7 @@ public:
         positions.push_back(position);
     }
     void ShowMessage(std::string_view text) override { messages.emplace_back(text); }
+    void ReportError(std::string_view text) override { errors.emplace_back(text); }
 
     int pumps = 0;
     bool cancel = false;
@@ -48,6 +47,7 @@ public:
     std::vector<std::string> counts;
     std::vector<int> positions;
     std::vector<std::string> messages;
+    std::vector<std::string> errors;
 };
 
 class BuildRunTest : public ::testing::Test {
@@ -78,7 +78,6 @@ protected:
     std::string Index() const { return Slurp(folder.File("Index.hhk")); }
 
     TempFolder folder;
-    ScriptedMesg mesg;
     const std::vector<std::string> files{"a.htm", "b.htm", "c.htm"};
     TWordList words;
     TMapSettings settings;
@@ -246,7 +245,7 @@ TEST_F(BuildRunTest, FailedWriteIsAbortedNeverSuccess) {
     EXPECT_EQ(result.ResultCaption, "Aborted");
     EXPECT_EQ(result.Message, "A problem occured: No space left on device");
     EXPECT_EQ(result.Errors, std::vector<std::string>{result.Message});
-    EXPECT_TRUE(mesg.shown.empty());
+    EXPECT_TRUE(progress.errors.empty());
 }
 
 TEST_F(BuildRunTest, IndexThatCannotBeCreatedIsAborted) {
@@ -270,9 +269,8 @@ TEST_F(BuildRunTest, ProjectWithoutIndexNameWritesNoFileAndSaysWhy) {
     EXPECT_EQ(result.Index, IndexEnd::Failed);
     EXPECT_EQ(result.ResultCaption, "Aborted");
     EXPECT_EQ(result.Message, std::string(kNoIndexNameMessage));
-    ASSERT_EQ(mesg.shown.size(), 1u);
-    EXPECT_EQ(mesg.shown[0].text, kNoIndexNameMessage);
-    EXPECT_EQ(mesg.shown[0].style, kMbError);
+    ASSERT_EQ(progress.errors.size(), 1u);
+    EXPECT_EQ(progress.errors[0], kNoIndexNameMessage);
     EXPECT_TRUE(std::filesystem::is_empty(folder.Path()));
 }
 
@@ -323,20 +321,19 @@ TEST_F(BuildRunTest, MissingNamesAreShownInBoxesAndTheRunGoesOn) {
     TBuildResult result = Build(false, true);
     EXPECT_EQ(result.Message, std::string(kNoAliasNameMessage) + "Map File Successfully Created.");
     EXPECT_TRUE(std::filesystem::exists(folder.File("Map.h")));
-    ASSERT_EQ(mesg.shown.size(), 1u);
-    EXPECT_EQ(mesg.shown[0].text, kNoAliasNameMessage);
+    ASSERT_EQ(progress.errors.size(), 1u);
+    EXPECT_EQ(progress.errors[0], kNoAliasNameMessage);
     EXPECT_TRUE(result.HasProblems());
 
-    mesg.shown.clear();
+    progress.errors.clear();
     progress = RecordingProgress();
     settings.AliasFile = "Alias.h";
     settings.MapFile = "  ";
     result = Build(false, true);
     EXPECT_EQ(result.Message, kNoMapNameMessage);
     EXPECT_TRUE(std::filesystem::exists(folder.File("Alias.h")));
-    ASSERT_EQ(mesg.shown.size(), 1u);
-    EXPECT_EQ(mesg.shown[0].text, kNoMapNameMessage);
-    EXPECT_EQ(mesg.shown[0].style, kMbError);
+    ASSERT_EQ(progress.errors.size(), 1u);
+    EXPECT_EQ(progress.errors[0], kNoMapNameMessage);
 }
 
 TEST_F(BuildRunTest, MapWriterFailureReplacesTheMessageAndTheOtherFileIsStillWritten) {

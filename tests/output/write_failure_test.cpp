@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "common/faulty_file_system.h"
-#include "common/scripted_mesg.h"
 #include "common/temp_folder.h"
 #include "output/build_run.h"
 #include "output/word_list_export.h"
@@ -21,7 +20,6 @@
 namespace tarnwick {
 namespace {
 
-using testing::ScriptedMesg;
 using testing::Slurp;
 using testing::TempFolder;
 using testing::TFaultyFileSystem;
@@ -75,7 +73,10 @@ std::string RunBuild(const TempFolder& folder, TFileSystem& system, bool index,
         settings.MaxNameLength = 10;
         return settings;
     };
-    TBuildProgress progress;
+    struct : TBuildProgress {
+        // The cases read what went wrong from the result.
+        void ReportError(std::string_view /*text*/) override {}
+    } progress;
     const TBuildResult result = TBuildRun(input, progress).Run();
     if (index) {
         if (result.ResultCaption == kBuildAbortedCaption) {
@@ -181,7 +182,6 @@ protected:
         }
     }
 
-    ScriptedMesg mesg_;
     std::string cleanFile_;
     std::size_t before_ = 0;
 };

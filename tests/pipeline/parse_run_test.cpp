@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include "common/scripted_mesg.h"
 #include "common/temp_folder.h"
 #include "pipeline/exclude_list.h"
 #include "platform/file_system.h"
@@ -34,6 +33,7 @@ public:
         newWords.insert(newWords.end(), words.begin(), words.end());
     }
     void WordsSorted() override { ++sorted; }
+    void ReportError(std::string_view text) override { errors.emplace_back(text); }
 
     int pumps = 0;
     int cancelAtPump = -1;
@@ -43,6 +43,7 @@ public:
     std::vector<int> positions;
     Strings newWords;
     int sorted = 0;
+    Strings errors;
 };
 
 class ParseRunTest : public ::testing::Test {
@@ -64,7 +65,6 @@ protected:
     }
 
     testing::TempFolder folder_;
-    testing::ScriptedMesg mesg_;
     RecordingProgress progress_;
     TdlgParse_InitData input_;
     TWordList wordList_;
@@ -89,7 +89,7 @@ TEST_F(ParseRunTest, MergesInTopicListOrderAndSorts) {
               (Strings{"a.htm", "sub\\b.htm", "HTML Files Successfully Parsed."}));
     EXPECT_EQ(progress_.newWords, (Strings{"apple", "Zebra", "mango"}));
     EXPECT_EQ(progress_.sorted, 1);
-    EXPECT_TRUE(mesg_.shown.empty());
+    EXPECT_TRUE(progress_.errors.empty());
 }
 
 TEST_F(ParseRunTest, NoTopicFilesEndsAtOnce) {
@@ -133,8 +133,8 @@ TEST_F(ParseRunTest, MissingTopicIsReportedAndTheRunGoesOn) {
     const TParseResult result = Run({"a.htm", "sub\\missing.htm", "c.htm"});
     EXPECT_EQ(result.End, ParseEnd::Completed);
     EXPECT_EQ(result.UnopenedFiles, Files{1});
-    ASSERT_EQ(mesg_.shown.size(), 1u);
-    EXPECT_EQ(mesg_.shown[0].text, "Could not open file\n" + folder_.Folder() + "sub/missing.htm");
+    ASSERT_EQ(progress_.errors.size(), 1u);
+    EXPECT_EQ(progress_.errors[0], "Could not open file\n" + folder_.Folder() + "sub/missing.htm");
     EXPECT_EQ(Words(), (Strings{"alpha", "gamma"}));
     EXPECT_EQ(wordList_.FindEntry("gamma")->Files, Files{2});
 }
@@ -150,8 +150,8 @@ TEST_F(ParseRunTest, AbsoluteEntryIsJoinedToTheFolder) {
     const std::string page = folder_.Write("a.htm", "x");
     const TParseResult result = Run({page});
     EXPECT_EQ(result.UnopenedFiles, Files{0});
-    ASSERT_EQ(mesg_.shown.size(), 1u);
-    EXPECT_EQ(mesg_.shown[0].text, "Could not open file\n" + folder_.Folder() + page);
+    ASSERT_EQ(progress_.errors.size(), 1u);
+    EXPECT_EQ(progress_.errors[0], "Could not open file\n" + folder_.Folder() + page);
 }
 
 TEST_F(ParseRunTest, AssetsCountAsParsedButAreNeverOpened) {
@@ -160,7 +160,7 @@ TEST_F(ParseRunTest, AssetsCountAsParsedButAreNeverOpened) {
     const TParseResult result = Run({"a.htm", "images\\missing.GIF", "logo.png", "style.css"});
     EXPECT_EQ(result.FileIndex, 4);
     EXPECT_TRUE(result.UnopenedFiles.empty());
-    EXPECT_TRUE(mesg_.shown.empty());
+    EXPECT_TRUE(progress_.errors.empty());
     EXPECT_EQ(Words(), Strings{"text"});
     EXPECT_EQ(progress_.counts.back(), "4 of 4 Topic Files Parsed");
 }

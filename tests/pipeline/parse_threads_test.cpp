@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "common/scripted_mesg.h"
 #include "common/temp_folder.h"
 #include "pipeline/page_pipeline.h"
 #include "pipeline/parse_run.h"
@@ -42,11 +41,16 @@ public:
         log.push_back(batch);
     }
     void WordsSorted() override { log.push_back("sorted"); }
+    void ReportError(std::string_view text) override {
+        log.push_back("error " + std::string(text));
+        errors.emplace_back(text);
+    }
 
     int pumps = 0;
     int cancelAtPump = -1;
     bool cancel = false;
     Strings log;
+    Strings errors;
 };
 
 // What a run produced, for comparing runs.
@@ -56,7 +60,7 @@ struct RunRecord {
     std::vector<TopicIndex> Unopened;
     Strings Entries;  // each entry's word and files, in list order
     Strings Log;
-    Strings Shown;  // Mesg() texts
+    Strings Shown;  // the errors reported
 
     bool operator==(const RunRecord&) const = default;
 };
@@ -156,7 +160,6 @@ protected:
     }
 
     RunRecord Run(int jobs, int cancelAtPump = -1, const Strings* files = nullptr) {
-        testing::ScriptedMesg mesg;
         RecordingProgress progress;
         progress.cancelAtPump = cancelAtPump;
         TWordList wordList;
@@ -181,9 +184,7 @@ protected:
             record.Entries.push_back(line);
         }
         record.Log = progress.log;
-        for (const auto& shown : mesg.shown) {
-            record.Shown.push_back(shown.text);
-        }
+        record.Shown = progress.errors;
         return record;
     }
 
