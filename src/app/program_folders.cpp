@@ -1,16 +1,11 @@
 #include "app/program_folders.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <filesystem>
+#include <vector>
 
 #include "platform/file_system.h"
 #include "platform/os.h"
 #include "support/kdf.h"
-#include "support/message.h"
 #include "support/utils.h"
 
 namespace tarnwick {
@@ -34,53 +29,6 @@ std::string WithSlash(std::string folder) {
         folder.push_back('/');
     }
     return folder;
-}
-
-// Copies `source` to `target` unless `target` exists. The bytes go to a temporary file first and
-// take the final name only when complete, so a full disk never leaves half a list behind.
-// Returns an empty text, or the text of the failure.
-std::string CopyWithoutOverwriting(const std::string& source, const std::string& target) {
-    std::string bytes;
-    try {
-        bytes = ReadRegularFile(source, kMaxListFileSize, "an exclude list");
-    } catch (const EFOpenError& e) {
-        return e.what();
-    }
-    // Named and locked as the file layer's temporary files are, so that one left by a crash is
-    // cleaned up with theirs.
-    const std::filesystem::path path(target);
-    std::string tempName =
-        (path.parent_path() / ("." + path.filename().string() + ".tarnwick-XXXXXX")).string();
-    const int fd = CreateLockedTemporary(tempName);
-    if (fd < 0) {
-        return SystemErrorText(errno);
-    }
-    int error = 0;
-    const char* data = bytes.data();
-    std::size_t left = bytes.size();
-    while (left > 0 && error == 0) {
-        const ssize_t n = ::write(fd, data, left);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            error = n < 0 ? errno : EIO;
-            break;
-        }
-        data += n;
-        left -= static_cast<std::size_t>(n);
-    }
-    if (error == 0 && ::fchmod(fd, 0644) != 0) {
-        error = errno;
-    }
-    if (::close(fd) != 0 && error == 0) {
-        error = errno;
-    }
-    // link() refuses an existing name, which is the "without overwriting" of the copy.
-    if (error == 0 && ::link(tempName.c_str(), target.c_str()) != 0 && errno != EEXIST) {
-        error = errno;
-    }
-    ::unlink(tempName.c_str());
-    return error == 0 ? std::string() : SystemErrorText(error);
 }
 
 }  // namespace
@@ -125,18 +73,21 @@ std::string DefaultExcludeListPath() {
     return ProgramFolder() + std::string(DefaultExcludeListName);
 }
 
-void PrepareDataFolders() {
+std::vector<std::string> PrepareDataFolders() {
     Folders& state = State();
     state.Data.clear();
     state.ExcludeList.clear();
+    std::vector<std::string> failures;
     const std::string appData = AppDataFolder(kApplicationName);
     if (appData.empty()) {
-        return;  // no data folder: the program runs without a configuration
+        return failures;  // no data folder: the program runs without a configuration
     }
     state.Data = WithSlash(appData);
     state.ExcludeList = state.Data + std::string(ExcludeListSubfolder);
     if (!FolderExists(state.Data)) {
-        ForceFolder(state.Data);  // reports its own failure
+        if (std::string failure = ForceFolder(state.Data); !failure.empty()) {
+            failures.push_back(std::move(failure));
+        }
     } else {
         // A configuration write stopped by a crash or a kill leaves its temporary copy behind;
         // one that another running Tarnwick is writing right now stays (see the container).
@@ -145,18 +96,26 @@ void PrepareDataFolders() {
     if (FolderExists(state.ExcludeList)) {
         // What a list save cut short by a crash or a kill left behind.
         RemoveLeftoverTemporaries(state.ExcludeList.substr(0, state.ExcludeList.size() - 1));
-    } else if (ForceFolder(state.ExcludeList)) {
+    } else if (std::string failure = ForceFolder(state.ExcludeList); !failure.empty()) {
+        // One failure, one message: the list's folder under a data folder that could not be
+        // made says nothing new.
+        if (failures.empty()) {
+            failures.push_back(std::move(failure));
+        }
+    } else {
         const std::string source = ProgramFolder() + std::string(DefaultExcludeListName);
         // A program without its installed list has nothing to copy; any other failure leaves
         // the user without a default list and is worth saying.
         if (FileExists(source)) {
-            const std::string failure = CopyWithoutOverwriting(
-                source, state.ExcludeList + std::string(DefaultExcludeListName));
-            if (!failure.empty()) {
-                Mesg().ShowCaptioned(failure, "System Error", kMbError, nullptr);
+            std::string copyFailure = CopyWithoutOverwriting(
+                source, state.ExcludeList + std::string(DefaultExcludeListName), kMaxListFileSize,
+                "an exclude list");
+            if (!copyFailure.empty()) {
+                failures.push_back(std::move(copyFailure));
             }
         }
     }
+    return failures;
 }
 
 }  // namespace tarnwick

@@ -5,6 +5,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tarnwick {
 
@@ -30,9 +31,10 @@ const std::string& ExcludeListFolder();
 // Finds the data folders and creates the missing ones, and removes from the data folder the
 // temporary files that an interrupted configuration write left. The installed default exclude
 // list is copied into the exclude-list folder only in the start that creates that folder, so a
-// user who deletes the list later does not get it back. A folder that cannot be created, or a copy
-// that fails, is reported in a "System Error" box; start-up goes on.
-void PrepareDataFolders();
+// user who deletes the list later does not get it back. Returns the texts of what failed (a
+// folder that cannot be created, a copy that fails), which the desktop program shows in
+// "System Error" boxes; start-up goes on.
+std::vector<std::string> PrepareDataFolders();
 
 // The default exclude list a parse reads, the one rule of the desktop program and the command
 // line: the user's own list in the exclude-list folder when anything stands at its name (so that

@@ -1,7 +1,5 @@
 #include "output/build_run.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <limits>
@@ -94,10 +92,6 @@ std::string NormalisedRelative(std::string_view path, bool& escapes) {
     return joined;
 }
 
-bool SameFile(const struct stat& a, const struct stat& b) {
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
-
 }  // namespace
 
 std::string OutputNameProblem(std::string_view projectFile, std::string_view name,
@@ -111,17 +105,12 @@ std::string OutputNameProblem(std::string_view projectFile, std::string_view nam
     }
     const std::string folder(ProjectFolderPrefix(projectFile));
     const std::string path = folder + relative;
-    struct stat link {};
-    if (::lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+    if (IsSymbolicLink(path)) {
         return shown + "it is a symbolic link.";
     }
-    struct stat output {};
-    const bool exists = ::stat(path.c_str(), &output) == 0;
-    struct stat project {};
+    const bool exists = PathExists(path);
     const std::string projectName(FileNamePart(projectFile));
-    if (normalised == projectName ||
-        (exists && ::stat(std::string(projectFile).c_str(), &project) == 0 &&
-         SameFile(output, project))) {
+    if (normalised == projectName || (exists && IsSameFile(path, std::string(projectFile)))) {
         return shown + "it is the project file.";
     }
     const std::string_view outputName = FileNamePart(normalised);
@@ -133,11 +122,9 @@ std::string OutputNameProblem(std::string_view projectFile, std::string_view nam
         }
         // A topic a Windows-written project spells in other letter case is the same file here
         // when it resolves to it.
-        struct stat page {};
         if (exists && EqualsAsciiNoCase(FileNamePart(topicPath), outputName)) {
             const std::string resolved = ResolvePathIgnoringCase(folder + ToOpenPath(topic));
-            if (!resolved.empty() && ::stat(resolved.c_str(), &page) == 0 &&
-                SameFile(page, output)) {
+            if (!resolved.empty() && IsSameFile(resolved, path)) {
                 return shown + "it is one of the project's topic files.";
             }
         }

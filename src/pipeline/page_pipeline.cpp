@@ -1,24 +1,10 @@
 #include "pipeline/page_pipeline.h"
 
-#include <sched.h>
-
 #include <algorithm>
 
 #include "platform/os.h"
 
 namespace tarnwick {
-
-int AvailableCores() {
-    cpu_set_t set;
-    CPU_ZERO(&set);
-    if (::sched_getaffinity(0, sizeof set, &set) == 0) {
-        const int count = CPU_COUNT(&set);
-        if (count > 0) {
-            return count;
-        }
-    }
-    return std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
-}
 
 TPagePipeline::TPagePipeline(const TPageSource& source, int jobs)
     : source_(source), count_(source.Files ? source.Files->size() : 0) {

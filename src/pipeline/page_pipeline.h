@@ -97,7 +97,4 @@ private:
     std::vector<std::thread> workers_;
 };
 
-// The number of processors this process may run on (at least 1).
-int AvailableCores();
-
 }  // namespace tarnwick

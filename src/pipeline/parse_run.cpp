@@ -83,7 +83,7 @@ TParseResult RunParse(const TdlgParse_InitData& input, TParseProgress& progress)
     source.DefaultList = defaultList.get();
     source.SecondaryList = secondaryList.get();
     source.Options = input.Options;
-    const int jobs = input.Jobs > 0 ? input.Jobs : AvailableCores();
+    const int jobs = input.Jobs > 0 ? input.Jobs : AvailableProcessors();
     TPagePipeline pages(source, jobs);
     const std::function<void()> idle = [&progress] { progress.PumpWhileWaiting(); };
     int fileIndex = 0;

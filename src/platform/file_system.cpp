@@ -300,6 +300,50 @@ int CreateLockedTemporary(std::string& pathTemplate) {
     return -1;
 }
 
+std::string CopyWithoutOverwriting(const std::string& source, const std::string& target,
+                                   std::uint64_t limit, std::string_view what) {
+    std::string bytes;
+    try {
+        bytes = ReadRegularFile(source, limit, what);
+    } catch (const EFOpenError& e) {
+        return e.what();
+    }
+    // Named and locked as the writer's temporary files are, so that one left by a crash is
+    // cleaned up with theirs.
+    std::string tempName = FolderOf(target) + "/" + TemporaryPrefix(NameOf(target)) + "XXXXXX";
+    const int fd = CreateLockedTemporary(tempName);
+    if (fd < 0) {
+        return SystemErrorText(errno);
+    }
+    int error = 0;
+    const char* data = bytes.data();
+    size_t left = bytes.size();
+    while (left > 0 && error == 0) {
+        const ssize_t n = ::write(fd, data, left);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            error = n < 0 ? errno : EIO;
+            break;
+        }
+        data += n;
+        left -= static_cast<size_t>(n);
+    }
+    if (error == 0 && ::fchmod(fd, 0644) != 0) {
+        error = errno;
+    }
+    if (::close(fd) != 0 && error == 0) {
+        error = errno;
+    }
+    // link() refuses an existing name, which is the "without overwriting" of the copy.
+    if (error == 0 && ::link(tempName.c_str(), target.c_str()) != 0 && errno != EEXIST) {
+        error = errno;
+    }
+    ::unlink(tempName.c_str());
+    return error == 0 ? std::string() : SystemErrorText(error);
+}
+
 int RemoveLeftoverTemporaries(const std::string& folder,
                               const std::function<bool(std::string_view)>& isTemporary) {
     const int folderFd =

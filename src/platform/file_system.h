@@ -112,6 +112,13 @@ std::string RegularFileProblem(const std::string& path);
 // a clean-up in another process leaves it alone. Returns the descriptor, or -1 with errno set.
 int CreateLockedTemporary(std::string& pathTemplate);
 
+// Copies `source` (a regular file of at most `limit` bytes, `what` naming it as ReadRegularFile
+// does) to `target` unless something already stands at `target`. The bytes go to a temporary
+// file first and take the final name only when complete (mode 0644), so a full disk never
+// leaves half a file behind. Returns an empty text, or the text of the failure.
+std::string CopyWithoutOverwriting(const std::string& source, const std::string& target,
+                                   std::uint64_t limit, std::string_view what);
+
 // Removes from `folder` the regular files whose names `isTemporary` accepts and that no process
 // holds locked: what writes stopped by a crash or a kill left behind (a writer keeps its
 // temporary file locked from CreateLockedTemporary on). Symbolic links are not followed. Returns

@@ -1,9 +1,13 @@
 #include "platform/os.h"
 
 #include <dirent.h>
+#include <sched.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <thread>
 #include <vector>
 
 #include "platform/system_text.h"
@@ -139,6 +143,39 @@ bool MakeOwnerWritable(const std::string& path) {
         return true;
     }
     return ::chmod(path.c_str(), (st.st_mode & 07777) | S_IWUSR) == 0;
+}
+
+bool IsFolder(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool IsSymbolicLink(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+bool IsSameFile(const std::string& a, const std::string& b) {
+    struct stat first {};
+    struct stat second {};
+    return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 &&
+           first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
+int MakeFolder(const std::string& path) {
+    return ::mkdir(path.c_str(), 0777) == 0 ? 0 : errno;
+}
+
+int AvailableProcessors() {
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (::sched_getaffinity(0, sizeof set, &set) == 0) {
+        const int count = CPU_COUNT(&set);
+        if (count > 0) {
+            return count;
+        }
+    }
+    return std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
 }
 
 }  // namespace tarnwick

@@ -1,12 +1,10 @@
 #include "support/utils.h"
 
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
-#include "support/message.h"
+#include "platform/os.h"
 
 namespace tarnwick {
 
@@ -35,11 +33,8 @@ PathInfo SplitPath(std::string_view path) {
         info.FullPath.pop_back();
     }
     if (!info.FullPath.empty()) {
-        struct stat st {};
-        if (::stat(info.FullPath.c_str(), &st) == 0) {
-            info.Exists = true;
-            info.IsFolder = S_ISDIR(st.st_mode);
-        }
+        info.Exists = PathExists(info.FullPath);
+        info.IsFolder = info.Exists && IsFolder(info.FullPath);
         const char last = info.FullPath.back();
         if (info.IsFolder && last != '/' && last != '.') {
             info.FullPath.push_back('/');
@@ -104,32 +99,29 @@ bool FolderExists(std::string_view path) {
     while (first < text.size() && isBlank(text[first]))
         ++first;
     text.erase(0, first);
-    struct stat st {};
-    return !text.empty() && ::stat(text.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    return !text.empty() && IsFolder(text);
 }
 
 bool IsDriveRoot(std::string_view path) {
     return path == "/";
 }
 
-bool ForceFolder(const std::string& path) {
+std::string ForceFolder(const std::string& path) {
     const auto slash = path.rfind('/');
     if (slash != std::string::npos && slash > 0) {
         const std::string parent = path.substr(0, slash);
         // One failure, one message: a child of a folder that could not be made cannot be made.
-        if (!IsDriveRoot(parent) && !ForceFolder(parent)) {
-            return false;
+        if (!IsDriveRoot(parent)) {
+            if (std::string failure = ForceFolder(parent); !failure.empty()) {
+                return failure;
+            }
         }
     }
-    struct stat st {};
-    if (::stat(path.c_str(), &st) == 0) {
-        return true;
+    if (PathExists(path)) {
+        return {};
     }
-    if (::mkdir(path.c_str(), 0777) == 0) {
-        return true;
-    }
-    Mesg().ShowCaptioned(SystemErrorText(errno), "System Error", kMbError, nullptr);
-    return false;
+    const int error = MakeFolder(path);
+    return error == 0 ? std::string() : SystemErrorText(error);
 }
 
 }  // namespace tarnwick

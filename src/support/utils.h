@@ -56,8 +56,9 @@ std::string AppDataFolder(std::string_view subPath);
 bool FolderExists(std::string_view path);
 // Whether the path is the root folder, which is never created.
 bool IsDriveRoot(std::string_view path);
-// Creates every missing folder of the path, outermost first. A folder that cannot be created is
-// reported through Mesg() in a "System Error" box with the system's text, and gives false.
-bool ForceFolder(const std::string& path);
+// Creates every missing folder of the path, outermost first. Returns an empty text, or the
+// system's text for the first folder that could not be created (the caller shows it as a
+// "System Error").
+std::string ForceFolder(const std::string& path);
 
 }  // namespace tarnwick

@@ -97,7 +97,10 @@ TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent) {
     CreateControls();
     CreateActionsAndMenus();
 
-    PrepareDataFolders();
+    // The program starts without what failed; the user hears why.
+    for (const std::string& failure : PrepareDataFolders()) {
+        Mesg().ShowCaptioned(failure, "System Error", kMbError, nullptr);
+    }
 
     mruMenu_ = std::make_unique<TMruMenuItems>(mruItems);
     Mru = std::make_unique<TMru>();

@@ -9,17 +9,17 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "app/scoped_data_home.h"
-#include "common/scripted_mesg.h"
 #include "common/temp_folder.h"
 #include "platform/os.h"
+#include "platform/system_text.h"
 
 namespace tarnwick {
 namespace {
 
 using testing::ScopedEnv;
-using testing::ScriptedMesg;
 using testing::Slurp;
 using testing::TempFolder;
 
@@ -61,15 +61,13 @@ protected:
     TempFolder home_;
     TempFolder program_;
     ScopedEnv env_;
-    ScriptedMesg mesg_;
 };
 
 TEST_F(DataFoldersTest, FirstStartCreatesTheFoldersAndCopiesTheDefaultList) {
-    PrepareDataFolders();
+    EXPECT_TRUE(PrepareDataFolders().empty());
     EXPECT_EQ(DataFolder(), home_.File("Tarnwick") + "/");
     EXPECT_EQ(ExcludeListFolder(), home_.File("Tarnwick/Exclude_List") + "/");
     EXPECT_EQ(Slurp(InstalledCopy()), "a\r\nthe\r\n");
-    EXPECT_TRUE(mesg_.shown.empty());
     for (const auto& entry : std::filesystem::directory_iterator(ExcludeListFolder())) {
         EXPECT_EQ(entry.path().filename(), DefaultExcludeListName);  // no temporary left
     }
@@ -83,10 +81,10 @@ TEST_F(DataFoldersTest, TheListIsCopiedOnlyWhenItsFolderIsCreated) {
 
     std::filesystem::remove_all(home_.File("Tarnwick"));
     std::filesystem::remove(program_.File("Default_Exclude_List.txt"));
-    PrepareDataFolders();  // nothing installed: the folders still come, silently
+    // Nothing installed: the folders still come, silently.
+    EXPECT_TRUE(PrepareDataFolders().empty());
     EXPECT_TRUE(std::filesystem::is_directory(ExcludeListFolder()));
     EXPECT_FALSE(std::filesystem::exists(InstalledCopy()));
-    EXPECT_TRUE(mesg_.shown.empty());
 }
 
 // Both front ends parse with the same default list: the user's own while anything stands at its
@@ -139,28 +137,25 @@ TEST_F(DataFoldersTest, AStartRemovesOnlyTheTemporaryFilesThatNobodyWrites) {
     EXPECT_TRUE(std::filesystem::is_directory(home_.File("Tarnwick/KDFfold01")));
 
     ::close(writer);  // the writer is gone without renaming its file: a crash
-    PrepareDataFolders();
+    EXPECT_TRUE(PrepareDataFolders().empty());
     EXPECT_FALSE(std::filesystem::exists(live));
-    EXPECT_TRUE(mesg_.shown.empty());
 }
 
 TEST_F(DataFoldersTest, NoApplicationDataFolderLeavesTheFoldersEmpty) {
     ScopedEnv noDataHome("XDG_DATA_HOME", nullptr);
     ScopedEnv noHome("HOME", nullptr);
-    PrepareDataFolders();
+    EXPECT_TRUE(PrepareDataFolders().empty());
     EXPECT_EQ(DataFolder(), "");
     EXPECT_EQ(ExcludeListFolder(), "");
-    EXPECT_TRUE(mesg_.shown.empty());
 }
 
 TEST_F(DataFoldersTest, AFolderThatCannotBeCreatedIsReported) {
     const std::string blocker = home_.Write("file", "not a folder");
     ScopedEnv dataHome("XDG_DATA_HOME", blocker.c_str());
-    PrepareDataFolders();
+    const std::vector<std::string> failures = PrepareDataFolders();
     EXPECT_EQ(DataFolder(), blocker + "/Tarnwick/");
-    ASSERT_FALSE(mesg_.shown.empty());
-    EXPECT_EQ(mesg_.shown[0].caption, "System Error");
-    EXPECT_EQ(mesg_.shown[0].style, static_cast<unsigned>(kMbError));
+    // One failure, one message: the list's folder inside it fails for the same reason.
+    EXPECT_EQ(failures, std::vector<std::string>{SystemErrorText(ENOTDIR)});
 }
 
 }  // namespace

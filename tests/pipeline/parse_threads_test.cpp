@@ -224,9 +224,5 @@ TEST_F(ParseThreadsTest, FewerFilesThanJobs) {
     }
 }
 
-TEST(AvailableCoresTest, AtLeastOne) {
-    EXPECT_GE(AvailableCores(), 1);
-}
-
 }  // namespace
 }  // namespace tarnwick

@@ -57,4 +57,8 @@ TEST(ExecutableTest, FolderOfTheRunningProgram) {
 }
 
 }  // namespace
+TEST(ProcessorsTest, AtLeastOne) {
+    EXPECT_GE(AvailableProcessors(), 1);
+}
+
 }  // namespace tarnwick
