@@ -9,6 +9,7 @@
 #include "output/html_index_file.h"
 #include "output/map_file.h"
 #include "output/output_names.h"
+#include "pipeline/parse_run.h"
 #include "platform/file_system.h"
 #include "platform/os.h"
 #include "support/ansi_case.h"
@@ -173,16 +174,7 @@ std::string_view TCountLine::For(int wordsDone) {
 }
 
 std::string BuildLapsedTimeText(int seconds) {
-    const int h = seconds / 3600;
-    const int m = (seconds / 60) % 60;
-    const int s = seconds % 60;
-    char text[64];
-    if (h > 0) {
-        std::snprintf(text, sizeof text, "Lapsed Time = %dh : %.2dm : %.2ds", h, m, s);
-    } else {
-        std::snprintf(text, sizeof text, "Lapsed Time = %dm : %.2ds", m, s);
-    }
-    return text;
+    return LapsedTimeText(seconds, LapsedMinutes::TwoDigits);
 }
 
 std::string IndexFilePath(std::string_view projectFile, std::string_view indexFile) {

@@ -23,13 +23,16 @@ std::string ParseCountText(int finished, int total) {
     return text;
 }
 
-std::string LapsedTimeText(int seconds) {
+std::string LapsedTimeText(int seconds, LapsedMinutes minutes) {
     const int h = seconds / 3600;
     const int m = (seconds / 60) % 60;
     const int s = seconds % 60;
     char text[64];
     if (h > 0) {
-        std::snprintf(text, sizeof text, "Lapsed Time = %dh : %dm : %.2ds", h, m, s);
+        std::snprintf(text, sizeof text,
+                      minutes == LapsedMinutes::TwoDigits ? "Lapsed Time = %dh : %.2dm : %.2ds"
+                                                          : "Lapsed Time = %dh : %dm : %.2ds",
+                      h, m, s);
     } else {
         std::snprintf(text, sizeof text, "Lapsed Time = %dm : %.2ds", m, s);
     }

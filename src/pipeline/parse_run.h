@@ -91,9 +91,12 @@ inline constexpr std::string_view kParseCanceledMessage = "User Canceled Parsing
 std::string UnopenedFileMessage(std::string_view path);
 // "%d of %d Topic Files Parsed".
 std::string ParseCountText(int finished, int total);
-// The dialog's elapsed-time line for a number of seconds: "Lapsed Time = %dm : %0.2ds", with
+// How the minutes of an elapsed time of an hour or more are written: the parse dialog's "2m", the
+// build dialog's "02m".
+enum class LapsedMinutes { AsIs, TwoDigits };
+// A run dialog's elapsed-time line for a number of seconds: "Lapsed Time = %dm : %0.2ds", with
 // "%dh : " before the minutes from one hour on.
-std::string LapsedTimeText(int seconds);
+std::string LapsedTimeText(int seconds, LapsedMinutes minutes = LapsedMinutes::AsIs);
 // The folder holding the project file: the path up to its last "/"; "." for a bare file name.
 std::string ProjectFolderOf(std::string_view projectFile);
 
