@@ -71,7 +71,7 @@
 // the larger index copied to the end of the file first, then index and header. Either way the
 // header's capacity always matches the index region on disk, and the entries past the count are
 // written as zero.
-#include "support/kdf.h"
+#include "store/kdf.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -91,7 +91,6 @@
 #include <thread>
 
 #include "platform/file_system.h"
-#include "support/ansi_case.h"
 #include "support/utils.h"
 #include "support/word_compare.h"
 
@@ -1204,34 +1203,6 @@ bool CKdf::ReadApplicationName(const std::string& fileName, std::string& name) {
     }
     name = header.ApplicationNameText();
     return true;
-}
-
-std::uint32_t CKdf::HashString(std::string_view text) {
-    return HashBuffer(text.data(), text.size());
-}
-
-std::uint32_t CKdf::HashBuffer(const void* data, std::size_t length) {
-    unsigned char buffer[256] = {};
-    length = std::min(length, sizeof buffer);
-    if (length > 0) {
-        std::memcpy(buffer, data, length);
-    }
-    for (unsigned char& byte : buffer) {
-        byte = AnsiUpper(byte);
-    }
-    // Two passes of 4-byte groups, one starting at 0 and one at 1; a group reaching past the
-    // length counts only its bytes below it.
-    std::uint32_t sum = 0;
-    for (std::size_t start = 0; start < 2; ++start) {
-        for (std::size_t offset = start; offset < length; offset += 4) {
-            std::uint32_t word = 0;
-            for (std::size_t k = 0; k < 4 && offset + k < length; ++k) {
-                word |= static_cast<std::uint32_t>(buffer[offset + k]) << (8 * k);
-            }
-            sum += word;
-        }
-    }
-    return sum;
 }
 
 }  // namespace tarnwick

@@ -202,10 +202,6 @@ public:
     // Returns how many were removed; a folder that cannot be read removes nothing.
     static int RemoveLeftoverTemporaryFiles(const std::string& folder);
 
-    // A 32-bit hash of at most the first 256 bytes, upper-cased (nothing in Tarnwick uses it).
-    static std::uint32_t HashString(std::string_view text);
-    static std::uint32_t HashBuffer(const void* data, std::size_t length);
-
     // Key size and entry size of a key type; 0 for a type outside 1 to 10.
     static int KeySizeOf(int keyType);
     static int EntrySizeOf(int keyType);

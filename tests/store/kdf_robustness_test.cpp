@@ -12,7 +12,7 @@
 #include <thread>
 
 #include "common/temp_folder.h"
-#include "support/kdf.h"
+#include "store/kdf.h"
 
 namespace tarnwick {
 namespace {

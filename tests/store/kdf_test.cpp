@@ -1,4 +1,4 @@
-#include "support/kdf.h"
+#include "store/kdf.h"
 
 #include <gtest/gtest.h>
 
@@ -698,15 +698,6 @@ TEST_F(KdfTest, AGrowingCloseTornAnywhereLeavesAReadableFile) {
             }
         }
     }
-}
-
-TEST(KdfHashTest, SumsTwoPassesOfUpperCasedWords) {
-    // "ab" upper-cased is 41 42: the pass from 0 adds 0x4241, the pass from 1 adds 0x42.
-    EXPECT_EQ(CKdf::HashString("ab"), 0x4241u + 0x42u);
-    EXPECT_EQ(CKdf::HashString("aB"), CKdf::HashString("Ab"));
-    EXPECT_EQ(CKdf::HashString(""), 0u);
-    const std::string longText(300, 'x');
-    EXPECT_EQ(CKdf::HashString(longText), CKdf::HashString(longText.substr(0, 256)));
 }
 
 }  // namespace
