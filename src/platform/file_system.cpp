@@ -128,14 +128,6 @@ std::string FinalTarget(const std::string& path) {
     throw EFCreateError(path, SystemErrorText(ELOOP));
 }
 
-void SyncFolder(const std::string& folder) {
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);  // best effort: some file systems cannot sync a folder
-        ::close(fd);
-    }
-}
-
 // Whether two open files hold the same bytes (`size` each), read with pread.
 bool SameBytes(int a, int b, std::uint64_t size) {
     constexpr size_t kChunk = 1 << 20;
@@ -275,6 +267,82 @@ std::string ReadRegularFile(const std::string& path, std::uint64_t limit, std::s
         bytes.append(chunk, static_cast<size_t>(n));
     }
     return bytes;
+}
+
+void SyncFolder(const std::string& folder) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);  // best effort: some file systems cannot sync a folder
+        ::close(fd);
+    }
+}
+
+int OpenRegularFile(const std::string& path, int flags, mode_t createMode, mode_t& refusedMode) {
+    refusedMode = 0;
+    const int fd = ::open(path.c_str(), flags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, createMode);
+    if (fd < 0) {
+        return -1;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        const int error = errno;
+        ::close(fd);
+        errno = error;
+        return -1;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        ::close(fd);
+        refusedMode = st.st_mode;
+        errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+        return -1;
+    }
+    const int status = ::fcntl(fd, F_GETFL);
+    if (status >= 0) {
+        ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK);
+    }
+    return fd;
+}
+
+std::int64_t ReadAt(int fd, std::int64_t offset, void* data, std::size_t size) {
+    auto* bytes = static_cast<unsigned char*>(data);
+    std::int64_t done = 0;
+    while (size > 0) {
+        const ssize_t n = ::pread(fd, bytes, size, static_cast<off_t>(offset));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return -1;
+        }
+        if (n == 0)
+            break;
+        bytes += n;
+        offset += n;
+        done += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return done;
+}
+
+int LockWithin(int fd, int operation, int waitMs) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
+    while (::flock(fd, operation | LOCK_NB) != 0) {
+        const int error = errno;
+        if (error != EWOULDBLOCK && error != EINTR) {
+            return error;
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return EWOULDBLOCK;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return 0;
+}
+
+bool NamesOpenFile(const std::string& path, int fd) {
+    struct stat byPath {};
+    struct stat byFd {};
+    return ::stat(path.c_str(), &byPath) == 0 && ::fstat(fd, &byFd) == 0 &&
+           byPath.st_dev == byFd.st_dev && byPath.st_ino == byFd.st_ino;
 }
 
 int CreateLockedTemporary(std::string& pathTemplate) {

@@ -107,6 +107,28 @@ std::string ReadRegularFile(const std::string& path, std::uint64_t limit, std::s
 // folder, a pipe, a device...), or an empty text when it is a readable regular file.
 std::string RegularFileProblem(const std::string& path);
 
+// Opens `path` as open(2) does with `flags` (and `createMode` when they create), without waiting
+// for a pipe's other end or taking a terminal, and keeps it only when it is a regular file.
+// Returns the descriptor, blocking again; or -1 with errno set, and then, for an entry that is
+// no regular file, `refusedMode` holds its type bits (0 otherwise). For readers and writers at
+// offsets that word their own refusals (the data container).
+int OpenRegularFile(const std::string& path, int flags, mode_t createMode, mode_t& refusedMode);
+
+// Up to `size` bytes at `offset` (pread), going on after a signal or a short read: the count,
+// fewer only at the end of the file, or -1 with errno set.
+std::int64_t ReadAt(int fd, std::int64_t offset, void* data, std::size_t size);
+
+// Takes flock(2)'s LOCK_SH or LOCK_EX, waiting up to `waitMs` for another process to let go.
+// Returns 0, or the errno (EWOULDBLOCK when the wait ran out).
+int LockWithin(int fd, int operation, int waitMs);
+
+// Whether `path` still names the open file `fd`: a writer that renames a new file over the old
+// one leaves a lock on the old one guarding nothing.
+bool NamesOpenFile(const std::string& path, int fd);
+
+// Makes a new name in `folder` durable; best effort, as some file systems cannot sync a folder.
+void SyncFolder(const std::string& folder);
+
 // Makes a temporary file from `pathTemplate`, whose last six characters are "XXXXXX" and become
 // the name made, and holds it locked (flock) for as long as the descriptor stays open, so that
 // a clean-up in another process leaves it alone. Returns the descriptor, or -1 with errno set.
