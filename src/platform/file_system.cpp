@@ -184,6 +184,14 @@ int TFileSystem::Rename(const std::string& from, const std::string& to) {
     return ::rename(from.c_str(), to.c_str());
 }
 
+ssize_t TFileSystem::WriteAt(int fd, const char* data, size_t size, std::int64_t offset) {
+    return ::pwrite(fd, data, size, static_cast<off_t>(offset));
+}
+
+int TFileSystem::CreateTemporary(std::string& pathTemplate) {
+    return CreateLockedTemporary(pathTemplate);
+}
+
 // ---------------------------------------------------------------------------------------------
 // Reading
 
@@ -507,7 +515,7 @@ void TFileWriter::Open(const Options& options) {
     RemoveLeftoverTemporaries(folder, name);
     // Locked until the file is in place, so that another process's clean-up leaves it alone.
     std::string temporary = folder + "/" + TemporaryPrefix(name) + "XXXXXX";
-    fd_ = CreateLockedTemporary(temporary);
+    fd_ = system_.CreateTemporary(temporary);
     if (fd_ < 0) {
         throw EFCreateError(path_, SystemErrorText(errno));
     }

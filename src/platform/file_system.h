@@ -67,6 +67,10 @@ public:
     virtual int Sync(int fd);
     // rename(2): 0, or -1 with errno set.
     virtual int Rename(const std::string& from, const std::string& to);
+    // pwrite(2): bytes written at `offset`, or -1 with errno set.
+    virtual ssize_t WriteAt(int fd, const char* data, size_t size, std::int64_t offset);
+    // CreateLockedTemporary (below): the descriptor, or -1 with errno set.
+    virtual int CreateTemporary(std::string& pathTemplate);
 };
 
 // A regular file open for reading. Opening refuses at once - without waiting for a pipe's writer -

@@ -102,7 +102,8 @@ void CConfig::ShowError(const CKdfException& e) {
     report_.Show(e.Message(), kMbError, nullptr);
 }
 
-CConfig::CConfig(const std::string& dataFolder, TMesg& report) : report_(report) {
+CConfig::CConfig(const std::string& dataFolder, TMesg& report, TFileSystem& system)
+    : CKdf(system), report_(report) {
     const std::string path = FilePath(dataFolder);
     if (path.empty()) {
         return;

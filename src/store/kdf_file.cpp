@@ -70,21 +70,12 @@ int OpenRegular(const std::string& path, int flags, mode_t createMode = 0) {
     return fd;
 }
 
-// Every byte the container writes passes here, so that the tests can tear a write anywhere:
-// `budget` is the container's own count of bytes left before a write fails (-1: never).
-// Returns 0, or the errno of the failure.
-int WriteAt(int fd, std::int64_t offset, const void* data, std::size_t size, long long& budget) {
-    const auto* bytes = static_cast<const unsigned char*>(data);
+// Every byte the container writes passes here, through the container's file system (which tests
+// replace to tear a write anywhere). Returns 0, or the errno of the failure.
+int WriteAt(TFileSystem& system, int fd, std::int64_t offset, const void* data, std::size_t size) {
+    const auto* bytes = static_cast<const char*>(data);
     while (size > 0) {
-        std::size_t chunk = size;
-        if (budget >= 0) {
-            if (budget == 0) {
-                return ENOSPC;
-            }
-            chunk = std::min<std::size_t>(chunk, static_cast<std::size_t>(budget));
-            budget -= static_cast<long long>(chunk);
-        }
-        const ssize_t n = ::pwrite(fd, bytes, chunk, static_cast<off_t>(offset));
+        const ssize_t n = system.WriteAt(fd, bytes, size, offset);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -104,7 +95,7 @@ int WriteAt(int fd, std::int64_t offset, const void* data, std::size_t size, lon
 
 // ---- CKdf ----
 
-CKdf::CKdf() {
+CKdf::CKdf(TFileSystem& system) : system_(system) {
     Reset(0);
 }
 
@@ -255,7 +246,7 @@ std::int64_t CKdf::FileEnd() const {
 }
 
 void CKdf::WriteOrRaise(int fd, std::int64_t offset, const void* data, std::size_t size) const {
-    const int error = WriteAt(fd, offset, data, size, writeFaultBudget_);
+    const int error = WriteAt(system_, fd, offset, data, size);
     if (error != 0) {
         RaiseSystem(fileName_, error);
     }
@@ -263,7 +254,7 @@ void CKdf::WriteOrRaise(int fd, std::int64_t offset, const void* data, std::size
 
 void CKdf::SyncOrRaise(int fd) const {
     // Devices and pipes cannot be synced, and need not be.
-    if (::fdatasync(fd) != 0 && errno != EINVAL && errno != EROFS && errno != ENOTSUP) {
+    if (system_.Sync(fd) != 0 && errno != EINVAL && errno != EROFS && errno != ENOTSUP) {
         RaiseSystem(fileName_, errno);
     }
 }
@@ -291,7 +282,7 @@ void CKdf::CopyRecord(int fromFd, std::int64_t from, int toFd, std::int64_t to,
 bool CKdf::BeginReplacement(Replacement& replacement) const {
     // Only a regular file can be replaced by another; a device or a pipe is written in place.
     struct stat st {};
-    if (temporaryFileFault_ || ::fstat(file_, &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (::fstat(file_, &st) != 0 || !S_ISREG(st.st_mode)) {
         return false;
     }
     // The temporary file must live on the same file system as the file it replaces: next to the
@@ -309,7 +300,7 @@ bool CKdf::BeginReplacement(Replacement& replacement) const {
     // stays with it after the rename), so that the clean-up of a later start
     // (RemoveLeftoverTemporaryFiles) tells it from one left by a crash.
     replacement.Name = replacement.Folder + "/" + std::string(kTemporaryPrefix) + "XXXXXX";
-    replacement.Fd = CreateLockedTemporary(replacement.Name);
+    replacement.Fd = system_.CreateTemporary(replacement.Name);
     if (replacement.Fd < 0) {
         return false;
     }
@@ -319,7 +310,7 @@ bool CKdf::BeginReplacement(Replacement& replacement) const {
 
 void CKdf::CommitReplacement(Replacement& replacement) {
     SyncOrRaise(replacement.Fd);
-    if (::rename(replacement.Name.c_str(), replacement.Target.c_str()) != 0) {
+    if (system_.Rename(replacement.Name, replacement.Target) != 0) {
         RaiseSystem(fileName_, errno);
     }
     // Make the new name durable too; a folder that cannot be synced loses nothing that is not

@@ -12,11 +12,14 @@
 
 #include "app/program_folders.h"
 #include "app/scoped_data_home.h"
+#include "common/faulty_file_system.h"
 #include "common/scripted_mesg.h"
 #include "store/mru_item.h"
 
 namespace tarnwick {
 namespace {
+
+using testing::TFaultyFileSystem;
 
 using testing::ScopedDataHome;
 using testing::ScopedEnv;
@@ -314,9 +317,10 @@ TEST_F(ConfigTest, ADamagedFileIsReportedOnceAndSetAside) {
 
 TEST_F(ConfigTest, AFailedWriteBackIsReported) {
     {
-        CConfig config(DataFolder(), mesg_);
+        TFaultyFileSystem faulty;
+        CConfig config(DataFolder(), mesg_, faulty);
         config.WriteInteger(kCfgMainColumns, 3);
-        config.SetWriteFaultAfterBytes(0);
+        faulty.FailAfterBytes = 0;
     }
     ASSERT_EQ(mesg_.shown.size(), 1u);
     EXPECT_NE(mesg_.shown[0].text.find("No space left on device"), std::string::npos);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/scoped_data_home.h"
+#include "common/faulty_file_system.h"
 #include "common/scripted_mesg.h"
 #include "store/config.h"
 #include "store/kdf.h"
@@ -16,6 +17,8 @@
 
 namespace tarnwick {
 namespace {
+
+using testing::TFaultyFileSystem;
 
 namespace fs = std::filesystem;
 using testing::ScopedDataHome;
@@ -66,7 +69,8 @@ protected:
     bool TornSession(long long budget, bool inPlace) const {
         ScriptedMesg mesg;
         {
-            CConfig config(DataFolder(), mesg);
+            TFaultyFileSystem faulty;
+            CConfig config(DataFolder(), mesg, faulty);
             EXPECT_TRUE(config.IsOpen());
             config.WriteInteger(kCfgMainColumns, 5);
             config.PutPlacement(kCfgEditorPlacement, 10, 20, 400, 40);
@@ -75,8 +79,8 @@ protected:
             PutMru(config, 100, Project("c.hhp"));
             PutMru(config, 101, Project("a.hhp"));
             PutMru(config, 102, Project("b.hhp"));
-            config.SetTemporaryFileFault(inPlace);
-            config.SetWriteFaultAfterBytes(budget);
+            faulty.TemporaryError = inPlace ? EACCES : 0;
+            faulty.FailAfterBytes = budget;
         }
         // A failed write-back is reported as such, once.
         EXPECT_LE(mesg.shown.size(), 1u);
@@ -234,12 +238,13 @@ TEST_F(TornConfigTest, AGrowingCloseStoppedAnywhereKeepsTheEarlierSettings) {
             earlier();
             {
                 ScriptedMesg mesg;
-                CConfig config(DataFolder(), mesg);
+                TFaultyFileSystem faulty;
+                CConfig config(DataFolder(), mesg, faulty);
                 for (int key = 3000; key < 3300; ++key) {
                     config.WriteInteger(key, key);
                 }
-                config.SetTemporaryFileFault(inPlace);
-                config.SetWriteFaultAfterBytes(budget);
+                faulty.TemporaryError = inPlace ? EACCES : 0;
+                faulty.FailAfterBytes = budget;
             }
             ScriptedMesg mesg;
             CConfig config(DataFolder(), mesg);
