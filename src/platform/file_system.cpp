@@ -285,6 +285,48 @@ void SyncFolder(const std::string& folder) {
     }
 }
 
+int CloseDescriptor(int fd) {
+    return ::close(fd);
+}
+
+std::int64_t OpenFileSize(int fd) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        return -1;
+    }
+    return static_cast<std::int64_t>(st.st_size);
+}
+
+int TruncateFile(int fd) {
+    return ::ftruncate(fd, 0);
+}
+
+bool RegularFilePermissions(int fd, mode_t& permissions) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        return false;
+    }
+    permissions = st.st_mode & 07777;
+    return true;
+}
+
+void SetFilePermissions(int fd, mode_t permissions) {
+    ::fchmod(fd, permissions);
+}
+
+std::string ResolvedPath(const std::string& path) {
+    std::string resolved = path;
+    if (char* real = ::realpath(path.c_str(), nullptr)) {
+        resolved = real;
+        ::free(real);
+    }
+    return resolved;
+}
+
+int RemoveFile(const std::string& path) {
+    return ::unlink(path.c_str());
+}
+
 int OpenRegularFile(const std::string& path, int flags, mode_t createMode, mode_t& refusedMode) {
     refusedMode = 0;
     const int fd = ::open(path.c_str(), flags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, createMode);

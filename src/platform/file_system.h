@@ -133,6 +133,23 @@ bool NamesOpenFile(const std::string& path, int fd);
 // Makes a new name in `folder` durable; best effort, as some file systems cannot sync a folder.
 void SyncFolder(const std::string& folder);
 
+// Plain calls on a file opened with OpenRegularFile, for its user's own bookkeeping. Those that
+// can fail return 0, or -1 with errno set.
+int CloseDescriptor(int fd);
+// The size of the open file, or -1 with errno set.
+std::int64_t OpenFileSize(int fd);
+// Empties the open file.
+int TruncateFile(int fd);
+// The permission bits of the open file when it is a regular file; false otherwise.
+bool RegularFilePermissions(int fd, mode_t& permissions);
+// Gives the open file these permission bits; best effort.
+void SetFilePermissions(int fd, mode_t permissions);
+// The path with every symbolic link and "." or ".." resolved, or the path itself when it cannot
+// be resolved.
+std::string ResolvedPath(const std::string& path);
+// Removes the name; 0, or -1 with errno set.
+int RemoveFile(const std::string& path);
+
 // Makes a temporary file from `pathTemplate`, whose last six characters are "XXXXXX" and become
 // the name made, and holds it locked (flock) for as long as the descriptor stays open, so that
 // a clean-up in another process leaves it alone. Returns the descriptor, or -1 with errno set.

@@ -1,13 +1,11 @@
 #include "store/config.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <set>
 
+#include "platform/file_system.h"
 #include "platform/os.h"
 #include "store/mru_item.h"
 #include "support/ansi_case.h"
@@ -37,7 +35,7 @@ std::string SetAside(const std::string& path, int& error) {
         if (PathExists(aside)) {
             continue;
         }
-        if (::rename(path.c_str(), aside.c_str()) == 0) {
+        if (TFileSystem::Default().Rename(path, aside) == 0) {
             return aside;
         }
         error = errno;
@@ -56,8 +54,7 @@ std::set<std::string>& ReportedUnusable() {
 }
 
 bool IsRegularFile(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    return RegularFileProblem(path).empty();
 }
 
 }  // namespace

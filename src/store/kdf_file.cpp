@@ -4,11 +4,9 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <filesystem>
@@ -109,7 +107,7 @@ CKdf::~CKdf() {
 
 void CKdf::CloseFile() noexcept {
     if (file_ >= 0) {
-        ::close(file_);
+        CloseDescriptor(file_);
         file_ = -1;
     }
 }
@@ -184,24 +182,24 @@ bool CKdf::Open(const std::string& fileName, std::int16_t keyType, int dispositi
             break;
         }
         if (!created && (disposition == kKdfCreateAlways || disposition == kKdfTruncateExisting)) {
-            if (::ftruncate(file_, 0) != 0) {
+            if (TruncateFile(file_) != 0) {
                 RaiseSystem(fileName_, errno);
             }
         }
-        struct stat st {};
-        if (::fstat(file_, &st) != 0) {
+        const std::int64_t size = OpenFileSize(file_);
+        if (size < 0) {
             RaiseSystem(fileName_, errno);
         }
         writable_ = wantWrite;
-        if (st.st_size > 0) {
-            LoadExisting(keyType, static_cast<std::int64_t>(st.st_size));
+        if (size > 0) {
+            LoadExisting(keyType, size);
         } else {
             CreateNew(keyType);
         }
     } catch (...) {
         CloseFile();
         if (created) {
-            ::unlink(fileName_.c_str());
+            RemoveFile(fileName_);
         }
         Reset(0);
         throw;
@@ -227,7 +225,7 @@ void CKdf::Close() {
         const int fd = file_;
         file_ = -1;
         // A failing close can mean lost data on network file systems.
-        if (::close(fd) != 0 && writable_ && !failure && errno != EINTR) {
+        if (CloseDescriptor(fd) != 0 && writable_ && !failure && errno != EINTR) {
             failure = std::make_exception_ptr(SystemError(fileName_, errno));
         }
     }
@@ -238,11 +236,11 @@ void CKdf::Close() {
 }
 
 std::int64_t CKdf::FileEnd() const {
-    const off_t end = ::lseek(file_, 0, SEEK_END);
+    const std::int64_t end = OpenFileSize(file_);
     if (end < 0) {
         RaiseSystem(fileName_, errno);
     }
-    return static_cast<std::int64_t>(end);
+    return end;
 }
 
 void CKdf::WriteOrRaise(int fd, std::int64_t offset, const void* data, std::size_t size) const {
@@ -281,17 +279,13 @@ void CKdf::CopyRecord(int fromFd, std::int64_t from, int toFd, std::int64_t to,
 
 bool CKdf::BeginReplacement(Replacement& replacement) const {
     // Only a regular file can be replaced by another; a device or a pipe is written in place.
-    struct stat st {};
-    if (::fstat(file_, &st) != 0 || !S_ISREG(st.st_mode)) {
+    mode_t permissions = 0;
+    if (!RegularFilePermissions(file_, permissions)) {
         return false;
     }
     // The temporary file must live on the same file system as the file it replaces: next to the
     // real file, when the name is a symbolic link.
-    replacement.Target = fileName_;
-    if (char* real = ::realpath(fileName_.c_str(), nullptr)) {
-        replacement.Target = real;
-        std::free(real);
-    }
+    replacement.Target = ResolvedPath(fileName_);
     replacement.Folder = std::filesystem::path(replacement.Target).parent_path().string();
     if (replacement.Folder.empty()) {
         replacement.Folder = ".";
@@ -304,7 +298,7 @@ bool CKdf::BeginReplacement(Replacement& replacement) const {
     if (replacement.Fd < 0) {
         return false;
     }
-    ::fchmod(replacement.Fd, st.st_mode & 07777);  // keep the permissions; best effort
+    SetFilePermissions(replacement.Fd, permissions);  // keep the permissions; best effort
     return true;
 }
 
@@ -316,7 +310,7 @@ void CKdf::CommitReplacement(Replacement& replacement) {
     // Make the new name durable too; a folder that cannot be synced loses nothing that is not
     // already at risk.
     SyncFolder(replacement.Folder);
-    ::close(file_);
+    CloseDescriptor(file_);
     file_ = replacement.Fd;
     replacement.Fd = -1;
 }
@@ -325,8 +319,8 @@ void CKdf::AbandonReplacement(Replacement& replacement) noexcept {
     if (replacement.Fd >= 0) {
         // Removed while still locked: once the lock is gone a clean-up may remove the name, and
         // another writer may then make a file of the same name.
-        ::unlink(replacement.Name.c_str());
-        ::close(replacement.Fd);
+        RemoveFile(replacement.Name);
+        CloseDescriptor(replacement.Fd);
         replacement.Fd = -1;
     }
 }
@@ -436,13 +430,13 @@ bool CKdf::ReadFileHeader(const std::string& fileName, t_KdfHeader& header) {
         return false;
     }
     if (LockWithin(fd, LOCK_SH, 0) != 0) {
-        ::close(fd);
+        CloseDescriptor(fd);
         return false;
     }
     unsigned char raw[t_KdfHeader::kSize];
     const std::int64_t got = ReadAt(fd, 0, raw, sizeof raw);
     const int error = errno;
-    ::close(fd);
+    CloseDescriptor(fd);
     if (got < 0) {
         RaiseSystem(fileName, error);
     }
