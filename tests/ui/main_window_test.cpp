@@ -20,6 +20,7 @@
 
 #include <csignal>
 
+#include "app/program_folders.h"
 #include "common/scripted_mesg.h"
 #include "common/temp_folder.h"
 #include "pipeline/parse_run.h"
