@@ -12,15 +12,15 @@
 #include <memory>
 #include <optional>
 
-#include "app/config.h"
-#include "app/mru_item.h"
 #include "app/program_folders.h"
 #include "pipeline/exclude_list.h"
 #include "pipeline/file_words.h"
 #include "pipeline/hhp_scanner.h"
 #include "pipeline/html_parser.h"
 #include "platform/os.h"
-#include "support/kdf.h"
+#include "store/config.h"
+#include "store/kdf.h"
+#include "store/mru_item.h"
 #include "support/message.h"
 #include "support/word_compare.h"
 
@@ -529,7 +529,7 @@ int FuzzMruLoad(const std::uint8_t* data, std::size_t size) {
     }
     const InProjectsFolder inProjects(MruHome());
     CountingMesg& mesg = Messages();
-    const std::string configPath = CConfig::FilePath();
+    const std::string configPath = CConfig::FilePath(DataFolder());
     for (const auto& entry : fs::directory_iterator(DataFolder())) {
         if (entry.path().filename().string().rfind("Tarnwick.cfg", 0) == 0) {
             fs::remove(entry.path());
@@ -540,7 +540,7 @@ int FuzzMruLoad(const std::uint8_t* data, std::size_t size) {
     if (data[0] % 2 == 1) {
         // The configuration file as a crash or a full disk may have left it.
         WriteBytes(configPath, AsText(data + 1, size - 1));
-        TMru mru;
+        TMru mru(DataFolder(), mesg);
         RecordingMenu menu;
         try {
             mru.Load(&menu);
@@ -551,11 +551,11 @@ int FuzzMruLoad(const std::uint8_t* data, std::size_t size) {
         FUZZ_CHECK(kName, mesg.Shown <= 1, "a bad configuration is reported at most once");
         const int shown = mesg.Shown;
         {
-            CConfig again;
+            CConfig again(DataFolder(), mesg);
             FUZZ_CHECK(kName, again.IsOpen(), "the next start has a configuration");
             again.WriteInteger(kCfgMainColumns, 3);
         }
-        CConfig third;
+        CConfig third(DataFolder(), mesg);
         FUZZ_CHECK(kName, mesg.Shown == shown, "a bad configuration is reported only once");
         FUZZ_CHECK(kName, third.IsOpen() && third.ReadInteger(kCfgMainColumns, 1) == 3,
                    "the replaced configuration keeps what is stored");
@@ -563,7 +563,7 @@ int FuzzMruLoad(const std::uint8_t* data, std::size_t size) {
     }
 
     {
-        CConfig config;
+        CConfig config(DataFolder(), mesg);
         FUZZ_CHECK(kName, config.IsOpen(), "a new configuration opens");
         std::size_t pos = 1;
         for (int key = TMru::kFirstKey; key < TMru::kFirstKey + TMru::kMaxItems; ++key) {
@@ -577,7 +577,7 @@ int FuzzMruLoad(const std::uint8_t* data, std::size_t size) {
             pos += length;
         }
     }
-    TMru mru;
+    TMru mru(DataFolder(), mesg);
     RecordingMenu menu;
     mru.Load(&menu);
     CheckList(kName, mru, menu);
@@ -589,7 +589,7 @@ int FuzzMruLoad(const std::uint8_t* data, std::size_t size) {
         before.push_back(mru.Item(i));
     }
     mru.Save();
-    TMru again;
+    TMru again(DataFolder(), mesg);
     RecordingMenu againMenu;
     again.Load(&againMenu);
     CheckList(kName, again, againMenu);

@@ -5,7 +5,7 @@
 
 #include "platform/file_system.h"
 #include "platform/os.h"
-#include "support/kdf.h"
+#include "store/kdf.h"
 #include "support/utils.h"
 
 namespace tarnwick {

@@ -14,7 +14,7 @@
 #include "pipeline/word_list.h"
 #include "platform/file_system.h"
 #include "platform/os.h"
-#include "support/kdf.h"
+#include "store/kdf.h"
 #include "support/utils.h"
 
 namespace tarnwick::cli {

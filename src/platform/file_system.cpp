@@ -128,14 +128,6 @@ std::string FinalTarget(const std::string& path) {
     throw EFCreateError(path, SystemErrorText(ELOOP));
 }
 
-void SyncFolder(const std::string& folder) {
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);  // best effort: some file systems cannot sync a folder
-        ::close(fd);
-    }
-}
-
 // Whether two open files hold the same bytes (`size` each), read with pread.
 bool SameBytes(int a, int b, std::uint64_t size) {
     constexpr size_t kChunk = 1 << 20;
@@ -190,6 +182,14 @@ int TFileSystem::Sync(int fd) {
 
 int TFileSystem::Rename(const std::string& from, const std::string& to) {
     return ::rename(from.c_str(), to.c_str());
+}
+
+ssize_t TFileSystem::WriteAt(int fd, const char* data, size_t size, std::int64_t offset) {
+    return ::pwrite(fd, data, size, static_cast<off_t>(offset));
+}
+
+int TFileSystem::CreateTemporary(std::string& pathTemplate) {
+    return CreateLockedTemporary(pathTemplate);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -275,6 +275,124 @@ std::string ReadRegularFile(const std::string& path, std::uint64_t limit, std::s
         bytes.append(chunk, static_cast<size_t>(n));
     }
     return bytes;
+}
+
+void SyncFolder(const std::string& folder) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);  // best effort: some file systems cannot sync a folder
+        ::close(fd);
+    }
+}
+
+int CloseDescriptor(int fd) {
+    return ::close(fd);
+}
+
+std::int64_t OpenFileSize(int fd) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        return -1;
+    }
+    return static_cast<std::int64_t>(st.st_size);
+}
+
+int TruncateFile(int fd) {
+    return ::ftruncate(fd, 0);
+}
+
+bool RegularFilePermissions(int fd, mode_t& permissions) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        return false;
+    }
+    permissions = st.st_mode & 07777;
+    return true;
+}
+
+void SetFilePermissions(int fd, mode_t permissions) {
+    ::fchmod(fd, permissions);
+}
+
+std::string ResolvedPath(const std::string& path) {
+    std::string resolved = path;
+    if (char* real = ::realpath(path.c_str(), nullptr)) {
+        resolved = real;
+        ::free(real);
+    }
+    return resolved;
+}
+
+int RemoveFile(const std::string& path) {
+    return ::unlink(path.c_str());
+}
+
+int OpenRegularFile(const std::string& path, int flags, mode_t createMode, mode_t& refusedMode) {
+    refusedMode = 0;
+    const int fd = ::open(path.c_str(), flags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, createMode);
+    if (fd < 0) {
+        return -1;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        const int error = errno;
+        ::close(fd);
+        errno = error;
+        return -1;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        ::close(fd);
+        refusedMode = st.st_mode;
+        errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+        return -1;
+    }
+    const int status = ::fcntl(fd, F_GETFL);
+    if (status >= 0) {
+        ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK);
+    }
+    return fd;
+}
+
+std::int64_t ReadAt(int fd, std::int64_t offset, void* data, std::size_t size) {
+    auto* bytes = static_cast<unsigned char*>(data);
+    std::int64_t done = 0;
+    while (size > 0) {
+        const ssize_t n = ::pread(fd, bytes, size, static_cast<off_t>(offset));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return -1;
+        }
+        if (n == 0)
+            break;
+        bytes += n;
+        offset += n;
+        done += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return done;
+}
+
+int LockWithin(int fd, int operation, int waitMs) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
+    while (::flock(fd, operation | LOCK_NB) != 0) {
+        const int error = errno;
+        if (error != EWOULDBLOCK && error != EINTR) {
+            return error;
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return EWOULDBLOCK;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return 0;
+}
+
+bool NamesOpenFile(const std::string& path, int fd) {
+    struct stat byPath {};
+    struct stat byFd {};
+    return ::stat(path.c_str(), &byPath) == 0 && ::fstat(fd, &byFd) == 0 &&
+           byPath.st_dev == byFd.st_dev && byPath.st_ino == byFd.st_ino;
 }
 
 int CreateLockedTemporary(std::string& pathTemplate) {
@@ -483,7 +601,7 @@ void TFileWriter::Open(const Options& options) {
     RemoveLeftoverTemporaries(folder, name);
     // Locked until the file is in place, so that another process's clean-up leaves it alone.
     std::string temporary = folder + "/" + TemporaryPrefix(name) + "XXXXXX";
-    fd_ = CreateLockedTemporary(temporary);
+    fd_ = system_.CreateTemporary(temporary);
     if (fd_ < 0) {
         throw EFCreateError(path_, SystemErrorText(errno));
     }

@@ -67,6 +67,10 @@ public:
     virtual int Sync(int fd);
     // rename(2): 0, or -1 with errno set.
     virtual int Rename(const std::string& from, const std::string& to);
+    // pwrite(2): bytes written at `offset`, or -1 with errno set.
+    virtual ssize_t WriteAt(int fd, const char* data, size_t size, std::int64_t offset);
+    // CreateLockedTemporary (below): the descriptor, or -1 with errno set.
+    virtual int CreateTemporary(std::string& pathTemplate);
 };
 
 // A regular file open for reading. Opening refuses at once - without waiting for a pipe's writer -
@@ -106,6 +110,45 @@ std::string ReadRegularFile(const std::string& path, std::uint64_t limit, std::s
 // The reason a read of `path` would be refused before any byte is read (it does not exist, is a
 // folder, a pipe, a device...), or an empty text when it is a readable regular file.
 std::string RegularFileProblem(const std::string& path);
+
+// Opens `path` as open(2) does with `flags` (and `createMode` when they create), without waiting
+// for a pipe's other end or taking a terminal, and keeps it only when it is a regular file.
+// Returns the descriptor, blocking again; or -1 with errno set, and then, for an entry that is
+// no regular file, `refusedMode` holds its type bits (0 otherwise). For readers and writers at
+// offsets that word their own refusals (the data container).
+int OpenRegularFile(const std::string& path, int flags, mode_t createMode, mode_t& refusedMode);
+
+// Up to `size` bytes at `offset` (pread), going on after a signal or a short read: the count,
+// fewer only at the end of the file, or -1 with errno set.
+std::int64_t ReadAt(int fd, std::int64_t offset, void* data, std::size_t size);
+
+// Takes flock(2)'s LOCK_SH or LOCK_EX, waiting up to `waitMs` for another process to let go.
+// Returns 0, or the errno (EWOULDBLOCK when the wait ran out).
+int LockWithin(int fd, int operation, int waitMs);
+
+// Whether `path` still names the open file `fd`: a writer that renames a new file over the old
+// one leaves a lock on the old one guarding nothing.
+bool NamesOpenFile(const std::string& path, int fd);
+
+// Makes a new name in `folder` durable; best effort, as some file systems cannot sync a folder.
+void SyncFolder(const std::string& folder);
+
+// Plain calls on a file opened with OpenRegularFile, for its user's own bookkeeping. Those that
+// can fail return 0, or -1 with errno set.
+int CloseDescriptor(int fd);
+// The size of the open file, or -1 with errno set.
+std::int64_t OpenFileSize(int fd);
+// Empties the open file.
+int TruncateFile(int fd);
+// The permission bits of the open file when it is a regular file; false otherwise.
+bool RegularFilePermissions(int fd, mode_t& permissions);
+// Gives the open file these permission bits; best effort.
+void SetFilePermissions(int fd, mode_t permissions);
+// The path with every symbolic link and "." or ".." resolved, or the path itself when it cannot
+// be resolved.
+std::string ResolvedPath(const std::string& path);
+// Removes the name; 0, or -1 with errno set.
+int RemoveFile(const std::string& path);
 
 // Makes a temporary file from `pathTemplate`, whose last six characters are "XXXXXX" and become
 // the name made, and holds it locked (flock) for as long as the descriptor stays open, so that

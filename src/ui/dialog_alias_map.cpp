@@ -13,8 +13,9 @@
 #include <algorithm>
 #include <charconv>
 
-#include "app/config.h"
-#include "support/kdf.h"
+#include "app/program_folders.h"
+#include "store/config.h"
+#include "store/kdf.h"
 #include "support/message.h"
 #include "support/word_compare.h"
 #include "ui/help.h"
@@ -121,7 +122,7 @@ void TdlgAliasMap::FormCreate() {
     t_Placement placement{screen.Width / 2 - width() / 2, screen.Height / 2 - height() / 2, width(),
                           height()};
     try {
-        CConfig config;
+        CConfig config(DataFolder(), Mesg());
         config.GetPlacement(kCfgAliasMapPlacement, placement, screen.Width, screen.Height);
     } catch (const CKdfException& e) {
         Mesg().Show(e.Message(), kMbError);
@@ -225,7 +226,7 @@ void TdlgAliasMap::done(int result) {
 void TdlgAliasMap::FormClose() {
     const QRect frame = geometry();
     try {
-        CConfig config;
+        CConfig config(DataFolder(), Mesg());
         config.PutPlacement(kCfgAliasMapPlacement, frame.left(), frame.top(), frame.width(),
                             frame.height());
     } catch (const CKdfException& e) {

@@ -13,12 +13,13 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "app/config.h"
+#include "app/program_folders.h"
 #include "output/output_names.h"
 #include "output/word_list_export.h"
 #include "platform/file_system.h"
 #include "platform/os.h"
-#include "support/kdf.h"
+#include "store/config.h"
+#include "store/kdf.h"
 #include "support/message.h"
 #include "ui/message_text.h"
 #include "ui/qt_text.h"
@@ -100,7 +101,7 @@ TdlgExport::TdlgExport(QWidget* owner) : QDialog(owner) {
     t_Placement placement{screen.Width / 2 - formWidth_ / 2, screen.Height / 2 - height / 2,
                           formWidth_, height};
     try {
-        CConfig config;
+        CConfig config(DataFolder(), Mesg());
         config.GetPlacement(kCfgExportPlacement, placement, screen.Width, screen.Height);
     } catch (const CKdfException& e) {
         Mesg().Show(e.Message(), kMbError);
@@ -198,7 +199,7 @@ void TdlgExport::done(int result) {
 void TdlgExport::FormClose() {
     const QRect frame = geometry();
     try {
-        CConfig config;
+        CConfig config(DataFolder(), Mesg());
         config.PutPlacement(kCfgExportPlacement, frame.left(), frame.top(), frame.width(),
                             frame.height());
     } catch (const CKdfException& e) {

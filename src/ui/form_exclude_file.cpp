@@ -19,13 +19,13 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "app/config.h"
 #include "app/program_folders.h"
 #include "output/output_names.h"
 #include "output/word_list_export.h"
 #include "platform/file_system.h"
 #include "platform/os.h"
-#include "support/kdf.h"
+#include "store/config.h"
+#include "store/kdf.h"
 #include "support/message.h"
 #include "support/utils.h"
 #include "support/word_compare.h"
@@ -314,7 +314,7 @@ void TfrmEdit::RestoreSettings() {
     std::string lastList;
     int columns = kDefaultColumns;
     try {
-        CConfig config;
+        CConfig config(DataFolder(), Mesg());
         config.GetPlacement(kCfgEditorPlacement, placement, screen.Width, screen.Height);
         lastList = config.GetText(kCfgEditorListName, "");
         columns = config.ReadInteger(kCfgEditorColumns, kDefaultColumns);
@@ -332,7 +332,7 @@ void TfrmEdit::RestoreSettings() {
 void TfrmEdit::StoreSettings() {
     const QRect frame = geometry();
     try {
-        CConfig config;
+        CConfig config(DataFolder(), Mesg());
         config.PutPlacement(kCfgEditorPlacement, frame.left(), frame.top(), frame.width(),
                             frame.height());
         config.PutText(kCfgEditorListName, ChosenList());

@@ -5,7 +5,7 @@
 #include <exception>
 
 #include "app/program_folders.h"
-#include "support/html_help.h"
+#include "help/html_help.h"
 #include "support/message.h"
 #include "ui/help_viewer.h"
 

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "support/html_help.h"
+#include "help/html_help.h"
 
 class QWidget;
 

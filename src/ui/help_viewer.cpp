@@ -21,9 +21,9 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "help/help_sitemap.h"
+#include "help/html_help.h"
 #include "support/ansi_case.h"
-#include "support/help_sitemap.h"
-#include "support/html_help.h"
 #include "support/word_compare.h"
 #include "ui/qt_text.h"
 

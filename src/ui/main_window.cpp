@@ -26,14 +26,14 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "app/config.h"
-#include "app/mru_item.h"
 #include "app/program_folders.h"
 #include "pipeline/exclude_list.h"
 #include "platform/file_system.h"
 #include "platform/os.h"
+#include "store/config.h"
+#include "store/kdf.h"
+#include "store/mru_item.h"
 #include "support/ansi_case.h"
-#include "support/kdf.h"
 #include "support/message.h"
 #include "support/utils.h"
 #include "support/word_compare.h"
@@ -103,7 +103,7 @@ TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent) {
     }
 
     mruMenu_ = std::make_unique<TMruMenuItems>(mruItems);
-    Mru = std::make_unique<TMru>();
+    Mru = std::make_unique<TMru>(DataFolder(), Mesg());
     try {
         Mru->Load(mruMenu_.get());
     } catch (const CKdfException& e) {
@@ -433,7 +433,7 @@ void TfrmMain::FormCreate() {
                           kMainWindowDefaultWidth, kMainWindowDefaultHeight};
     int columns = 1;
     try {
-        CConfig config;
+        CConfig config(DataFolder(), Mesg());
         config.GetPlacement(kCfgMainPlacement, placement, screen.Width, screen.Height);
         columns = config.ReadInteger(kCfgMainColumns, kDefaultColumns);
     } catch (const CKdfException& e) {
@@ -492,7 +492,7 @@ void TfrmMain::FormClose() {
     closed_ = true;
     const QRect frame = geometry();
     try {
-        CConfig config;
+        CConfig config(DataFolder(), Mesg());
         config.PutPlacement(kCfgMainPlacement, frame.left(), frame.top(), frame.width(),
                             frame.height());
         config.WriteInteger(kCfgMainColumns, spnColumns->value());

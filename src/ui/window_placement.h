@@ -4,7 +4,7 @@
 
 #include <QSize>
 
-#include "app/config.h"
+#include "store/config.h"
 
 class QWidget;
 

@@ -1,5 +1,6 @@
-// A file system whose writes, syncs and renames fail where a test says: a full disk after so many
-// bytes, a sync or a rename refused. Handed to the writer under test instead of the real one.
+// A file system whose writes, syncs, renames and temporary files fail where a test says: a full
+// disk after so many bytes, a sync, a rename or a temporary file refused. Handed to the writer
+// under test instead of the real one.
 #pragma once
 
 #include <algorithm>
@@ -17,20 +18,20 @@ public:
     // The errno every sync / rename fails with; 0: they succeed.
     int SyncError = 0;
     int RenameError = 0;
+    // The errno every temporary file fails with (as in a folder that cannot be written); 0: made.
+    int TemporaryError = 0;
 
     ssize_t Write(int fd, const char* data, size_t size) override {
-        if (FailAfterBytes >= 0) {
-            if (FailAfterBytes == 0) {
-                errno = ENOSPC;
-                return -1;
-            }
-            size = std::min<size_t>(size, static_cast<size_t>(FailAfterBytes));
+        if (!Room(size)) {
+            return -1;
         }
-        const ssize_t n = TFileSystem::Write(fd, data, size);
-        if (n > 0 && FailAfterBytes >= 0) {
-            FailAfterBytes -= n;
+        return Count(TFileSystem::Write(fd, data, size));
+    }
+    ssize_t WriteAt(int fd, const char* data, size_t size, std::int64_t offset) override {
+        if (!Room(size)) {
+            return -1;
         }
-        return n;
+        return Count(TFileSystem::WriteAt(fd, data, size, offset));
     }
     int Sync(int fd) override {
         if (SyncError != 0) {
@@ -45,6 +46,32 @@ public:
             return -1;
         }
         return TFileSystem::Rename(from, to);
+    }
+    int CreateTemporary(std::string& pathTemplate) override {
+        if (TemporaryError != 0) {
+            errno = TemporaryError;
+            return -1;
+        }
+        return TFileSystem::CreateTemporary(pathTemplate);
+    }
+
+private:
+    // Cuts a write to the bytes left before the disk is full; false (errno ENOSPC) when none are.
+    bool Room(size_t& size) {
+        if (FailAfterBytes >= 0) {
+            if (FailAfterBytes == 0) {
+                errno = ENOSPC;
+                return false;
+            }
+            size = std::min<size_t>(size, static_cast<size_t>(FailAfterBytes));
+        }
+        return true;
+    }
+    ssize_t Count(ssize_t written) {
+        if (written > 0 && FailAfterBytes >= 0) {
+            FailAfterBytes -= written;
+        }
+        return written;
     }
 };
 

@@ -7,8 +7,8 @@
 #include <string>
 
 #include "app/program_folders.h"
+#include "help/html_help.h"
 #include "platform/os.h"
-#include "support/html_help.h"
 
 int main() {
     using namespace tarnwick;

@@ -11,7 +11,7 @@
 
 #include "common/scripted_mesg.h"
 #include "common/temp_folder.h"
-#include "support/html_help.h"
+#include "help/html_help.h"
 #include "ui/dialog_alias_map.h"
 #include "ui/form_exclude_file.h"
 #include "ui/help.h"

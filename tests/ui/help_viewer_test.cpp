@@ -14,7 +14,7 @@
 #include <memory>
 #include <set>
 
-#include "support/html_help.h"
+#include "help/html_help.h"
 #include "ui/help_viewer.h"
 
 using namespace tarnwick;

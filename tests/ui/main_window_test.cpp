@@ -20,12 +20,13 @@
 
 #include <csignal>
 
-#include "app/config.h"
-#include "app/mru_item.h"
+#include "app/program_folders.h"
 #include "common/scripted_mesg.h"
 #include "common/temp_folder.h"
 #include "pipeline/parse_run.h"
 #include "platform/qt/termination_signals.h"
+#include "store/config.h"
+#include "store/mru_item.h"
 #include "support/utils.h"
 #include "support/word_compare.h"
 #include "ui/dialog_alias_map.h"
@@ -566,7 +567,7 @@ private slots:
         ScriptedMesg mesg;
         TfrmMain window;
         {
-            CConfig config;
+            CConfig config(DataFolder(), mesg);
             for (int key : {kCfgMainPlacement, kCfgEditorPlacement, kCfgExportPlacement,
                             kCfgAliasMapPlacement}) {
                 config.PutPlacement(key, 50000, -50000, 100000, 100000);

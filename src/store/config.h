@@ -1,16 +1,18 @@
 // CConfig: Tarnwick's configuration, a container of integer keys in the data folder
-// (DataFolder() + "Tarnwick.cfg"), opened for one burst of reads or writes and closed at once.
+// ("<data folder>Tarnwick.cfg"), opened for one burst of reads or writes and closed at once.
 // When it cannot be opened it stays closed: reads give their defaults and writes do nothing.
+// Its failures go to the message box its user hands in.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 
-#include "support/kdf.h"
+#include "store/kdf.h"
 
 namespace tarnwick {
 
+class TMesg;
 struct TMruItem;
 
 // The configuration's keys. Placements are t_Placement records, columns integers, the list name
@@ -61,18 +63,22 @@ public:
     static constexpr std::string_view FileExtension = ".cfg";
     static constexpr std::uint32_t OpenFlags = kKdfReadAccess | kKdfWriteAccess | kKdfShareRead;
 
-    // DataFolder() + "Tarnwick.cfg"; empty when there is no data folder.
-    static std::string FilePath();
+    // `dataFolder` (ending in "/") + "Tarnwick.cfg"; empty when there is no data folder.
+    static std::string FilePath(const std::string& dataFolder);
 
-    // Opens the configuration file, creating it when missing. A read-only file is made
-    // writable. A file that can never be read (damaged, say by a crash in the middle of a write,
-    // larger than CKdf::MaxFileSize, of another key type, or with another application name in
-    // its header) is reported once, renamed to "Tarnwick.cfg.damaged" (or "-2" and so on after
-    // it) and replaced by a new one; when it cannot be renamed it is reported once per process
-    // and the configuration stays closed. Any other failure - among them a folder, a pipe or a
-    // device at the name, which is left as it is - is shown in an error box and leaves the
+    // Opens the configuration file in `dataFolder` (ending in "/"; empty: no data folder, and the
+    // configuration stays closed), creating it when missing. Every failure, here and in the
+    // other members, is shown through `report`; the file is written through `system`. Both must
+    // outlive the configuration. A read-only
+    // file is made writable. A file that can never be read (damaged, say by a crash in the middle
+    // of a write, larger than CKdf::MaxFileSize, of another key type, or with another application
+    // name in its header) is reported once, renamed to "Tarnwick.cfg.damaged" (or "-2" and so on
+    // after it) and replaced by a new one; when it cannot be renamed it is reported once per
+    // process and the configuration stays closed. Any other failure - among them a folder, a pipe
+    // or a device at the name, which is left as it is - is shown in an error box and leaves the
     // configuration closed.
-    CConfig();
+    CConfig(const std::string& dataFolder, TMesg& report,
+            TFileSystem& system = TFileSystem::Default());
     // Writes header and index back and closes; a failure is shown in an error box.
     ~CConfig() override;
 
@@ -103,6 +109,9 @@ private:
     // Reports an unusable file and sets it aside, then opens a new one; false when the
     // configuration stays closed.
     bool ReplaceUnusable(const std::string& path, const CKdfException& failure);
+    void ShowError(const CKdfException& e);
+
+    TMesg& report_;
 };
 
 }  // namespace tarnwick

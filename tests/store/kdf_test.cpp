@@ -1,4 +1,4 @@
-#include "support/kdf.h"
+#include "store/kdf.h"
 
 #include <gtest/gtest.h>
 
@@ -14,10 +14,13 @@
 #include <string>
 #include <vector>
 
+#include "common/faulty_file_system.h"
 #include "common/temp_folder.h"
 
 namespace tarnwick {
 namespace {
+
+using testing::TFaultyFileSystem;
 
 using testing::Slurp;
 using testing::TempFolder;
@@ -147,13 +150,14 @@ TEST_F(KdfTest, GrowingPastTheCapacityRebuildsAPackedFile) {
 
 TEST_F(KdfTest, WithoutATemporaryFileCloseGrowsTheIndexInPlace) {
     {
-        CKdf kdf;
+        TFaultyFileSystem faulty;
+        CKdf kdf(faulty);
         ASSERT_TRUE(kdf.Open(path_, 1, kKdfOpenAlways, kReadWrite));
         WriteMany(kdf, 1000);
         kdf.Close();
         ASSERT_TRUE(kdf.Open(path_, 1, kKdfOpenAlways, kReadWrite));
         WriteMany(kdf, 1300);
-        kdf.SetTemporaryFileFault(true);
+        faulty.TemporaryError = EACCES;
         kdf.Close();
     }
     const std::string bytes = Slurp(path_);
@@ -504,8 +508,9 @@ TEST_F(KdfTest, AnEmptyFileStartsAsANewOne) {
 }
 
 TEST_F(KdfTest, AFullDiskIsASystemError) {
-    CKdf kdf;
-    kdf.SetWriteFaultAfterBytes(100);  // the new file's header and index do not fit
+    TFaultyFileSystem faulty;
+    CKdf kdf(faulty);
+    faulty.FailAfterBytes = 100;  // the new file's header and index do not fit
     try {
         kdf.Open(path_, 1, kKdfOpenAlways, kReadWrite);
         ADD_FAILURE();
@@ -609,13 +614,14 @@ TEST_F(KdfTest, NoFileLargerThanTheLimitIsWrittenOrRead) {
 }
 
 TEST_F(KdfTest, AFailedWriteLeavesTheIndexAsItWas) {
-    CKdf kdf;
+    TFaultyFileSystem faulty;
+    CKdf kdf(faulty);
     ASSERT_TRUE(kdf.Open(path_, 1, kKdfOpenAlways, kReadWrite));
     kdf.WriteString(1, "old");
-    kdf.SetWriteFaultAfterBytes(3);
+    faulty.FailAfterBytes = 3;
     EXPECT_THROW(kdf.WriteString(1, "a longer value"), CKdfException);
     EXPECT_THROW(kdf.WriteString(2, "new"), CKdfException);
-    kdf.SetWriteFaultAfterBytes(-1);
+    faulty.FailAfterBytes = -1;
     EXPECT_EQ(kdf.ReadString(1, 100), "old");
     EXPECT_EQ(kdf.ReadString(2, 100), "");
     EXPECT_EQ(kdf.Header().Count, 1);
@@ -626,10 +632,11 @@ TEST_F(KdfTest, AFailedWriteLeavesTheIndexAsItWas) {
 }
 
 TEST_F(KdfTest, AFailedCloseIsReportedAndLeavesTheContainerClosed) {
-    CKdf kdf;
+    TFaultyFileSystem faulty;
+    CKdf kdf(faulty);
     ASSERT_TRUE(kdf.Open(path_, 1, kKdfOpenAlways, kReadWrite));
     kdf.WriteString(1, "value");
-    kdf.SetWriteFaultAfterBytes(100);  // the header and index of Close tear
+    faulty.FailAfterBytes = 100;  // the header and index of Close tear
     EXPECT_THROW(kdf.Close(), CKdfException);
     EXPECT_FALSE(kdf.IsOpen());
 }
@@ -641,15 +648,16 @@ TEST_F(KdfTest, ATornRebuildLeavesTheOldFile) {
         WriteMany(kdf, 500);
     }
     const std::string before = Slurp(path_);
-    CKdf kdf;
+    TFaultyFileSystem faulty;
+    CKdf kdf(faulty);
     ASSERT_TRUE(kdf.Open(path_, 1, kKdfOpenAlways, kReadWrite));
     for (int key = 501; key <= 1100; ++key) {
         kdf.WriteString(key, Expected(key));
     }
     const long long appended = static_cast<long long>(std::filesystem::file_size(path_));
-    kdf.SetWriteFaultAfterBytes(20000);  // inside the rebuild's temporary file
+    faulty.FailAfterBytes = 20000;  // inside the rebuild's temporary file
     EXPECT_THROW(kdf.Close(), CKdfException);
-    kdf.SetWriteFaultAfterBytes(-1);
+    faulty.FailAfterBytes = -1;
     // The old header and index still describe the file; the session's records are lost, and
     // the temporary file is gone.
     const std::string after = Slurp(path_);
@@ -672,7 +680,8 @@ TEST_F(KdfTest, AGrowingCloseTornAnywhereLeavesAReadableFile) {
         for (long long budget = 0; budget < 26000; budget += 2500) {
             SCOPED_TRACE(std::to_string(inPlace) + " " + std::to_string(budget));
             std::filesystem::remove(path_);
-            CKdf kdf;
+            TFaultyFileSystem faulty;
+            CKdf kdf(faulty);
             ASSERT_TRUE(kdf.Open(path_, 1, kKdfOpenAlways, kReadWrite));
             WriteMany(kdf, 600);
             kdf.Close();
@@ -680,16 +689,16 @@ TEST_F(KdfTest, AGrowingCloseTornAnywhereLeavesAReadableFile) {
             for (int key = 601; key <= 1100; ++key) {
                 kdf.WriteString(key, Expected(key));
             }
-            kdf.SetTemporaryFileFault(inPlace);
-            kdf.SetWriteFaultAfterBytes(budget);
+            faulty.TemporaryError = inPlace ? EACCES : 0;
+            faulty.FailAfterBytes = budget;
             bool closed = true;
             try {
                 kdf.Close();
             } catch (const CKdfException&) {
                 closed = false;
             }
-            kdf.SetWriteFaultAfterBytes(-1);
-            kdf.SetTemporaryFileFault(false);
+            faulty.FailAfterBytes = -1;
+            faulty.TemporaryError = 0;
             ASSERT_TRUE(kdf.Open(path_, 1, kKdfOpenExisting, kReadWrite));
             const int last = closed ? 1100 : 600;
             ASSERT_GE(kdf.Header().Count, last);
@@ -698,15 +707,6 @@ TEST_F(KdfTest, AGrowingCloseTornAnywhereLeavesAReadableFile) {
             }
         }
     }
-}
-
-TEST(KdfHashTest, SumsTwoPassesOfUpperCasedWords) {
-    // "ab" upper-cased is 41 42: the pass from 0 adds 0x4241, the pass from 1 adds 0x42.
-    EXPECT_EQ(CKdf::HashString("ab"), 0x4241u + 0x42u);
-    EXPECT_EQ(CKdf::HashString("aB"), CKdf::HashString("Ab"));
-    EXPECT_EQ(CKdf::HashString(""), 0u);
-    const std::string longText(300, 'x');
-    EXPECT_EQ(CKdf::HashString(longText), CKdf::HashString(longText.substr(0, 256)));
 }
 
 }  // namespace

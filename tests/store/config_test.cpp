@@ -1,4 +1,4 @@
-#include "app/config.h"
+#include "store/config.h"
 
 #include <gtest/gtest.h>
 
@@ -10,13 +10,16 @@
 #include <limits>
 #include <string>
 
-#include "app/mru_item.h"
 #include "app/program_folders.h"
 #include "app/scoped_data_home.h"
+#include "common/faulty_file_system.h"
 #include "common/scripted_mesg.h"
+#include "store/mru_item.h"
 
 namespace tarnwick {
 namespace {
+
+using testing::TFaultyFileSystem;
 
 using testing::ScopedDataHome;
 using testing::ScopedEnv;
@@ -32,9 +35,9 @@ protected:
 };
 
 TEST_F(ConfigTest, FirstUseCreatesAnEmptyTarnwickFile) {
-    EXPECT_EQ(CConfig::FilePath(), ConfigFile());
+    EXPECT_EQ(CConfig::FilePath(DataFolder()), ConfigFile());
     {
-        CConfig config;
+        CConfig config(DataFolder(), mesg_);
         EXPECT_TRUE(config.IsOpen());
         EXPECT_EQ(config.ReadInteger(kCfgMainColumns, kDefaultColumns), 1);
         EXPECT_EQ(config.TextBufferSize(), 8);
@@ -48,12 +51,12 @@ TEST_F(ConfigTest, FirstUseCreatesAnEmptyTarnwickFile) {
 
 TEST_F(ConfigTest, ValuesLastFromOneBurstToTheNext) {
     {
-        CConfig config;
+        CConfig config(DataFolder(), mesg_);
         config.WriteInteger(kCfgMainColumns, 4);
         config.PutPlacement(kCfgMainPlacement, 10, 20, 700, 800);
         config.PutText(kCfgEditorListName, "Mine.txt");
     }
-    CConfig config;
+    CConfig config(DataFolder(), mesg_);
     EXPECT_EQ(config.ReadInteger(kCfgMainColumns, kDefaultColumns), 4);
     t_Placement placement = CenteredPlacement(500, 600, 1920, 1080);
     EXPECT_TRUE(config.GetPlacement(kCfgMainPlacement, placement, 1920, 1080));
@@ -87,7 +90,7 @@ TEST_F(ConfigTest, AFileWhoseHeaderDoesNotNameTarnwickIsSetAsideNotDeleted) {
         std::filesystem::remove(ConfigFile() + ".damaged");
         mesg_.shown.clear();
         {
-            CConfig config;
+            CConfig config(DataFolder(), mesg_);
             config.WriteInteger(kCfgMainColumns, 7);
             TMruItem item;
             item.ProjectFile = project;
@@ -97,7 +100,7 @@ TEST_F(ConfigTest, AFileWhoseHeaderDoesNotNameTarnwickIsSetAsideNotDeleted) {
         bytes.replace(44, 32, c.field);
         home_.Home().Write("Tarnwick/Tarnwick.cfg", bytes);
         for (int start = 0; start < 2; ++start) {
-            CConfig config;
+            CConfig config(DataFolder(), mesg_);
             EXPECT_TRUE(config.IsOpen());
             EXPECT_EQ(config.ReadInteger(kCfgMainColumns, kDefaultColumns), kDefaultColumns);
             EXPECT_EQ(config.Header().Count, 0);
@@ -123,7 +126,7 @@ TEST_F(ConfigTest, AFileWhoseHeaderDoesNotNameTarnwickIsSetAsideNotDeleted) {
         same.WriteInteger(kCfgMainColumns, 3);
     }
     {
-        CConfig config;
+        CConfig config(DataFolder(), mesg_);
         EXPECT_EQ(config.ReadInteger(kCfgMainColumns, kDefaultColumns), 3);
     }
     // A start that stopped right after creating its configuration left a container without
@@ -135,7 +138,7 @@ TEST_F(ConfigTest, AFileWhoseHeaderDoesNotNameTarnwickIsSetAsideNotDeleted) {
         ASSERT_TRUE(unfinished.Open(ConfigFile(), 1, kKdfOpenAlways, CConfig::OpenFlags));
     }
     {
-        CConfig config;
+        CConfig config(DataFolder(), mesg_);
         EXPECT_TRUE(config.IsOpen());
     }
     std::string owner;
@@ -169,7 +172,7 @@ TEST_F(ConfigTest, AConfigurationThatIsNoFileIsRefusedAndLeftAsItIs) {
         c.make(ConfigFile());
         const auto type = std::filesystem::symlink_status(ConfigFile()).type();
         {
-            CConfig config;
+            CConfig config(DataFolder(), mesg_);
             EXPECT_FALSE(config.IsOpen());
             EXPECT_EQ(config.ReadInteger(kCfgMainColumns, kDefaultColumns), kDefaultColumns);
             config.PutPlacement(kCfgMainPlacement, 1, 2, 3, 4);
@@ -185,7 +188,7 @@ TEST_F(ConfigTest, AConfigurationThatIsNoFileIsRefusedAndLeftAsItIs) {
 
 TEST_F(ConfigTest, AConfigurationLargerThanTheLimitIsSetAside) {
     {
-        CConfig config;
+        CConfig config(DataFolder(), mesg_);
         config.WriteInteger(kCfgMainColumns, 4);
     }
     // The added length is a hole: nothing is written to the disk.
@@ -193,7 +196,7 @@ TEST_F(ConfigTest, AConfigurationLargerThanTheLimitIsSetAside) {
     struct stat before {};
     ASSERT_EQ(::stat(ConfigFile().c_str(), &before), 0);
     {
-        CConfig config;
+        CConfig config(DataFolder(), mesg_);
         EXPECT_TRUE(config.IsOpen());
         EXPECT_EQ(config.ReadInteger(kCfgMainColumns, kDefaultColumns), kDefaultColumns);
     }
@@ -207,10 +210,10 @@ TEST_F(ConfigTest, AConfigurationLargerThanTheLimitIsSetAside) {
 }
 
 TEST_F(ConfigTest, AReadOnlyFileIsMadeWritable) {
-    { CConfig config; }
+    { CConfig config(DataFolder(), mesg_); }
     ASSERT_EQ(::chmod(ConfigFile().c_str(), 0444), 0);
     {
-        CConfig config;
+        CConfig config(DataFolder(), mesg_);
         EXPECT_TRUE(config.IsOpen());
     }
     struct stat st {};
@@ -230,16 +233,16 @@ TEST_F(ConfigTest, PlacementsStayOnTheScreen) {
     };
     for (const Case& c : cases) {
         {
-            CConfig config;
+            CConfig config(DataFolder(), mesg_);
             config.PutPlacement(kCfgEditorPlacement, c.left, c.top, 500, 500);
         }
-        CConfig config;
+        CConfig config(DataFolder(), mesg_);
         t_Placement placement;
         EXPECT_TRUE(config.GetPlacement(kCfgEditorPlacement, placement, 1920, 1080));
         EXPECT_EQ(placement.Left, c.wantLeft) << c.left;
         EXPECT_EQ(placement.Top, c.wantTop) << c.top;
     }
-    CConfig config;
+    CConfig config(DataFolder(), mesg_);
     t_Placement defaults{5000, -10, 500, 500};  // clamped even when nothing is stored
     EXPECT_FALSE(config.GetPlacement(kCfgAliasMapPlacement, defaults, 1024, 768));
     EXPECT_EQ(defaults.Left, 974);
@@ -250,7 +253,7 @@ TEST_F(ConfigTest, PlacementsStayOnTheScreen) {
 }
 
 TEST_F(ConfigTest, TextsAndTheirDefaults) {
-    CConfig config;
+    CConfig config(DataFolder(), mesg_);
     EXPECT_EQ(config.GetText(kCfgEditorListName, "default"), "default");
     config.PutText(kCfgEditorListName, "Secondary.txt");
     EXPECT_EQ(config.GetText(kCfgEditorListName, "default"), "Secondary.txt");
@@ -265,7 +268,7 @@ TEST_F(ConfigTest, TextsAndTheirDefaults) {
 }
 
 TEST_F(ConfigTest, MruRecordsOfMissingProjectsAreStoredWithoutAPath) {
-    CConfig config;
+    CConfig config(DataFolder(), mesg_);
     TMruItem item;
     item.ProjectFile = home_.Home().File("gone.hhp");
     item.WindowName = "w";
@@ -280,13 +283,13 @@ TEST_F(ConfigTest, MruRecordsOfMissingProjectsAreStoredWithoutAPath) {
 }
 
 TEST_F(ConfigTest, ADamagedFileIsReportedOnceAndSetAside) {
-    { CConfig config; }
+    { CConfig config(DataFolder(), mesg_); }
     std::string bytes = Slurp(ConfigFile());
     bytes[88] = '\x01';
     bytes[89] = '\x10';  // a count far above the capacity
     home_.Home().Write("Tarnwick/Tarnwick.cfg", bytes);
     {
-        CConfig config;
+        CConfig config(DataFolder(), mesg_);
         EXPECT_TRUE(config.IsOpen());
         EXPECT_EQ(config.ReadInteger(kCfgMainColumns, 2), 2);
         config.WriteInteger(kCfgMainColumns, 9);
@@ -299,14 +302,14 @@ TEST_F(ConfigTest, ADamagedFileIsReportedOnceAndSetAside) {
     // The user's file is kept as it was, and the new one is used from then on.
     EXPECT_EQ(Slurp(ConfigFile() + ".damaged"), bytes);
     {
-        CConfig config;
+        CConfig config(DataFolder(), mesg_);
         EXPECT_EQ(config.ReadInteger(kCfgMainColumns, 2), 9);
     }
     EXPECT_EQ(mesg_.shown.size(), 1u);
 
     // A second damaged file does not replace the first one set aside.
     home_.Home().Write("Tarnwick/Tarnwick.cfg", bytes.substr(0, 100));  // cut inside the header
-    { CConfig config; }
+    { CConfig config(DataFolder(), mesg_); }
     ASSERT_EQ(mesg_.shown.size(), 2u);
     EXPECT_EQ(Slurp(ConfigFile() + ".damaged"), bytes);
     EXPECT_EQ(Slurp(ConfigFile() + ".damaged-2"), bytes.substr(0, 100));
@@ -314,9 +317,10 @@ TEST_F(ConfigTest, ADamagedFileIsReportedOnceAndSetAside) {
 
 TEST_F(ConfigTest, AFailedWriteBackIsReported) {
     {
-        CConfig config;
+        TFaultyFileSystem faulty;
+        CConfig config(DataFolder(), mesg_, faulty);
         config.WriteInteger(kCfgMainColumns, 3);
-        config.SetWriteFaultAfterBytes(0);
+        faulty.FailAfterBytes = 0;
     }
     ASSERT_EQ(mesg_.shown.size(), 1u);
     EXPECT_NE(mesg_.shown[0].text.find("No space left on device"), std::string::npos);
@@ -326,8 +330,8 @@ TEST_F(ConfigTest, WithoutADataFolderNothingIsOpenedOrShown) {
     ScopedEnv noDataHome("XDG_DATA_HOME", nullptr);
     ScopedEnv noHome("HOME", nullptr);
     PrepareDataFolders();
-    EXPECT_EQ(CConfig::FilePath(), "");
-    CConfig config;
+    EXPECT_EQ(CConfig::FilePath(DataFolder()), "");
+    CConfig config(DataFolder(), mesg_);
     EXPECT_FALSE(config.IsOpen());
     config.PutPlacement(kCfgMainPlacement, 1, 2, 3, 4);
     t_Placement placement{1, 2, 500, 600};

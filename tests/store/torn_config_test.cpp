@@ -8,14 +8,17 @@
 #include <string>
 #include <vector>
 
-#include "app/config.h"
-#include "app/mru_item.h"
 #include "app/scoped_data_home.h"
+#include "common/faulty_file_system.h"
 #include "common/scripted_mesg.h"
-#include "support/kdf.h"
+#include "store/config.h"
+#include "store/kdf.h"
+#include "store/mru_item.h"
 
 namespace tarnwick {
 namespace {
+
+using testing::TFaultyFileSystem;
 
 namespace fs = std::filesystem;
 using testing::ScopedDataHome;
@@ -50,7 +53,7 @@ protected:
 
     // A burst that completes: the settings a previous session left.
     void EarlierSession() const {
-        CConfig config;
+        CConfig config(DataFolder(), Mesg());
         ASSERT_TRUE(config.IsOpen());
         config.WriteInteger(kCfgMainColumns, 2);
         config.PutText(kCfgEditorListName, "Old list");
@@ -66,7 +69,8 @@ protected:
     bool TornSession(long long budget, bool inPlace) const {
         ScriptedMesg mesg;
         {
-            CConfig config;
+            TFaultyFileSystem faulty;
+            CConfig config(DataFolder(), mesg, faulty);
             EXPECT_TRUE(config.IsOpen());
             config.WriteInteger(kCfgMainColumns, 5);
             config.PutPlacement(kCfgEditorPlacement, 10, 20, 400, 40);
@@ -75,8 +79,8 @@ protected:
             PutMru(config, 100, Project("c.hhp"));
             PutMru(config, 101, Project("a.hhp"));
             PutMru(config, 102, Project("b.hhp"));
-            config.SetTemporaryFileFault(inPlace);
-            config.SetWriteFaultAfterBytes(budget);
+            faulty.TemporaryError = inPlace ? EACCES : 0;
+            faulty.FailAfterBytes = budget;
         }
         // A failed write-back is reported as such, once.
         EXPECT_LE(mesg.shown.size(), 1u);
@@ -97,13 +101,13 @@ protected:
     Found NextStart() const {
         ScriptedMesg mesg;
         Found found;
-        TMru mru;
+        TMru mru(DataFolder(), mesg);
         mru.Load(nullptr);
         for (int i = 0; i < mru.Count(); ++i) {
             found.Projects.push_back(mru.Item(i).ProjectFile);
         }
         {
-            CConfig config;
+            CConfig config(DataFolder(), mesg);
             EXPECT_TRUE(config.IsOpen());
             found.Columns = config.ReadInteger(kCfgMainColumns, kDefaultColumns);
             found.EditorColumns = config.ReadInteger(kCfgEditorColumns, kDefaultColumns);
@@ -117,7 +121,7 @@ protected:
             config.WriteInteger(kCfgMainColumns, 3);
         }
         {
-            CConfig config;
+            CConfig config(DataFolder(), mesg);
             EXPECT_EQ(config.ReadInteger(kCfgMainColumns, kDefaultColumns), 3);
         }
         found.Shown = mesg.shown;
@@ -197,7 +201,7 @@ TEST_F(TornConfigTest, AnInPlaceCloseStoppedAtAnyByteIsReadOrReportedOnce) {
             EXPECT_EQ(projects.count(project), 1u) << project;
         }
         ScriptedMesg quiet;
-        { CConfig config; }
+        { CConfig config(DataFolder(), quiet); }
         EXPECT_TRUE(quiet.shown.empty());
     }
     EXPECT_LT(reported, static_cast<int>(Budgets().size()) / 4);
@@ -221,7 +225,7 @@ TEST_F(TornConfigTest, AGrowingCloseStoppedAnywhereKeepsTheEarlierSettings) {
     // More keys than the index holds: Close rebuilds the file through a temporary copy, or
     // grows the index in place when no temporary file can be had.
     auto earlier = [] {
-        CConfig config;
+        CConfig config(DataFolder(), Mesg());
         for (int key = 1000; key < 2100; ++key) {
             config.WriteInteger(key, key);
         }
@@ -234,15 +238,16 @@ TEST_F(TornConfigTest, AGrowingCloseStoppedAnywhereKeepsTheEarlierSettings) {
             earlier();
             {
                 ScriptedMesg mesg;
-                CConfig config;
+                TFaultyFileSystem faulty;
+                CConfig config(DataFolder(), mesg, faulty);
                 for (int key = 3000; key < 3300; ++key) {
                     config.WriteInteger(key, key);
                 }
-                config.SetTemporaryFileFault(inPlace);
-                config.SetWriteFaultAfterBytes(budget);
+                faulty.TemporaryError = inPlace ? EACCES : 0;
+                faulty.FailAfterBytes = budget;
             }
             ScriptedMesg mesg;
-            CConfig config;
+            CConfig config(DataFolder(), mesg);
             ASSERT_TRUE(config.IsOpen());
             EXPECT_TRUE(mesg.shown.empty());
             for (int key = 1000; key < 2100; key += 7) {
@@ -265,7 +270,7 @@ TEST_F(TornConfigTest, AFileOfAnotherKeyTypeIsSetAsideLikeADamagedOne) {
     const std::string bytes = testing::Slurp(ConfigFile());
     ScriptedMesg mesg;
     for (int start = 0; start < 2; ++start) {
-        CConfig config;
+        CConfig config(DataFolder(), mesg);
         EXPECT_TRUE(config.IsOpen());
         EXPECT_EQ(config.Header().KeyType, 1);
     }
@@ -283,7 +288,7 @@ TEST_F(TornConfigTest, ADamagedFileThatCannotBeSetAsideIsReportedOncePerRun) {
     home_.Home().Write("Tarnwick/Tarnwick.cfg", std::string(100, 'x'));
     ScriptedMesg mesg;
     for (int start = 0; start < 3; ++start) {
-        CConfig config;
+        CConfig config(DataFolder(), mesg);
         EXPECT_FALSE(config.IsOpen());
         config.WriteInteger(kCfgMainColumns, 4);
     }

@@ -1,6 +1,6 @@
 // The help loader against the CHM library and against Tarnwick's own compiled help file, and the
 // parts of the file format it reads, with damaged records.
-#include "support/html_help.h"
+#include "help/html_help.h"
 
 #include <dlfcn.h>
 #include <gtest/gtest.h>

@@ -1,10 +1,10 @@
-#include "app/mru_item.h"
+#include "store/mru_item.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "app/config.h"
 #include "platform/os.h"
+#include "store/config.h"
 
 namespace tarnwick {
 namespace {
@@ -73,7 +73,7 @@ void TMru::Load(TMruMenu* menu) {
     menu_ = menu;
     items_.clear();
     try {
-        CConfig config;
+        CConfig config(dataFolder_, report_);
         for (int key = kFirstKey; key < kFirstKey + kMaxItems; ++key) {
             TMruItem item;
             config.GetMruRecord(item, key);
@@ -89,7 +89,7 @@ void TMru::Load(TMruMenu* menu) {
 }
 
 void TMru::Save() const {
-    CConfig config;
+    CConfig config(dataFolder_, report_);
     for (int i = 0; i < kMaxItems && i < Count(); ++i) {
         config.PutMruRecord(Item(i), kFirstKey + i);
     }

@@ -11,11 +11,14 @@
 #include <string>
 #include <thread>
 
+#include "common/faulty_file_system.h"
 #include "common/temp_folder.h"
-#include "support/kdf.h"
+#include "store/kdf.h"
 
 namespace tarnwick {
 namespace {
+
+using testing::TFaultyFileSystem;
 
 using testing::Slurp;
 using testing::TempFolder;
@@ -63,13 +66,14 @@ TEST_F(KdfRobustnessTest, AFailedCloseLeavesTheOldFileAsItWas) {
     // Stopped in the copy of the records, in the header, in the index, at its end.
     for (const long long budget : {0LL, 10LL, 100LL, 400LL, 12644LL}) {
         SCOPED_TRACE(budget);
-        CKdf kdf;
+        TFaultyFileSystem faulty;
+        CKdf kdf(faulty);
         ASSERT_TRUE(kdf.Open(path_, 1, kKdfOpenAlways, kReadWrite));
         kdf.WriteString(5, "five");  // a new key in front of the others
         ASSERT_TRUE(kdf.DeleteKey(20));
-        kdf.SetWriteFaultAfterBytes(budget);
+        faulty.FailAfterBytes = budget;
         EXPECT_THROW(kdf.Close(), CKdfException);
-        kdf.SetWriteFaultAfterBytes(-1);
+        faulty.FailAfterBytes = -1;
         EXPECT_FALSE(kdf.IsOpen());
         // Header, index and records are the old ones; only the record written since lies
         // behind them, as dead space.
@@ -116,8 +120,9 @@ TEST_F(KdfRobustnessTest, WithoutATemporaryFileCloseWritesInPlace) {
     WriteThree();
     const ino_t first = Inode(path_);
     {
-        CKdf kdf;
-        kdf.SetTemporaryFileFault(true);
+        TFaultyFileSystem faulty;
+        CKdf kdf(faulty);
+        faulty.TemporaryError = EACCES;
         ASSERT_TRUE(kdf.Open(path_, 1, kKdfOpenAlways, kReadWrite));
         kdf.WriteString(25, "twenty-five");
         kdf.Close();
@@ -144,8 +149,9 @@ TEST_F(KdfRobustnessTest, EntriesPastTheCountAreWrittenAsZero) {
         }
         temp_.Write("data.kdf", bytes);
         {
-            CKdf kdf;
-            kdf.SetTemporaryFileFault(way == kInPlace);
+            TFaultyFileSystem faulty;
+            CKdf kdf(faulty);
+            faulty.TemporaryError = way == kInPlace ? EACCES : 0;
             ASSERT_TRUE(kdf.Open(path_, 1, kKdfOpenExisting, kReadWrite));
             EXPECT_EQ(kdf.Header().Count, 3);
             kdf.SetApplicationName("Changed");  // a change that touches no entry

@@ -1,4 +1,4 @@
-#include "app/mru_item.h"
+#include "store/mru_item.h"
 
 #include <gtest/gtest.h>
 
@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "app/config.h"
 #include "app/scoped_data_home.h"
 #include "common/scripted_mesg.h"
+#include "store/config.h"
 
 namespace tarnwick {
 namespace {
@@ -134,7 +134,7 @@ TEST_F(MruTest, LoadDropsMissingProjectsAndRepeats) {
     paths[5] = Project("P1.hhp");  // 101 in other letter case: on Linux another project
     paths[7] = paths[2];           // an exact repeat of 102
     {
-        CConfig config;
+        CConfig config(DataFolder(), mesg_);
         for (int i = 0; i < 10; ++i) {
             config.PutMruRecord(
                 ItemFor(paths[static_cast<std::size_t>(i)], static_cast<std::uint8_t>(i)), 100 + i);
@@ -142,7 +142,7 @@ TEST_F(MruTest, LoadDropsMissingProjectsAndRepeats) {
     }
     std::filesystem::remove(paths[3]);  // deleted since
 
-    TMru mru;
+    TMru mru(DataFolder(), mesg_);
     mru.Load(&menu_);
     const std::vector<int> kept = {0, 1, 2, 4, 5, 6, 8, 9};
     ASSERT_EQ(mru.Count(), static_cast<int>(kept.size()));
@@ -156,7 +156,7 @@ TEST_F(MruTest, LoadDropsMissingProjectsAndRepeats) {
 }
 
 TEST_F(MruTest, AddKeepsTenMostRecentWithoutRepeats) {
-    TMru mru;
+    TMru mru(DataFolder(), mesg_);
     mru.Load(&menu_);
     EXPECT_EQ(mru.Count(), 0);
     std::vector<std::string> paths;
@@ -184,7 +184,7 @@ TEST_F(MruTest, AddKeepsTenMostRecentWithoutRepeats) {
 }
 
 TEST_F(MruTest, RemoveAndTakeFirst) {
-    TMru mru;
+    TMru mru(DataFolder(), mesg_);
     mru.Load(&menu_);
     TMruItem taken;
     taken.WindowName = "stale";
@@ -210,7 +210,7 @@ TEST_F(MruTest, SaveAndLoadRoundTripWithSettings) {
     const std::string a = Project("a.hhp");
     const std::string b = Project("b.hhp");
     {
-        TMru mru;
+        TMru mru(DataFolder(), mesg_);
         mru.Load(&menu_);
         TMruItem item = ItemFor(a, 0x4F);
         item.WindowName = "HelpWindow";
@@ -220,7 +220,7 @@ TEST_F(MruTest, SaveAndLoadRoundTripWithSettings) {
         mru.Add(ItemFor(b));
         mru.Save();
     }
-    TMru mru;
+    TMru mru(DataFolder(), mesg_);
     mru.Load(&menu_);
     ASSERT_EQ(mru.Count(), 2);
     EXPECT_EQ(mru.Item(0).ProjectFile, b);
@@ -236,7 +236,7 @@ TEST_F(MruTest, SaveAndLoadRoundTripWithSettings) {
     TMruItem first;
     ASSERT_TRUE(mru.TakeFirst(first));
     mru.Save();
-    TMru again;
+    TMru again(DataFolder(), mesg_);
     again.Load(nullptr);
     ASSERT_EQ(again.Count(), 1);
     EXPECT_EQ(again.Item(0).ProjectFile, a);
@@ -247,7 +247,7 @@ TEST_F(MruTest, WithoutAConfigurationTheListIsEmptyAndNothingIsSaved) {
     ScopedEnv noDataHome("XDG_DATA_HOME", nullptr);
     ScopedEnv noHome("HOME", nullptr);
     PrepareDataFolders();
-    TMru mru;
+    TMru mru(DataFolder(), mesg_);
     mru.Add(ItemFor(a));
     mru.Save();
     mru.Load(&menu_);

@@ -9,7 +9,7 @@
 // The compiler we build with stores the topic path as the absolute path it compiled from
 // ("/home/me/build/help/html/a.htm"), which is why paths are resolved by their trailing parts.
 // Every count and offset is checked against the object's length before it is used.
-#include "support/html_help.h"
+#include "help/html_help.h"
 
 #include <chm_lib.h>
 #include <dlfcn.h>

@@ -8,9 +8,12 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace tarnwick {
+
+class TMesg;
 
 // One remembered project. Stored as a 4492-byte record, texts NUL-terminated and NUL-padded,
 // integers little-endian:
@@ -66,7 +69,10 @@ public:
     static constexpr int kMaxItems = 10;
     static constexpr int kFirstKey = 100;
 
-    TMru() = default;
+    // The list kept in the configuration in `dataFolder` (ending in "/"; empty: none), whose
+    // failures are shown through `report`; `report` must outlive the list.
+    TMru(std::string dataFolder, TMesg& report)
+        : dataFolder_(std::move(dataFolder)), report_(report) {}
     TMru(const TMru&) = delete;
     TMru& operator=(const TMru&) = delete;
 
@@ -94,6 +100,8 @@ public:
     const TMruItem& Item(int index) const { return *items_[static_cast<std::size_t>(index)]; }
 
 private:
+    std::string dataFolder_;
+    TMesg& report_;
     std::vector<std::unique_ptr<TMruItem>> items_;
     TMruMenu* menu_ = nullptr;
 };

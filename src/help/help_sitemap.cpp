@@ -10,7 +10,7 @@
 //
 // A keyword index may hold several "Local" parameters in one entry, each optionally preceded by
 // a further "Name" that titles it, and Tarnwick's own index writes one entry per word and topic.
-#include "support/help_sitemap.h"
+#include "help/help_sitemap.h"
 
 #include <cstdint>
 #include <optional>

@@ -1,5 +1,5 @@
 // Reading contents and index sitemaps as help authors and their tools write them, and page titles.
-#include "support/help_sitemap.h"
+#include "help/help_sitemap.h"
 
 #include <gtest/gtest.h>
 

@@ -1,16 +1,13 @@
-#include "app/config.h"
-
-#include <sys/stat.h>
-#include <unistd.h>
+#include "store/config.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <set>
 
-#include "app/mru_item.h"
-#include "app/program_folders.h"
+#include "platform/file_system.h"
 #include "platform/os.h"
+#include "store/mru_item.h"
 #include "support/ansi_case.h"
 #include "support/message.h"
 #include "support/utils.h"
@@ -20,10 +17,6 @@ namespace {
 
 constexpr std::size_t kPlacementSize = 16;
 constexpr int kScreenMargin = 50;  // this much of a window stays on the screen
-
-void ShowError(const CKdfException& e) {
-    Mesg().Show(e.Message(), kMbError, nullptr);
-}
 
 // A file that no later start could read either: one left damaged by a crash or a full disk in
 // the middle of a write, one of another key type, or one whose header does not name Tarnwick.
@@ -42,7 +35,7 @@ std::string SetAside(const std::string& path, int& error) {
         if (PathExists(aside)) {
             continue;
         }
-        if (::rename(path.c_str(), aside.c_str()) == 0) {
+        if (TFileSystem::Default().Rename(path, aside) == 0) {
             return aside;
         }
         error = errno;
@@ -61,8 +54,7 @@ std::set<std::string>& ReportedUnusable() {
 }
 
 bool IsRegularFile(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    return RegularFileProblem(path).empty();
 }
 
 }  // namespace
@@ -96,15 +88,20 @@ t_Placement FitPlacement(const t_Placement& placement, const t_Placement& area, 
     return fitted;
 }
 
-std::string CConfig::FilePath() {
-    if (DataFolder().empty()) {
+std::string CConfig::FilePath(const std::string& dataFolder) {
+    if (dataFolder.empty()) {
         return {};
     }
-    return DataFolder() + std::string(ApplicationName) + std::string(FileExtension);
+    return dataFolder + std::string(ApplicationName) + std::string(FileExtension);
 }
 
-CConfig::CConfig() {
-    const std::string path = FilePath();
+void CConfig::ShowError(const CKdfException& e) {
+    report_.Show(e.Message(), kMbError, nullptr);
+}
+
+CConfig::CConfig(const std::string& dataFolder, TMesg& report, TFileSystem& system)
+    : CKdf(system), report_(report) {
+    const std::string path = FilePath(dataFolder);
     if (path.empty()) {
         return;
     }
@@ -160,15 +157,15 @@ bool CConfig::ReplaceUnusable(const std::string& path, const CKdfException& fail
     const std::string aside = SetAside(path, error);
     if (aside.empty()) {
         ReportedUnusable().insert(path);
-        Mesg().Show(failure.Message() + "\r\n\r\nIt could not be renamed (" +
-                        SystemErrorText(error) +
-                        "); Tarnwick goes on with its default settings and saves none.",
-                    kMbError, nullptr);
+        report_.Show(failure.Message() + "\r\n\r\nIt could not be renamed (" +
+                         SystemErrorText(error) +
+                         "); Tarnwick goes on with its default settings and saves none.",
+                     kMbError, nullptr);
         return false;
     }
-    Mesg().Show(failure.Message() + "\r\n\r\nIt has been renamed to \"" + aside +
-                    "\"; Tarnwick goes on with its default settings in a new file.",
-                kMbError, nullptr);
+    report_.Show(failure.Message() + "\r\n\r\nIt has been renamed to \"" + aside +
+                     "\"; Tarnwick goes on with its default settings in a new file.",
+                 kMbError, nullptr);
     try {
         OpenFile(path);
     } catch (const CKdfException& e) {

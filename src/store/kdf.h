@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/file_system.h"
+
 namespace tarnwick {
 
 // The container's own error codes. System errors carry errno values instead (IsSystemError).
@@ -136,7 +138,9 @@ public:
     // would be sized from it) and none is written.
     static constexpr std::int64_t MaxFileSize = std::int64_t{64} << 20;
 
-    CKdf();
+    // Every write, sync, rename and temporary file goes through `system`, which must outlive the
+    // container (tests hand in one that fails on purpose).
+    explicit CKdf(TFileSystem& system = TFileSystem::Default());
     // Closes an open file; a failure to write it back is swallowed here, so callers that must
     // know call Close() themselves first.
     virtual ~CKdf();
@@ -202,10 +206,6 @@ public:
     // Returns how many were removed; a folder that cannot be read removes nothing.
     static int RemoveLeftoverTemporaryFiles(const std::string& folder);
 
-    // A 32-bit hash of at most the first 256 bytes, upper-cased (nothing in Tarnwick uses it).
-    static std::uint32_t HashString(std::string_view text);
-    static std::uint32_t HashBuffer(const void* data, std::size_t length);
-
     // Key size and entry size of a key type; 0 for a type outside 1 to 10.
     static int KeySizeOf(int keyType);
     static int EntrySizeOf(int keyType);
@@ -217,15 +217,6 @@ public:
 
     // How long Open waits for another process's lock before it reports the file as in use.
     int LockWaitMs = 2000;
-
-    // Failures on purpose, for the tests of the failure paths; they concern this container
-    // only and are off until set. Every byte it writes goes through one function, which fails
-    // with ENOSPC once `bytes` more bytes have been written (a torn write at any point); a
-    // negative value turns it off.
-    void SetWriteFaultAfterBytes(long long bytes) { writeFaultBudget_ = bytes; }
-    // Makes the temporary file of a write-back unobtainable, as in a folder that cannot be
-    // written, so that Close writes in place.
-    void SetTemporaryFileFault(bool fail) { temporaryFileFault_ = fail; }
 
 protected:
     t_KdfHeader& MutableHeader() { return header_; }
@@ -282,6 +273,7 @@ private:
     void CopyRecord(int fromFd, std::int64_t from, int toFd, std::int64_t to,
                     std::int64_t length) const;
 
+    TFileSystem& system_;
     bool needsRebuild_ = false;
     bool dirty_ = false;  // something to write back at Close
     std::string fileName_;
@@ -291,8 +283,6 @@ private:
     bool writable_ = false;
     int keySize_ = 0;
     unsigned char keyScratch_[kMaxKeySize] = {};
-    mutable long long writeFaultBudget_ = -1;  // bytes left before a write fails; -1: never
-    bool temporaryFileFault_ = false;
 };
 
 }  // namespace tarnwick
