@@ -12,13 +12,13 @@
 #include "help/html_help.h"
 
 #include <chm_lib.h>
-#include <dlfcn.h>
 
 #include <algorithm>
 #include <memory>
 #include <utility>
 
 #include "platform/os.h"
+#include "platform/shared_library.h"
 
 namespace tarnwick {
 namespace {
@@ -84,17 +84,16 @@ std::string HtmlErrorText(int code) {
 
 CHtmlHelp::CHtmlHelp(std::string helpFile, const TChmLibrary& library)
     : helpFile_(std::move(helpFile)) {
-    ::dlerror();
-    library_ = ::dlopen(library.Name.c_str(), RTLD_NOW | RTLD_LOCAL);
+    std::string why;
+    library_ = LoadSharedLibrary(library.Name, why);
     if (!library_) {
-        const char* why = ::dlerror();
-        throw HtmlError(kHtmlNoLibrary, HtmlErrorText(kHtmlNoLibrary), why ? why : library.Name);
+        throw HtmlError(kHtmlNoLibrary, HtmlErrorText(kHtmlNoLibrary), why);
     }
     entries_ = std::make_unique<Entries>();
     std::string missing;
     auto lookUp = [&](auto& entry, const std::string& name) {
         entry = reinterpret_cast<std::remove_reference_t<decltype(entry)>>(
-            ::dlsym(library_, name.c_str()));
+            SharedLibrarySymbol(library_, name));
         if (!entry && missing.empty()) {
             missing = name;
         }
@@ -134,10 +133,8 @@ void CHtmlHelp::Unload() noexcept {
         entries_->Close(file_);
         file_ = nullptr;
     }
-    if (library_) {
-        ::dlclose(library_);
-        library_ = nullptr;
-    }
+    UnloadSharedLibrary(library_);
+    library_ = nullptr;
 }
 
 int CHtmlHelp::LiveCount() {
