@@ -31,7 +31,7 @@
 #include "support/word_compare.h"
 #include "ui/dialog_resources.h"
 #include "ui/help.h"
-#include "ui/main_window.h"
+#include "ui/hints.h"
 #include "ui/message_text.h"
 #include "ui/qt_text.h"
 #include "ui/window_placement.h"
