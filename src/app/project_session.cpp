@@ -36,6 +36,18 @@ TdlgParse_InitData TProjectSession::ParseInput(const std::string& defaultListPat
     return input;
 }
 
+TdlgBuildNdx_InitData TProjectSession::BuildInput(bool buildIndex, bool buildMap) const {
+    TdlgBuildNdx_InitData input;
+    input.BuildIndex = buildIndex;
+    input.BuildMap = buildMap;
+    input.ProjectFile = projectFile_;
+    input.IndexFile = project_.IndexCaption;
+    input.Words = &WordList;
+    input.Files = &project_.Files;
+    input.MapSettings = [this]() { return MapSettings(); };
+    return input;
+}
+
 TMapSettings TProjectSession::MapSettings() const {
     TMapSettings settings;
     settings.Options = AllOptions();

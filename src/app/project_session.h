@@ -40,7 +40,10 @@ public:
     // lists' full paths (each empty for none).
     TdlgParse_InitData ParseInput(const std::string& defaultListPath,
                                   const std::string& secondaryListPath);
-    // The map settings of this moment, as the build run asks for them when its map run starts.
+    // The build run's input over this session's project and word list. Its map settings are
+    // read from the session when the map run starts; the session must outlive the run.
+    TdlgBuildNdx_InitData BuildInput(bool buildIndex, bool buildMap) const;
+    // The map settings of this moment.
     TMapSettings MapSettings() const;
 
     // What the user chose for the project; the options without the map bits.

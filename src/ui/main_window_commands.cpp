@@ -1,7 +1,6 @@
 // The main window's commands: the parse and build runs, moving words into exclude lists, the
 // other windows (editor, export, alias/map, about, help) and the word view's columns.
 #include <QAction>
-#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QListView>
@@ -49,8 +48,7 @@ void TfrmMain::CloseIfAsked() {
 }
 
 void TfrmMain::actParseExecute() {
-    if (!ckbBody->isChecked() && !ckbTitle->isChecked() && !ckbDescription->isChecked() &&
-        !ckbKeyWords->isChecked()) {
+    if (!(session_.Options & (kParseBody | kParseTitle | kParseDescription | kParseKeywords))) {
         Mesg().Show("No parsing option is checked.", kMbInformation);
         return;
     }
@@ -91,16 +89,11 @@ void TfrmMain::OnBuildMap() {
 void TfrmMain::RunBuild(QObject* source) {
     ShowOpenProject();
     const bool hasWords = indexModel_->rowCount() > 0;
-    TdlgBuildNdx_InitData input;
-    input.BuildIndex =
+    const bool buildIndex =
         hasWords && (source == btnBuildIndex || source == mnuBuildAll || source == mnuBuildIndex);
-    input.BuildMap = session_.MapMode != MapMode::None &&
-                     (source == btnBuildMap || source == mnuBuildAll || source == mnuBuildMap);
-    input.ProjectFile = session_.ProjectFile();
-    input.IndexFile = session_.Project().IndexCaption;
-    input.Words = &session_.WordList;
-    input.Files = &session_.Project().Files;
-    input.MapSettings = [this]() { return session_.MapSettings(); };
+    const bool buildMap = session_.MapMode != MapMode::None &&
+                          (source == btnBuildMap || source == mnuBuildAll || source == mnuBuildMap);
+    const TdlgBuildNdx_InitData input = session_.BuildInput(buildIndex, buildMap);
     {
         TdlgBuildNdx dialog(this);
         dialog.Prepare(input);

@@ -531,8 +531,8 @@ private slots:
         ScriptedMesg mesg;
         TfrmMain window;
         window.FormCreate();
-        Control<QComboBox>(window, "cboExcludeList")
-            ->setCurrentIndex(Control<QComboBox>(window, "cboExcludeList")->findText("Garden.txt"));
+        QComboBox* secondary = Control<QComboBox>(window, "cboExcludeList");
+        secondary->setCurrentIndex(secondary->findText("Garden.txt"));
         bool ran = false;
         auto editInEditor = [&](const std::function<void(TfrmEdit&)>& edit) {
             QTimer::singleShot(0, [&]() {
@@ -552,10 +552,8 @@ private slots:
             mesg.Answer(kIdYes);
             editor.btnDeleteFile->click();
         });
-        QCOMPARE(ComboItems(Control<QComboBox>(window, "cboExcludeList")),
-                 QStringList({"", "Fresh.txt", "Garden.txt"}));
-        QCOMPARE(Control<QComboBox>(window, "cboExcludeList")->currentText(),
-                 QStringLiteral("Garden.txt"));
+        QCOMPARE(ComboItems(secondary), QStringList({"", "Fresh.txt", "Garden.txt"}));
+        QCOMPARE(secondary->currentText(), QStringLiteral("Garden.txt"));
 
         ran = false;
         editInEditor([&](TfrmEdit& editor) {
@@ -563,8 +561,7 @@ private slots:
             mesg.Answer(kIdYes);
             editor.btnDeleteFile->click();
         });
-        QCOMPARE(ComboItems(Control<QComboBox>(window, "cboExcludeList")),
-                 QStringList({"", "Fresh.txt"}));
+        QCOMPARE(ComboItems(secondary), QStringList({"", "Fresh.txt"}));
         QVERIFY(window.SecondaryListName().empty());
         window.close();
     }

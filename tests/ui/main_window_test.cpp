@@ -9,6 +9,7 @@
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -64,9 +65,10 @@ void CloseWhenDone(TfrmMain& window) {
 }
 
 void TypeProjectPath(TfrmMain& window, const std::string& path) {
-    Control<QLineEdit>(window, "ebxSource")->clear();
-    QTest::keyClicks(Control<QLineEdit>(window, "ebxSource"), QString::fromStdString(path));
-    QTest::keyClick(Control<QLineEdit>(window, "ebxSource"), Qt::Key_Return);
+    QLineEdit* source = Control<QLineEdit>(window, "ebxSource");
+    source->clear();
+    QTest::keyClicks(source, QString::fromStdString(path));
+    QTest::keyClick(source, Qt::Key_Return);
 }
 
 std::vector<std::string> ShownWords(const TfrmMain& window) {
@@ -114,13 +116,9 @@ private slots:
         TfrmMain window;
         window.FormCreate();
         QVERIFY(Control<QLineEdit>(window, "ebxSource")->text().isEmpty());
-        for (QCheckBox* box :
-             {Control<QCheckBox>(window, "ckbBody"), Control<QCheckBox>(window, "ckbTitle"),
-              Control<QCheckBox>(window, "ckbDescription"),
-              Control<QCheckBox>(window, "ckbKeyWords"),
-              Control<QCheckBox>(window, "ckbExcludeNumbers"),
-              Control<QCheckBox>(window, "ckbDefaultExclude")}) {
-            QVERIFY2(!box->isChecked(), qPrintable(box->objectName()));
+        for (const char* box : {"ckbBody", "ckbTitle", "ckbDescription", "ckbKeyWords",
+                                "ckbExcludeNumbers", "ckbDefaultExclude"}) {
+            QVERIFY2(!Control<QCheckBox>(window, box)->isChecked(), box);
         }
         QCOMPARE(int(window.Session().MapMode), 0);
         QCOMPARE(Control<QLabel>(window, "lblFileCount")->text(), QStringLiteral("Count = 0"));
@@ -155,9 +153,8 @@ private slots:
             Control<QCheckBox>(window, "ckbBody")->setChecked(true);
             Control<QCheckBox>(window, "ckbTitle")->setChecked(true);
             Control<QCheckBox>(window, "ckbDefaultExclude")->setChecked(true);
-            Control<QComboBox>(window, "cboExcludeList")
-                ->setCurrentIndex(
-                    Control<QComboBox>(window, "cboExcludeList")->findText("Gardening.txt"));
+            QComboBox* secondary = Control<QComboBox>(window, "cboExcludeList");
+            secondary->setCurrentIndex(secondary->findText("Gardening.txt"));
             Control<QSpinBox>(window, "spnColumns")->setValue(3);
             Control<QPushButton>(window, "btnParse")->click();
             const auto words = ShownWords(window);
@@ -185,8 +182,8 @@ private slots:
             window.actDefaultExcludeExecute();
             QVERIFY(!Contains(ShownWords(window), "Garden"));
             QVERIFY(!Contains(ShownWords(window), "Planner"));
-            QVERIFY(window.Session().WordList.FindEntry("Garden") !=
-                    nullptr);  // still indexed until reparse
+            // Still indexed until the next parse.
+            QVERIFY(window.Session().WordList.FindEntry("Garden") != nullptr);
             const std::string list = Slurp(listFolder / "Default_Exclude_List.txt");
             QVERIFY(list.find("\r\ngarden\r\n") != std::string::npos);
             QVERIFY(list.find("\r\nplanner\r\n") != std::string::npos);
@@ -325,8 +322,8 @@ private slots:
             ->select(window.IndexModel()->index(0), QItemSelectionModel::Select);
         window.pumIndexPopup();
         QVERIFY(Control<QAction>(window, "actDefaultExclude")->isEnabled());
-        QVERIFY(!Control<QAction>(window, "actUserExclude")
-                     ->isEnabled());  // the empty choice names no list
+        // The empty choice names no list.
+        QVERIFY(!Control<QAction>(window, "actUserExclude")->isEnabled());
         QCOMPARE(Control<QAction>(window, "actUserExclude")->text(),
                  QStringLiteral("previous caption"));
 
