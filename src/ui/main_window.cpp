@@ -162,20 +162,22 @@ std::string TfrmMain::SecondaryListName() const {
     return FromBytes(cboExcludeList->currentData().toByteArray());
 }
 
+std::array<std::pair<QCheckBox*, ParseOptions>, 6> TfrmMain::OptionBoxes() const {
+    return {{{ckbTitle, kParseTitle},
+             {ckbKeyWords, kParseKeywords},
+             {ckbDescription, kParseDescription},
+             {ckbBody, kParseBody},
+             {ckbExcludeNumbers, kExcludeNumbers},
+             {ckbDefaultExclude, kUseDefaultExclude}}};
+}
+
 void TfrmMain::ckbOptionClick() {
     ParseOptions options = 0;
-    if (ckbTitle->isChecked())
-        options |= kParseTitle;
-    if (ckbKeyWords->isChecked())
-        options |= kParseKeywords;
-    if (ckbDescription->isChecked())
-        options |= kParseDescription;
-    if (ckbBody->isChecked())
-        options |= kParseBody;
-    if (ckbExcludeNumbers->isChecked())
-        options |= kExcludeNumbers;
-    if (ckbDefaultExclude->isChecked())
-        options |= kUseDefaultExclude;
+    for (const auto& [box, option] : OptionBoxes()) {
+        if (box->isChecked()) {
+            options |= option;
+        }
+    }
     session_.Options = options;
 }
 
@@ -183,12 +185,9 @@ void TfrmMain::ShowOptions() {
     // Each box checked below writes the boxes back into the session: the session's options are
     // read first.
     const ParseOptions options = session_.Options;
-    ckbTitle->setChecked(options & kParseTitle);
-    ckbKeyWords->setChecked(options & kParseKeywords);
-    ckbDescription->setChecked(options & kParseDescription);
-    ckbBody->setChecked(options & kParseBody);
-    ckbExcludeNumbers->setChecked(options & kExcludeNumbers);
-    ckbDefaultExclude->setChecked(options & kUseDefaultExclude);
+    for (const auto& [box, option] : OptionBoxes()) {
+        box->setChecked(options & option);
+    }
     UpdateMapControls();
 }
 

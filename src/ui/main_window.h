@@ -10,9 +10,11 @@
 #pragma once
 
 #include <QMainWindow>
+#include <array>
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/project_session.h"
@@ -120,7 +122,9 @@ private:
     void CreatePopupMenus();
     void SetHints();
 
-    // The check boxes' options into the session, and the session's into the check boxes.
+    // The option check boxes, each with the option bit it stands for; the check boxes' options
+    // into the session, and the session's into the check boxes.
+    std::array<std::pair<QCheckBox*, ParseOptions>, 6> OptionBoxes() const;
     void ckbOptionClick();
     void ShowOptions();
     void UpdateFileCount();

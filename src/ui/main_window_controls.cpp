@@ -218,9 +218,8 @@ void TfrmMain::ConnectControls() {
     ebxSource->installEventFilter(this);
     // Column widths follow the word view's own width, which changes after the window's.
     lbxIndex->viewport()->installEventFilter(this);
-    for (QCheckBox* option :
-         {ckbBody, ckbTitle, ckbDescription, ckbKeyWords, ckbExcludeNumbers, ckbDefaultExclude}) {
-        connect(option, &QCheckBox::toggled, this, &TfrmMain::ckbOptionClick);
+    for (const auto& [box, option] : OptionBoxes()) {
+        connect(box, &QCheckBox::toggled, this, &TfrmMain::ckbOptionClick);
     }
     connect(btnParse, &QPushButton::clicked, this, &TfrmMain::actParseExecute);
     connect(btnBuildIndex, &QPushButton::clicked, this, &TfrmMain::OnBuildIndex);
