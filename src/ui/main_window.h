@@ -61,8 +61,8 @@ public:
     // The most recent project, placement and columns: run once, before the window is shown.
     void FormCreate();
 
-    // The open project and the choices made for it. After changing the map choice from outside,
-    // UpdateMapControls shows it.
+    // The open project and the choices made for it. Its parse options follow the check boxes;
+    // after a change of the map choice from outside, UpdateMapControls shows it.
     TProjectSession& Session() { return session_; }
     const TProjectSession& Session() const { return session_; }
     void UpdateMapControls();
