@@ -14,12 +14,12 @@
 #include <charconv>
 
 #include "app/program_folders.h"
+#include "app/project_session.h"
 #include "store/config.h"
 #include "store/kdf.h"
 #include "support/message.h"
 #include "support/word_compare.h"
 #include "ui/help.h"
-#include "ui/main_window.h"
 #include "ui/qt_text.h"
 #include "ui/window_placement.h"
 
@@ -35,8 +35,8 @@ constexpr int kInitialIdDigits = 9;
 
 }  // namespace
 
-TdlgAliasMap::TdlgAliasMap(TfrmMain& owner)
-    : QDialog(&owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint), main_(owner) {
+TdlgAliasMap::TdlgAliasMap(TProjectSession& session, QWidget* owner)
+    : QDialog(owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint), session_(session) {
     setObjectName(QStringLiteral("dlgAliasMap"));
     setWindowTitle(QStringLiteral("Alias / Map Files"));
     setModal(true);
@@ -143,7 +143,7 @@ void TdlgAliasMap::showEvent(QShowEvent* event) {
 
 void TdlgAliasMap::FormActivate() {
     activated_ = true;
-    switch (main_.MapMode) {
+    switch (session_.MapMode) {
         case MapMode::None:
             rbtnMapNone->setChecked(true);
             break;
@@ -158,14 +158,14 @@ void TdlgAliasMap::FormActivate() {
 
     cboWindow->clear();
     cboWindow->addItem(QString(), QByteArray());
-    for (const std::string& name : main_.Project.WindowNames) {
+    for (const std::string& name : session_.Project().WindowNames) {
         cboWindow->addItem(ToQt(name),
                            QByteArray(name.data(), static_cast<qsizetype>(name.size())));
     }
     // A name the project no longer has shows as no choice rather than as another window.
     int chosen = -1;
     for (int i = 1; i < cboWindow->count(); ++i) {
-        if (SameWord(FromBytes(cboWindow->itemData(i).toByteArray()), main_.WindowName)) {
+        if (SameWord(FromBytes(cboWindow->itemData(i).toByteArray()), session_.WindowName)) {
             chosen = i;
             break;
         }
@@ -173,7 +173,7 @@ void TdlgAliasMap::FormActivate() {
     cboWindow->setCurrentIndex(chosen);
 
     // A stored ID longer than the box takes is shown whole, never cut into another number.
-    const QString id = QString::number(main_.InitialId);
+    const QString id = QString::number(session_.InitialId);
     ebxInitialId->setMaxLength(std::max(kInitialIdDigits, static_cast<int>(id.size())));
     ebxInitialId->setText(id);
     btnOk->setFocus();
@@ -190,22 +190,22 @@ void TdlgAliasMap::rbtnMapClick() {
 
 void TdlgAliasMap::btnOkClick() {
     if (rbtnMapNone->isChecked()) {
-        main_.MapMode = MapMode::None;
+        session_.MapMode = MapMode::None;
     } else if (rbtnMapContext->isChecked()) {
-        main_.MapMode = MapMode::AliasFiles;
+        session_.MapMode = MapMode::AliasFiles;
     } else if (rbtnMapTopic->isChecked()) {
-        main_.MapMode = MapMode::TopicHeader;
+        session_.MapMode = MapMode::TopicHeader;
     }
-    main_.WindowName = cboWindow->currentIndex() < 0
-                           ? std::string()
-                           : FromBytes(cboWindow->currentData().toByteArray());
-    main_.InitialId = 0;
+    session_.WindowName = cboWindow->currentIndex() < 0
+                              ? std::string()
+                              : FromBytes(cboWindow->currentData().toByteArray());
+    session_.InitialId = 0;
     const QByteArray digits = ebxInitialId->text().toLatin1();
     std::int32_t id = 0;
     const auto [end, error] =
         std::from_chars(digits.constData(), digits.constData() + digits.size(), id);
     if (!digits.isEmpty() && error == std::errc() && end == digits.constData() + digits.size()) {
-        main_.InitialId = id;
+        session_.InitialId = id;
     }
     done(QDialog::Accepted);
 }

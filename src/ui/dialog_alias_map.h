@@ -1,6 +1,6 @@
 // TdlgAliasMap: the alias/map options dialog, in which the user chooses which map files a build
 // writes (none, alias and map files, or a topic header file), the help window named in the
-// header and the first context ID. The settings live in the main window; OK writes them back.
+// header and the first context ID. The settings live in the project session; OK writes them back.
 #pragma once
 
 #include <QDialog>
@@ -16,15 +16,16 @@ class QRadioButton;
 
 namespace tarnwick {
 
-class TfrmMain;
+class TProjectSession;
 
 class TdlgAliasMap : public QDialog {
     Q_OBJECT
 public:
-    // Reads MapMode, WindowName, InitialId and the project's window names of `owner` when first
-    // shown (FormActivate) and writes the first three back on OK. Places itself from
-    // configuration key 5 and stores its placement there when it closes.
-    explicit TdlgAliasMap(TfrmMain& owner);
+    // Reads the map choice, WindowName, InitialId and the project's window names of `session`,
+    // which must outlive the dialog, when first shown (FormActivate) and writes the first three
+    // back on OK. Places itself from configuration key 5 and stores its placement there when it
+    // closes.
+    TdlgAliasMap(TProjectSession& session, QWidget* owner);
 
     QGroupBox* gbxMapFile = nullptr;
     QRadioButton* rbtnMapNone = nullptr;
@@ -42,7 +43,7 @@ public:
     void done(int result) override;
 
 public slots:
-    // Shows the main window's settings. Runs once, when the dialog is first shown, so that
+    // Shows the session's settings. Runs once, when the dialog is first shown, so that
     // coming back from the help window does not undo the user's choices.
     void FormActivate();
     void rbtnMapClick();
@@ -57,7 +58,7 @@ private:
     void FormCreate();
     void FormClose();
 
-    TfrmMain& main_;
+    TProjectSession& session_;
     bool activated_ = false;
 };
 

@@ -4,18 +4,11 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFile>
-#include <QGridLayout>
-#include <QGroupBox>
-#include <QHBoxLayout>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSpinBox>
-#include <QToolButton>
-#include <QVBoxLayout>
-#include <QValidator>
 #include <algorithm>
 #include <filesystem>
 
@@ -31,7 +24,6 @@
 #include "support/word_compare.h"
 #include "ui/dialog_resources.h"
 #include "ui/help.h"
-#include "ui/main_window.h"
 #include "ui/message_text.h"
 #include "ui/qt_text.h"
 #include "ui/window_placement.h"
@@ -40,27 +32,9 @@ namespace tarnwick {
 
 namespace {
 
-constexpr int kMinColumns = 1;
-constexpr int kMaxColumns = 20;
 constexpr int kHelpContextEditor = 4;
 constexpr int kEditorMinWidth = 353;
 constexpr int kEditorMinHeight = 371;
-constexpr int kPanelWidth = 184;
-
-// A word as the user may type it: Windows-1252 text without spaces or control characters.
-// Anything else is refused at the box, typed or pasted, so no word is silently changed.
-class WordValidator : public QValidator {
-public:
-    using QValidator::QValidator;
-    State validate(QString& input, int&) const override {
-        for (const QChar c : input) {
-            if (c.unicode() <= 0x20) {
-                return Invalid;
-            }
-        }
-        return ToCp1252(input) ? Acceptable : Invalid;
-    }
-};
 
 // The lines of a list file: the text ends at its first NUL; a line ends at CR LF, a lone CR or
 // a lone LF; a last line without a line break counts. Lines are kept exactly as written.
@@ -132,180 +106,6 @@ TfrmEdit::TfrmEdit(QWidget* owner) : QDialog(owner) {
 
 TfrmEdit::~TfrmEdit() = default;
 
-void TfrmEdit::CreateControls() {
-    lbxWords = new QListWidget(this);
-    lbxWords->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    lbxWords->setUniformItemSizes(true);
-    lbxWords->setEditTriggers(QAbstractItemView::NoEditTriggers);
-
-    // The control panel on the right.
-    auto* panel = new QWidget(this);
-    auto* panelLayout = new QVBoxLayout(panel);
-    panelLayout->setContentsMargins(0, 0, 0, 4);
-
-    gbxFile = new QGroupBox(QStringLiteral("List"), panel);
-    cboFiles = new QComboBox(gbxFile);
-    cboFiles->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    cboFiles->setMinimumContentsLength(6);
-    ebxNew = new QLineEdit(gbxFile);
-    ebxNew->hide();
-    btnNew = new QPushButton(QStringLiteral("New"), gbxFile);
-    btnSave = new QPushButton(QStringLiteral("Save"), gbxFile);
-    btnDeleteFile = new QPushButton(QStringLiteral("Delete"), gbxFile);
-    btnCopy = new QPushButton(DialogIcon(DialogPicture::Copy), QStringLiteral("Copy"), gbxFile);
-    auto* fileLayout = new QGridLayout(gbxFile);
-    // The name box takes the list choice's place while a new list is named.
-    fileLayout->addWidget(cboFiles, 0, 0, 1, 2);
-    fileLayout->addWidget(ebxNew, 0, 0, 1, 2);
-    fileLayout->addWidget(btnNew, 1, 0);
-    fileLayout->addWidget(btnSave, 1, 1);
-    fileLayout->addWidget(btnDeleteFile, 2, 0);
-    fileLayout->addWidget(btnCopy, 2, 1);
-    panelLayout->addWidget(gbxFile);
-
-    gbxWords = new QGroupBox(QStringLiteral("Add word to list"), panel);
-    ebxWord = new QLineEdit(gbxWords);
-    ebxWord->setValidator(new WordValidator(ebxWord));
-    btnAdd = new QPushButton(QStringLiteral("Add"), gbxWords);
-    auto* wordLayout = new QGridLayout(gbxWords);
-    wordLayout->addWidget(ebxWord, 0, 0, 1, 2);
-    wordLayout->addWidget(btnAdd, 1, 1);
-    wordLayout->setColumnStretch(0, 1);
-    wordLayout->setColumnStretch(1, 1);
-    panelLayout->addWidget(gbxWords);
-
-    lblCountValue = new QLabel(QStringLiteral("0"), panel);
-    panelLayout->addWidget(lblCountValue);
-    auto* removeRow = new QHBoxLayout;
-    btnDelWord = new QPushButton(QStringLiteral("Remove Selected"), panel);
-    btnUndo = new QToolButton(panel);
-    btnUndo->setToolButtonStyle(Qt::ToolButtonIconOnly);
-    removeRow->addWidget(btnDelWord, 1);
-    removeRow->addWidget(btnUndo);
-    panelLayout->addLayout(removeRow);
-    panelLayout->addStretch(1);
-
-    // The columns spinner sits on Help and Close's line, which ends 4 pixels above the bottom.
-    auto* bottomRow = new QHBoxLayout;
-    spnColumns = new QSpinBox(panel);
-    spnColumns->setRange(kMinColumns, kMaxColumns);
-    spnColumns->setValue(1);
-    btnHelp = new QPushButton(QStringLiteral("Help"), panel);
-    btnClose = new QPushButton(QStringLiteral("Close"), panel);
-    bottomRow->addWidget(spnColumns, 0, Qt::AlignBottom);
-    bottomRow->addWidget(btnHelp, 1, Qt::AlignBottom);
-    bottomRow->addWidget(btnClose, 1, Qt::AlignBottom);
-    panelLayout->addLayout(bottomRow);
-    // Narrow enough to leave the words most of the window at its smallest.
-    for (QPushButton* button :
-         {btnNew, btnSave, btnDeleteFile, btnCopy, btnAdd, btnHelp, btnClose}) {
-        button->setMinimumWidth(0);
-        button->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
-    }
-    ebxWord->setMinimumWidth(0);
-    ebxWord->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
-    // "Remove Selected" is the longest caption: with larger fonts the panel grows with it.
-    panel->setFixedWidth(std::max(kPanelWidth, panel->minimumSizeHint().width()));
-
-    auto* outer = new QHBoxLayout(this);
-    outer->setContentsMargins(6, 6, 6, 6);
-    outer->addWidget(lbxWords, 1);
-    outer->addWidget(panel);
-
-    // Enter belongs to the boxes' own handlers; no button is pressed by it behind their back.
-    for (QPushButton* button :
-         {btnNew, btnSave, btnDeleteFile, btnCopy, btnAdd, btnDelWord, btnHelp, btnClose}) {
-        button->setAutoDefault(false);
-        button->setDefault(false);
-    }
-
-    auto makeAction = [this](const QString& caption, const char* name, const QKeySequence& key) {
-        auto* action = new QAction(caption, this);
-        action->setObjectName(QLatin1String(name));
-        if (!key.isEmpty()) {
-            action->setShortcut(key);
-            action->setShortcutContext(Qt::WindowShortcut);
-        }
-        addAction(action);
-        return action;
-    };
-    actAddWord = makeAction(QStringLiteral("Add"), "actAddWord", {});
-    actDelWord =
-        makeAction(QStringLiteral("Remove Selected"), "actDelWord", QKeySequence(Qt::Key_Delete));
-    actUnRemove =
-        makeAction(QStringLiteral("Restore"), "actUnRemove", QKeySequence(Qt::CTRL | Qt::Key_Z));
-    actUnRemove->setIcon(DialogIcon(DialogPicture::Undo));
-    actHelp = makeAction(QStringLiteral("Help"), "actHelp", QKeySequence(Qt::Key_F1));
-    btnUndo->setDefaultAction(actUnRemove);
-
-    const std::pair<QObject*, const char*> names[] = {
-        {lbxWords, "lbxWords"},
-        {gbxFile, "gbxFile"},
-        {cboFiles, "cboFiles"},
-        {ebxNew, "ebxNew"},
-        {btnNew, "btnNew"},
-        {btnSave, "btnSave"},
-        {btnCopy, "btnCopy"},
-        {gbxWords, "gbxWords"},
-        {ebxWord, "ebxWord"},
-        {btnAdd, "btnAdd"},
-        {btnUndo, "btnUndo"},
-        {lblCountValue, "lblCountValue"},
-        {btnHelp, "btnHelp"},
-        {btnClose, "btnClose"},
-        {spnColumns, "spnColumns"},
-        {btnDelWord, "btnDelWord"},
-        {btnDeleteFile, "btnDeleteFile"},
-    };
-    for (const auto& [object, name] : names) {
-        object->setObjectName(QLatin1String(name));
-    }
-
-    connect(cboFiles, &QComboBox::activated, this, &TfrmEdit::cboFilesChange);
-    connect(btnNew, &QPushButton::clicked, this, &TfrmEdit::btnNewClick);
-    connect(btnCopy, &QPushButton::clicked, this, &TfrmEdit::btnCopyClick);
-    connect(btnSave, &QPushButton::clicked, this, &TfrmEdit::btnSaveClick);
-    connect(btnDeleteFile, &QPushButton::clicked, this, &TfrmEdit::btnDeleteFileClick);
-    connect(btnAdd, &QPushButton::clicked, actAddWord, &QAction::trigger);
-    connect(btnDelWord, &QPushButton::clicked, actDelWord, &QAction::trigger);
-    connect(btnHelp, &QPushButton::clicked, actHelp, &QAction::trigger);
-    connect(btnClose, &QPushButton::clicked, this, &TfrmEdit::btnCloseClick);
-    connect(actAddWord, &QAction::triggered, this, &TfrmEdit::actAddWordExecute);
-    connect(actDelWord, &QAction::triggered, this, &TfrmEdit::actDelWordExecute);
-    connect(actUnRemove, &QAction::triggered, this, &TfrmEdit::actUnRemoveExecute);
-    connect(actHelp, &QAction::triggered, this, &TfrmEdit::actHelpExecute);
-    connect(spnColumns, &QSpinBox::valueChanged, this, &TfrmEdit::spnColumnsClick);
-
-    ebxNew->installEventFilter(this);
-    ebxWord->installEventFilter(this);
-    // Column widths follow the view's own width.
-    lbxWords->viewport()->installEventFilter(this);
-}
-
-void TfrmEdit::SetHints() {
-    const std::pair<QWidget*, const char*> hints[] = {
-        {cboFiles, "Current list|Exclude list currently being edited"},
-        {ebxNew, "New list name|New list name"},
-        {btnNew, "Create list|Create a new exclude list file"},
-        {btnSave, "Save list|Save exclude list"},
-        {btnDeleteFile, "Delete list|Delete the current exclude list file"},
-        {btnCopy, "Copy list|Copy current list to a new exclude list"},
-        {ebxWord, "New word|New word to add to exclude list"},
-        {btnAdd, "Add word|Add the new word to the exclude list"},
-        {btnDelWord, "Remove selected words|Remove the selected words from the exclude list"},
-        {btnUndo, "Restore|Restore deleted words"},
-        {spnColumns, "Columns|Increase / decrease the number of list columns"},
-        {btnHelp, "Get help|Get help for this dialog"},
-        {btnClose, "Close dialog|Close this dialog"},
-    };
-    for (const auto& [widget, hint] : hints) {
-        SetHint(widget, QString::fromLatin1(hint));
-    }
-    // The restore button shows its action's texts.
-    actUnRemove->setToolTip(btnUndo->toolTip());
-    actUnRemove->setStatusTip(btnUndo->statusTip());
-}
-
 void TfrmEdit::RestoreSettings() {
     const t_Placement screen = AvailableScreenArea();
     t_Placement placement{screen.Width / 2 - kEditorDefaultWidth / 2,
@@ -363,31 +163,6 @@ bool TfrmEdit::IsDefaultList(std::string_view name) {
     // File names are told apart by their bytes, as the file system does; "default_exclude_list.txt"
     // is another file, never read as the default list.
     return name == DefaultExcludeListName;
-}
-
-void TfrmEdit::UpdateCount() {
-    lblCountValue->setText(QStringLiteral("Count = ") +
-                           ToQt(GroupDigits(std::to_string(words_.size()))));
-    lblCountValue->repaint();
-}
-
-void TfrmEdit::ApplyColumns(int position) {
-    columns_ = std::clamp(position, kMinColumns, kMaxColumns);
-    lbxWords->setFlow(QListView::TopToBottom);
-    if (columns_ == 1) {
-        lbxWords->setWrapping(false);
-        lbxWords->setGridSize(QSize());
-        lbxWords->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-        lbxWords->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-        return;
-    }
-    // Columns fill top to bottom and scroll sideways, never up and down.
-    lbxWords->setWrapping(true);
-    lbxWords->setResizeMode(QListView::Adjust);
-    lbxWords->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    lbxWords->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    const int width = std::max(1, lbxWords->viewport()->width() / columns_);
-    lbxWords->setGridSize(QSize(width, lbxWords->fontMetrics().height() + 2));
 }
 
 std::string TfrmEdit::ChosenList() const {
@@ -679,64 +454,6 @@ bool TfrmEdit::eventFilter(QObject* watched, QEvent* event) {
     return QDialog::eventFilter(watched, event);
 }
 
-void TfrmEdit::actAddWordExecute() {
-    const std::optional<std::string> typed = ToCp1252(ebxWord->text());
-    if (!typed) {
-        return;
-    }
-    const std::string word(TrimBlanks(*typed));
-    if (word.empty()) {
-        return;
-    }
-    int row = FindWord(word);
-    if (row < 0) {
-        row = InsertWord(word);
-        viewChanged_ = true;
-        btnSave->setEnabled(true);
-        UpdateCount();
-    }
-    SelectRow(row, true);
-    ebxWord->clear();
-    ebxWord->setFocus();
-}
-
-void TfrmEdit::actDelWordExecute() {
-    bool removed = false;
-    for (int row = lbxWords->count() - 1; row >= 0; --row) {
-        if (lbxWords->item(row)->isSelected()) {
-            removedWords_.push_back(words_[static_cast<size_t>(row)]);
-            RemoveRow(row);
-            removed = true;
-        }
-    }
-    if (removed) {
-        UpdateCount();
-        viewChanged_ = true;
-        btnSave->setEnabled(true);
-    }
-    actUnRemove->setEnabled(!removedWords_.empty());
-}
-
-void TfrmEdit::actUnRemoveExecute() {
-    if (removedWords_.empty()) {
-        return;
-    }
-    const std::string word = std::move(removedWords_.back());
-    removedWords_.pop_back();
-    const int row = InsertWord(word);
-    UpdateCount();
-    SelectRow(row, false);
-    // A restored word changes the list shown, which may not be the one it was removed from:
-    // it is an unsaved change like any other.
-    viewChanged_ = true;
-    btnSave->setEnabled(true);
-    actUnRemove->setEnabled(!removedWords_.empty());
-}
-
-void TfrmEdit::spnColumnsClick() {
-    ApplyColumns(spnColumns->value());
-}
-
 void TfrmEdit::actHelpExecute() {
     ShowHelpContext(this, kHelpContextEditor);
 }
@@ -770,50 +487,6 @@ void TfrmEdit::closeEvent(QCloseEvent* event) {
     actUnRemove->setEnabled(false);
     StoreSettings();
     event->accept();
-}
-
-void TfrmEdit::SetViewWords(std::vector<std::string> words) {
-    words_ = std::move(words);
-    lbxWords->setUpdatesEnabled(false);
-    lbxWords->clear();
-    for (const std::string& word : words_) {
-        lbxWords->addItem(ToQt(word));
-    }
-    lbxWords->setUpdatesEnabled(true);
-}
-
-int TfrmEdit::InsertWord(const std::string& word) {
-    const auto at = std::upper_bound(words_.begin(), words_.end(), word, WordLess());
-    const int row = static_cast<int>(at - words_.begin());
-    words_.insert(at, word);
-    lbxWords->insertItem(row, ToQt(word));
-    return row;
-}
-
-int TfrmEdit::FindWord(std::string_view word) const {
-    const auto at = std::lower_bound(words_.begin(), words_.end(), word, WordLess());
-    if (at != words_.end() && SameWord(*at, word)) {
-        return static_cast<int>(at - words_.begin());
-    }
-    return -1;
-}
-
-void TfrmEdit::RemoveRow(int row) {
-    delete lbxWords->takeItem(row);
-    words_.erase(words_.begin() + row);
-}
-
-void TfrmEdit::SelectRow(int row, bool clearOthers) {
-    if (clearOthers) {
-        lbxWords->clearSelection();
-    }
-    QListWidgetItem* item = lbxWords->item(row);
-    if (!item) {
-        return;
-    }
-    item->setSelected(true);
-    lbxWords->setCurrentItem(item, QItemSelectionModel::Current);
-    lbxWords->scrollToItem(item);
 }
 
 int TfrmEdit::ComboIndexOf(std::string_view fileName) const {

@@ -1,6 +1,10 @@
 // TfrmEdit: the exclude-list editor, a modal window that shows the words of one list file of the
 // exclude-list folder at a time, adds and removes words (with an undo of removals), saves the
 // list, creates a new empty list or a copy under a new name, and deletes lists.
+//
+// Its parts: form_exclude_file_controls.cpp builds the controls and hints, form_exclude_file.cpp
+// handles the list files (choosing, New, Copy, Save, Delete, closing), and
+// form_exclude_file_words.cpp the words of the view.
 #pragma once
 
 #include <QDialog>
@@ -13,6 +17,7 @@
 class QAction;
 class QComboBox;
 class QGroupBox;
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -112,7 +117,20 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The columns spinner's range.
+    static constexpr int kMinColumns = 1;
+    static constexpr int kMaxColumns = 20;
+
+    // Building the window (form_exclude_file_controls.cpp), left to right and top to bottom.
     void CreateControls();
+    QWidget* CreatePanel();
+    QGroupBox* CreateListGroup(QWidget* panel);
+    QGroupBox* CreateWordGroup(QWidget* panel);
+    QHBoxLayout* CreateRemoveRow(QWidget* panel);
+    QHBoxLayout* CreateBottomRow(QWidget* panel);
+    void CreateActions();
+    void NameControls();
+    void ConnectControls();
     void SetHints();
     void RestoreSettings();
     void StoreSettings();

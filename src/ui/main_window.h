@@ -1,24 +1,29 @@
-// TfrmMain: the program's main window. It owns the open project's state - the scanner's result,
-// the word list, the recently used projects and the map settings - and drives everything the
-// user does: open a project, parse it, prune words into exclude lists, build, and open the other
-// windows. Handlers carry the names the rest of the program and its help refer to.
+// TfrmMain: the program's main window. It shows the project session - the open project, its
+// options and map choice, the words of the last parse - keeps the recently used projects, and
+// drives everything the user does: open a project, parse it, prune words into exclude lists,
+// build, and open the other windows. Handlers carry the names the rest of the program and its
+// help refer to.
+//
+// The window's parts live in three files: main_window_controls.cpp builds the controls, menus
+// and hints; main_window.cpp opens, shows, remembers and closes projects; main_window_commands.cpp
+// holds the handlers of the runs, the word pruning and the other windows.
 #pragma once
 
 #include <QMainWindow>
-#include <cstdint>
+#include <array>
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "pipeline/hhp_scanner.h"
-#include "pipeline/parse_options.h"
-#include "pipeline/word_list.h"
+#include "app/project_session.h"
 
 class QAction;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QListView;
@@ -28,6 +33,7 @@ class QPushButton;
 class QSpinBox;
 class QSplitter;
 class QToolButton;
+class QWidget;
 
 namespace tarnwick {
 
@@ -38,6 +44,14 @@ class TMruMenuItems;
 class TRunDialog;
 class WordViewModel;
 
+// What tests put in the user's place: a replacement for the open-file dialog, and a look at
+// each run's dialog before it is shown modally. Unset, the window asks the user.
+struct TMainWindowTestHooks {
+    std::function<QString(const QString& initial)> OpenFileChooser;
+    std::function<void(TdlgParse&)> ParseDialog;
+    std::function<void(TdlgBuildNdx&)> BuildDialog;
+};
+
 class TfrmMain : public QMainWindow {
     Q_OBJECT
 public:
@@ -47,41 +61,107 @@ public:
     // The most recent project, placement and columns: run once, before the window is shown.
     void FormCreate();
 
-    ParseOptions GetOptions() const;
-    void SetOptions(ParseOptions options);
+    // The open project and the choices made for it. Its parse options follow the check boxes;
+    // after a change of the map choice from outside, UpdateMapControls shows it.
+    TProjectSession& Session() { return session_; }
+    const TProjectSession& Session() const { return session_; }
+    void UpdateMapControls();
+    // Reads the project named in ebxSource and shows what it names.
+    void Scan();
+    // Offers the exclude-list folder's lists, the default one aside, under the secondary choice.
+    void FillExcludeListCombo();
+    // The secondary exclude list's file name as chosen (Windows-1252 bytes; empty for none).
+    std::string SecondaryListName() const;
+    // The words the word view shows, in its order.
+    WordViewModel* IndexModel() const { return indexModel_; }
+
+    TMainWindowTestHooks& TestHooks() { return testHooks_; }
+
+public slots:
+    void actOpenExecute();
+    void OnMRU();
+    void mnuCloseClick();
+    void actExitExecute();
+    void actParseExecute();
+    void OnBuildIndex();
+    void OnBuildMap();
+    void mnuBuildClick();
+    void mnuExportClick();
+    void mnuAliasMapClick();
+    void actEditExcludeFileExecute();
+    void actDefaultExcludeExecute();
+    void actUserExcludeExecute();
+    void pumIndexPopup();
+    void pumRefreshListClick();
+    void spnColumnsClick();
+    void actHelpExecute();
+    void mnuAboutClick();
+    // Opens the project typed in ebxSource, as Enter in it does.
+    void ebxSourceKeyPress();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // The word view shows one to this many columns.
+    static constexpr int kMaxColumns = 10;
+
+    // Building the window (main_window_controls.cpp), top to bottom.
+    void CreateControls();
+    QHBoxLayout* CreateOptionsRow(QWidget* central);
+    QHBoxLayout* CreateSourceRow(QWidget* central);
+    QHBoxLayout* CreateNamesRow(QWidget* central);
+    QSplitter* CreateFileAndWordPanes(QWidget* central);
+    QWidget* CreateFilePane(QWidget* parent);
+    QWidget* CreateWordPane(QWidget* parent);
+    void NameControls();
+    void ConnectControls();
+    void CreateActions();
+    void CreateMenus();
+    void CreatePopupMenus();
+    void SetHints();
+
+    // The option check boxes, each with the option bit it stands for; the check boxes' options
+    // into the session, and the session's into the check boxes.
+    std::array<std::pair<QCheckBox*, ParseOptions>, 6> OptionBoxes() const;
+    void ckbOptionClick();
+    void ShowOptions();
     void UpdateFileCount();
     void UpdateWordCount();
-    void UpdateMapControls();
+    void UpdateBuildIndexButton();
     // Puts the open project on the recently used list with the window's settings; false when its
     // file no longer exists.
     bool RememberProject();
+    bool RememberProjectAt(const std::string& path);
     void CloseProject();
-    void FillExcludeListCombo();
+    void FormClose();
+    // The project path as typed (a Linux path). Until Enter opens it, it is not the open project.
+    std::string TypedProjectFile() const;
+    // Drops a path typed but not entered: the source box names the open project again.
+    void ShowOpenProject();
+    void SelectExcludeList(const std::string& name);
     void MoveSelectedWords(const std::string& listPath);
-    void RunBuild(QObject* sender);
+    void RunBuild(QObject* source);
+    // Shows a run's dialog modally; a close request meanwhile stops the run and is noted.
+    void RunModal(TRunDialog& dialog);
+    // Carries out a close request that came during a run, once its dialog is gone.
+    void CloseIfAsked();
     void ApplyColumns(int columns);
-    // Reads the project named in ebxSource and shows what it names.
-    void Scan();
+    void ShowError(const std::exception& error);
 
-    // Project state.
-    THhpScanResult Project;
-    TWordList WordList;
-    std::unique_ptr<TMru> Mru;
-    std::string WindowName;
-    tarnwick::MapMode MapMode = MapMode::None;
-    std::int32_t InitialId = 0;
+    TProjectSession session_;
+    std::unique_ptr<TMru> mru_;
+    std::unique_ptr<TMruMenuItems> mruMenu_;
+    WordViewModel* indexModel_ = nullptr;
+    TMainWindowTestHooks testHooks_;
+    int columns_ = 1;
+    bool closed_ = false;
+    // The run whose dialog is up, and whether the window was asked to close meanwhile.
+    TRunDialog* activeRun_ = nullptr;
+    bool closeAfterRun_ = false;
 
-    // The project path as typed (a Linux path). Until Enter opens it, it is not the open project:
-    // everything that acts on the project (parse, builds, export, the recently used list) takes
-    // OpenProject().
-    std::string ProjectFile() const;
-    // The project the window shows: the path the last scan read.
-    const std::string& OpenProject() const { return openProject_; }
-    // The secondary exclude list's file name as chosen (Windows-1252 bytes; empty for none).
-    std::string SecondaryListName() const;
-    WordViewModel* IndexModel() const { return indexModel_; }
-
-    // Controls, under the names the handlers use.
+    // Controls, under the names the handlers use; each carries its name as its object name.
     QGroupBox* gbxInclude = nullptr;
     QCheckBox* ckbBody = nullptr;
     QCheckBox* ckbTitle = nullptr;
@@ -120,7 +200,6 @@ public:
     QMenu* pumIndex = nullptr;
     QMenu* pumFiles = nullptr;
     QAction* mnuClose = nullptr;
-    QAction* mnuExit = nullptr;
     QAction* mnuBuildAll = nullptr;
     QAction* mnuBuildIndex = nullptr;
     QAction* mnuBuildMap = nullptr;
@@ -137,68 +216,6 @@ public:
     QAction* actEditExcludeFile = nullptr;
     QAction* actHelp = nullptr;
     QAction* actExit = nullptr;
-
-public slots:
-    void actOpenExecute();
-    void OnMRU();
-    void mnuCloseClick();
-    void actExitExecute();
-    void actParseExecute();
-    void OnBuildIndex();
-    void OnBuildMap();
-    void mnuBuildClick();
-    void mnuExportClick();
-    void mnuAliasMapClick();
-    void actEditExcludeFileExecute();
-    void actDefaultExcludeExecute();
-    void actUserExcludeExecute();
-    void pumIndexPopup();
-    void pumRefreshListClick();
-    void spnColumnsClick();
-    void actHelpExecute();
-    void mnuAboutClick();
-    // Opens the project typed in ebxSource, as Enter in it does.
-    void ebxSourceKeyPress();
-
-public:
-    // Test seams: a replacement for the open-file dialog, and a look at each run's dialog
-    // before it is shown modally.
-    std::function<QString(const QString& initial)> OpenFileChooser;
-    std::function<void(TdlgParse&)> ParseDialogHook;
-    std::function<void(TdlgBuildNdx&)> BuildDialogHook;
-
-protected:
-    void closeEvent(QCloseEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
-private:
-    void CreateControls();
-    void CreateActionsAndMenus();
-    void SetHints();
-    void FormClose();
-    void OpenProjectPath(const std::string& path);
-    bool RememberProjectAt(const std::string& path);
-    // Drops a path typed but not entered: the source box names the open project again.
-    void ShowOpenProject();
-    // Shows a run's dialog modally; a close request meanwhile stops the run and is noted.
-    void RunModal(TRunDialog& dialog);
-    // Carries out a close request that came during a run, once its dialog is gone.
-    void CloseIfAsked();
-    void SelectExcludeList(const std::string& name);
-    void ShowError(const std::exception& error);
-
-    WordViewModel* indexModel_ = nullptr;
-    std::unique_ptr<TMruMenuItems> mruMenu_;
-    // The project the last scan read, to remember it when another is typed in.
-    std::string openProject_;
-    int columns_ = 1;
-    bool closed_ = false;
-    // The run whose dialog is up, and whether the window was asked to close meanwhile.
-    TRunDialog* activeRun_ = nullptr;
-    bool closeAfterRun_ = false;
 };
-
-// Texts of two-part hints: the part before "|" is the tool tip, the part after it the status tip.
-void SetHint(QWidget* widget, const QString& hint);
 
 }  // namespace tarnwick

@@ -9,10 +9,12 @@
 
 #include "common/scripted_mesg.h"
 #include "common/temp_folder.h"
+#include "find_control.h"
 #include "ui/dialog_about.h"
 #include "ui/main_window.h"
 
 using namespace tarnwick;
+using tarnwick::testing::Control;
 using tarnwick::testing::ScriptedMesg;
 using tarnwick::testing::TempFolder;
 
@@ -88,7 +90,7 @@ private slots:
             shown = dialog->isVisible();
             QTest::keyClick(dialog, Qt::Key_Return);  // OK is the default button
         });
-        window.mnuAbout->trigger();
+        Control<QAction>(window, "mnuAbout")->trigger();
         QVERIFY(shown);
         QVERIFY(mesg.shown.empty());
         qunsetenv("XDG_DATA_HOME");

@@ -12,12 +12,14 @@
 
 #include "common/scripted_mesg.h"
 #include "common/temp_folder.h"
+#include "find_control.h"
 #include "ui/dialog_alias_map.h"
 #include "ui/help.h"
 #include "ui/help_viewer.h"
 #include "ui/main_window.h"
 
 using namespace tarnwick;
+using tarnwick::testing::Control;
 using tarnwick::testing::ScriptedMesg;
 using tarnwick::testing::TempFolder;
 
@@ -57,7 +59,9 @@ private slots:
         qputenv("XDG_DATA_HOME", QByteArray::fromStdString(data_->Path().string()));
         mesg_ = std::make_unique<ScriptedMesg>();
         window_ = std::make_unique<TfrmMain>();
-        window_->Project.WindowNames = {"main", "Popup"};
+        // A project that defines two windows.
+        window_->Session().Open(data_->Write(
+            "Windows.hhp", "[WINDOWS]\r\nmain=\"Main\"\r\nPopup=\"Tip\"\r\n[FILES]\r\n"));
     }
     void cleanup() {
         window_.reset();
@@ -81,8 +85,8 @@ private slots:
         QFETCH(QString, checked);
         QFETCH(bool, window);
         QFETCH(bool, initialId);
-        window_->MapMode = static_cast<MapMode>(mapMode);
-        TdlgAliasMap dialog(*window_);
+        window_->Session().MapMode = static_cast<MapMode>(mapMode);
+        TdlgAliasMap dialog(window_->Session(), window_.get());
         dialog.show();
         QVERIFY(QTest::qWaitForWindowActive(&dialog));
         QCOMPARE(dialog.windowTitle(), QStringLiteral("Alias / Map Files"));
@@ -114,23 +118,23 @@ private slots:
         QFETCH(QString, current);
         QFETCH(int, chosen);
         QFETCH(QString, stored);
-        window_->MapMode = MapMode::TopicHeader;
-        window_->WindowName = current.toStdString();
-        TdlgAliasMap dialog(*window_);
+        window_->Session().MapMode = MapMode::TopicHeader;
+        window_->Session().WindowName = current.toStdString();
+        TdlgAliasMap dialog(window_->Session(), window_.get());
         dialog.show();
         QCOMPARE(Items(dialog.cboWindow), QStringList({"", "main", "Popup"}));
         QCOMPARE(dialog.cboWindow->currentIndex(), chosen);
         QVERIFY(!dialog.cboWindow->isEditable());
         dialog.btnOk->click();
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
-        QCOMPARE(QString::fromStdString(window_->WindowName), stored);
-        QCOMPARE(int(window_->MapMode), 1);
+        QCOMPARE(QString::fromStdString(window_->Session().WindowName), stored);
+        QCOMPARE(int(window_->Session().MapMode), 1);
     }
 
     void initialIdTakesNineDigitsAtMost() {
-        window_->MapMode = MapMode::AliasFiles;
-        window_->InitialId = 100;
-        TdlgAliasMap dialog(*window_);
+        window_->Session().MapMode = MapMode::AliasFiles;
+        window_->Session().InitialId = 100;
+        TdlgAliasMap dialog(window_->Session(), window_.get());
         dialog.show();
         QCOMPARE(dialog.ebxInitialId->text(), QStringLiteral("100"));
         dialog.ebxInitialId->clear();
@@ -141,45 +145,45 @@ private slots:
         QTest::keyClicks(dialog.ebxInitialId, QStringLiteral("1234567890"));
         QCOMPARE(dialog.ebxInitialId->text(), QStringLiteral("412345678"));
         dialog.btnOk->click();
-        QCOMPARE(window_->InitialId, 412345678);
+        QCOMPARE(window_->Session().InitialId, 412345678);
 
         // An empty box stores 0.
-        TdlgAliasMap again(*window_);
+        TdlgAliasMap again(window_->Session(), window_.get());
         again.show();
         again.ebxInitialId->clear();
         again.btnOk->click();
-        QCOMPARE(window_->InitialId, 0);
+        QCOMPARE(window_->Session().InitialId, 0);
 
         // A longer ID stored with the project is shown and kept whole, not cut to nine digits.
-        window_->InitialId = 2000000000;
-        TdlgAliasMap stored(*window_);
+        window_->Session().InitialId = 2000000000;
+        TdlgAliasMap stored(window_->Session(), window_.get());
         stored.show();
         QCOMPARE(stored.ebxInitialId->text(), QStringLiteral("2000000000"));
         stored.btnOk->click();
-        QCOMPARE(window_->InitialId, 2000000000);
+        QCOMPARE(window_->Session().InitialId, 2000000000);
     }
 
     void cancelKeepsTheSettings() {
-        window_->MapMode = MapMode::AliasFiles;
-        window_->WindowName = "main";
-        window_->InitialId = 7;
-        TdlgAliasMap dialog(*window_);
+        window_->Session().MapMode = MapMode::AliasFiles;
+        window_->Session().WindowName = "main";
+        window_->Session().InitialId = 7;
+        TdlgAliasMap dialog(window_->Session(), window_.get());
         dialog.show();
         dialog.rbtnMapTopic->click();
         dialog.cboWindow->setCurrentIndex(2);
         dialog.ebxInitialId->setText(QStringLiteral("99"));
         dialog.btnCancel->click();
         QCOMPARE(dialog.result(), int(QDialog::Rejected));
-        QCOMPARE(int(window_->MapMode), 2);
-        QCOMPARE(window_->WindowName, std::string("main"));
-        QCOMPARE(window_->InitialId, 7);
+        QCOMPARE(int(window_->Session().MapMode), 2);
+        QCOMPARE(window_->Session().WindowName, std::string("main"));
+        QCOMPARE(window_->Session().InitialId, 7);
     }
 
     void placementAndHelp() {
         QVERIFY(OpenHelpFile(std::string(TARNWICK_OUTPUT_DIR) + "/Tarnwick.chm"));
         QPoint placed;
         {
-            TdlgAliasMap dialog(*window_);
+            TdlgAliasMap dialog(window_->Session(), window_.get());
             dialog.show();
             QVERIFY(QTest::qWaitForWindowExposed(&dialog));
             dialog.btnHelp->click();
@@ -191,16 +195,16 @@ private slots:
             placed = dialog.geometry().topLeft();
             dialog.btnCancel->click();
         }
-        TdlgAliasMap dialog(*window_);
+        TdlgAliasMap dialog(window_->Session(), window_.get());
         QCOMPARE(dialog.geometry().topLeft(), placed);
         dialog.btnCancel->click();
     }
 
     // Through the main window's menu command: OK refreshes the Build Map button and the labels.
     void okRefreshesTheMainWindow() {
-        window_->MapMode = MapMode::None;
+        window_->Session().MapMode = MapMode::None;
         window_->UpdateMapControls();
-        QVERIFY(!window_->btnBuildMap->isEnabled());
+        QVERIFY(!Control<QPushButton>(*window_, "btnBuildMap")->isEnabled());
         const auto choose = [&](QRadioButton* TdlgAliasMap::*radio, bool ok) {
             bool ran = false;
             QTimer::singleShot(0, [&]() {
@@ -210,20 +214,20 @@ private slots:
                 (ok ? dialog->btnOk : dialog->btnCancel)->click();
                 ran = true;
             });
-            window_->mnuAliasMap->trigger();
+            Control<QAction>(*window_, "mnuAliasMap")->trigger();
             QVERIFY(ran);
         };
         choose(&TdlgAliasMap::rbtnMapContext, true);
-        QCOMPARE(int(window_->MapMode), 2);
-        QVERIFY(window_->btnBuildMap->isEnabled());
-        QVERIFY(window_->lblAliasValue->isEnabled());
+        QCOMPARE(int(window_->Session().MapMode), 2);
+        QVERIFY(Control<QPushButton>(*window_, "btnBuildMap")->isEnabled());
+        QVERIFY(Control<QLabel>(*window_, "lblAliasValue")->isEnabled());
         choose(&TdlgAliasMap::rbtnMapTopic, true);
-        QCOMPARE(int(window_->MapMode), 1);
-        QVERIFY(window_->lblMapValue->isEnabled());
-        QVERIFY(!window_->lblAliasValue->isEnabled());
+        QCOMPARE(int(window_->Session().MapMode), 1);
+        QVERIFY(Control<QLabel>(*window_, "lblMapValue")->isEnabled());
+        QVERIFY(!Control<QLabel>(*window_, "lblAliasValue")->isEnabled());
         choose(&TdlgAliasMap::rbtnMapNone, false);
-        QCOMPARE(int(window_->MapMode), 1);
-        QVERIFY(window_->btnBuildMap->isEnabled());
+        QCOMPARE(int(window_->Session().MapMode), 1);
+        QVERIFY(Control<QPushButton>(*window_, "btnBuildMap")->isEnabled());
     }
 
 private:

@@ -14,12 +14,14 @@
 #include "common/faulty_file_system.h"
 #include "common/scripted_mesg.h"
 #include "common/temp_folder.h"
+#include "find_control.h"
 #include "platform/file_system.h"
 #include "ui/dialog_export.h"
 #include "ui/main_window.h"
 #include "ui/word_view_model.h"
 
 using namespace tarnwick;
+using tarnwick::testing::Control;
 using tarnwick::testing::ScriptedMesg;
 using tarnwick::testing::Slurp;
 using tarnwick::testing::TempFolder;
@@ -183,7 +185,8 @@ private slots:
         ScriptedMesg mesg;
         TfrmMain window;
         // The proposed file goes beside the open project, the one the words were parsed from.
-        window.ebxSource->setText(QString::fromStdString(out_->File("Garden.hhp")));
+        Control<QLineEdit>(window, "ebxSource")
+            ->setText(QString::fromStdString(out_->File("Garden.hhp")));
         window.Scan();
         window.IndexModel()->Append({"soil", "Bed", "compost"});
         window.IndexModel()->Sort();
@@ -196,7 +199,7 @@ private slots:
             dialog->btnClose->click();
             ran = true;
         });
-        window.mnuExport->trigger();
+        Control<QAction>(window, "mnuExport")->trigger();
         QVERIFY(ran);
         QCOMPARE(Slurp(out_->File("index.txt")), std::string("Bed\r\ncompost\r\nsoil\r\n"));
         QVERIFY(mesg.shown.empty());

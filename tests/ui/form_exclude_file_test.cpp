@@ -18,6 +18,7 @@
 #include "common/faulty_file_system.h"
 #include "common/scripted_mesg.h"
 #include "common/temp_folder.h"
+#include "find_control.h"
 #include "platform/file_system.h"
 #include "ui/form_exclude_file.h"
 #include "ui/help.h"
@@ -25,6 +26,7 @@
 #include "ui/main_window.h"
 
 using namespace tarnwick;
+using tarnwick::testing::Control;
 using tarnwick::testing::ScriptedMesg;
 using tarnwick::testing::Slurp;
 using tarnwick::testing::TempFolder;
@@ -529,7 +531,8 @@ private slots:
         ScriptedMesg mesg;
         TfrmMain window;
         window.FormCreate();
-        window.cboExcludeList->setCurrentIndex(window.cboExcludeList->findText("Garden.txt"));
+        QComboBox* secondary = Control<QComboBox>(window, "cboExcludeList");
+        secondary->setCurrentIndex(secondary->findText("Garden.txt"));
         bool ran = false;
         auto editInEditor = [&](const std::function<void(TfrmEdit&)>& edit) {
             QTimer::singleShot(0, [&]() {
@@ -539,7 +542,7 @@ private slots:
                 editor->btnClose->click();
                 ran = true;
             });
-            window.actEditExcludeFile->trigger();
+            Control<QAction>(window, "actEditExcludeFile")->trigger();
             QVERIFY(ran);
         };
         editInEditor([&](TfrmEdit& editor) {
@@ -549,8 +552,8 @@ private slots:
             mesg.Answer(kIdYes);
             editor.btnDeleteFile->click();
         });
-        QCOMPARE(ComboItems(window.cboExcludeList), QStringList({"", "Fresh.txt", "Garden.txt"}));
-        QCOMPARE(window.cboExcludeList->currentText(), QStringLiteral("Garden.txt"));
+        QCOMPARE(ComboItems(secondary), QStringList({"", "Fresh.txt", "Garden.txt"}));
+        QCOMPARE(secondary->currentText(), QStringLiteral("Garden.txt"));
 
         ran = false;
         editInEditor([&](TfrmEdit& editor) {
@@ -558,7 +561,7 @@ private slots:
             mesg.Answer(kIdYes);
             editor.btnDeleteFile->click();
         });
-        QCOMPARE(ComboItems(window.cboExcludeList), QStringList({"", "Fresh.txt"}));
+        QCOMPARE(ComboItems(secondary), QStringList({"", "Fresh.txt"}));
         QVERIFY(window.SecondaryListName().empty());
         window.close();
     }

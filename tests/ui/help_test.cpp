@@ -207,7 +207,7 @@ private slots:
             QCOMPARE(HelpWindow()->parentWidget(), &editor);
             editor.hide();
 
-            TdlgAliasMap dialog(main);
+            TdlgAliasMap dialog(main.Session(), &main);
             dialog.show();
             QVERIFY(QTest::qWaitForWindowExposed(&dialog));
             dialog.btnHelp->click();

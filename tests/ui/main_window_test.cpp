@@ -9,6 +9,7 @@
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -23,6 +24,7 @@
 #include "app/program_folders.h"
 #include "common/scripted_mesg.h"
 #include "common/temp_folder.h"
+#include "find_control.h"
 #include "pipeline/parse_run.h"
 #include "platform/qt/termination_signals.h"
 #include "store/config.h"
@@ -39,6 +41,7 @@
 #include "ui/word_view_model.h"
 
 using namespace tarnwick;
+using tarnwick::testing::Control;
 using tarnwick::testing::ScriptedMesg;
 using tarnwick::testing::Slurp;
 using tarnwick::testing::TempFolder;
@@ -50,12 +53,12 @@ namespace {
 
 // Closes each run's dialog as soon as its run has ended, as a user pressing OK would.
 void CloseWhenDone(TfrmMain& window) {
-    window.ParseDialogHook = [](TdlgParse& dialog) {
+    window.TestHooks().ParseDialog = [](TdlgParse& dialog) {
         QObject::connect(
             &dialog, &TdlgParse::RunFinished, &dialog,
             [&dialog]() { dialog.btnCancelDone->click(); }, Qt::QueuedConnection);
     };
-    window.BuildDialogHook = [](TdlgBuildNdx& dialog) {
+    window.TestHooks().BuildDialog = [](TdlgBuildNdx& dialog) {
         QObject::connect(
             &dialog, &TdlgBuildNdx::RunFinished, &dialog,
             [&dialog]() { dialog.btnCancelDone->click(); }, Qt::QueuedConnection);
@@ -63,9 +66,10 @@ void CloseWhenDone(TfrmMain& window) {
 }
 
 void TypeProjectPath(TfrmMain& window, const std::string& path) {
-    window.ebxSource->clear();
-    QTest::keyClicks(window.ebxSource, QString::fromStdString(path));
-    QTest::keyClick(window.ebxSource, Qt::Key_Return);
+    QLineEdit* source = Control<QLineEdit>(window, "ebxSource");
+    source->clear();
+    QTest::keyClicks(source, QString::fromStdString(path));
+    QTest::keyClick(source, Qt::Key_Return);
 }
 
 std::vector<std::string> ShownWords(const TfrmMain& window) {
@@ -112,15 +116,14 @@ private slots:
         ScriptedMesg mesg;
         TfrmMain window;
         window.FormCreate();
-        QVERIFY(window.ebxSource->text().isEmpty());
-        for (QCheckBox* box :
-             {window.ckbBody, window.ckbTitle, window.ckbDescription, window.ckbKeyWords,
-              window.ckbExcludeNumbers, window.ckbDefaultExclude}) {
-            QVERIFY2(!box->isChecked(), qPrintable(box->objectName()));
+        QVERIFY(Control<QLineEdit>(window, "ebxSource")->text().isEmpty());
+        for (const char* box : {"ckbBody", "ckbTitle", "ckbDescription", "ckbKeyWords",
+                                "ckbExcludeNumbers", "ckbDefaultExclude"}) {
+            QVERIFY2(!Control<QCheckBox>(window, box)->isChecked(), box);
         }
-        QCOMPARE(int(window.MapMode), 0);
-        QCOMPARE(window.lblFileCount->text(), QStringLiteral("Count = 0"));
-        window.btnParse->click();
+        QCOMPARE(int(window.Session().MapMode), 0);
+        QCOMPARE(Control<QLabel>(window, "lblFileCount")->text(), QStringLiteral("Count = 0"));
+        Control<QPushButton>(window, "btnParse")->click();
         QCOMPARE(mesg.shown.size(), size_t(1));
         QCOMPARE(QString::fromStdString(mesg.shown[0].text),
                  QStringLiteral("No parsing option is checked."));
@@ -141,26 +144,27 @@ private slots:
             CloseWhenDone(window);
             window.FormCreate();
             TypeProjectPath(window, garden_);
-            QCOMPARE(window.lbxFiles->count(), 14);
-            QCOMPARE(window.lblFileCount->text(), QStringLiteral("Count = 14"));
-            QCOMPARE(window.lblHhkValue->text(), QStringLiteral(" Garden.hhk"));
-            QCOMPARE(window.lblAliasValue->text(), QStringLiteral(" Garden_alias.h"));
-            QVERIFY(!window.btnBuildIndex->isEnabled());
+            QCOMPARE(Control<QListWidget>(window, "lbxFiles")->count(), 14);
+            QCOMPARE(Control<QLabel>(window, "lblFileCount")->text(), QStringLiteral("Count = 14"));
+            QCOMPARE(Control<QLabel>(window, "lblHhkValue")->text(), QStringLiteral(" Garden.hhk"));
+            QCOMPARE(Control<QLabel>(window, "lblAliasValue")->text(),
+                     QStringLiteral(" Garden_alias.h"));
+            QVERIFY(!Control<QPushButton>(window, "btnBuildIndex")->isEnabled());
 
-            window.ckbBody->setChecked(true);
-            window.ckbTitle->setChecked(true);
-            window.ckbDefaultExclude->setChecked(true);
-            window.cboExcludeList->setCurrentIndex(
-                window.cboExcludeList->findText("Gardening.txt"));
-            window.spnColumns->setValue(3);
-            window.btnParse->click();
+            Control<QCheckBox>(window, "ckbBody")->setChecked(true);
+            Control<QCheckBox>(window, "ckbTitle")->setChecked(true);
+            Control<QCheckBox>(window, "ckbDefaultExclude")->setChecked(true);
+            QComboBox* secondary = Control<QComboBox>(window, "cboExcludeList");
+            secondary->setCurrentIndex(secondary->findText("Gardening.txt"));
+            Control<QSpinBox>(window, "spnColumns")->setValue(3);
+            Control<QPushButton>(window, "btnParse")->click();
             const auto words = ShownWords(window);
             QVERIFY(words.size() > 100);
             QVERIFY(Contains(words, "Garden"));
             QVERIFY(!Contains(words, "the"));   // default list
             QVERIFY(!Contains(words, "soil"));  // secondary list
-            QVERIFY(window.btnBuildIndex->isEnabled());
-            QCOMPARE(window.WordList.size(), words.size());
+            QVERIFY(Control<QPushButton>(window, "btnBuildIndex")->isEnabled());
+            QCOMPARE(window.Session().WordList.size(), words.size());
             // The view ends in the order its own sort gives.
             window.IndexModel()->Sort();
             QCOMPARE(ShownWords(window), words);
@@ -170,18 +174,21 @@ private slots:
             const auto model = window.IndexModel();
             const int planner = RowOf(words, "Planner");
             const int garden = RowOf(words, "Garden");
-            window.lbxIndex->selectionModel()->select(model->index(planner),
-                                                      QItemSelectionModel::Select);
-            window.lbxIndex->selectionModel()->select(model->index(garden),
-                                                      QItemSelectionModel::Select);
+            Control<QListView>(window, "lbxIndex")
+                ->selectionModel()
+                ->select(model->index(planner), QItemSelectionModel::Select);
+            Control<QListView>(window, "lbxIndex")
+                ->selectionModel()
+                ->select(model->index(garden), QItemSelectionModel::Select);
             window.actDefaultExcludeExecute();
             QVERIFY(!Contains(ShownWords(window), "Garden"));
             QVERIFY(!Contains(ShownWords(window), "Planner"));
-            QVERIFY(window.WordList.FindEntry("Garden") != nullptr);  // still indexed until reparse
+            // Still indexed until the next parse.
+            QVERIFY(window.Session().WordList.FindEntry("Garden") != nullptr);
             const std::string list = Slurp(listFolder / "Default_Exclude_List.txt");
             QVERIFY(list.find("\r\ngarden\r\n") != std::string::npos);
             QVERIFY(list.find("\r\nplanner\r\n") != std::string::npos);
-            QCOMPARE(window.lblCountValue->text(),
+            QCOMPARE(Control<QLabel>(window, "lblCountValue")->text(),
                      QStringLiteral("Count = ") +
                          QString::fromStdString(GroupDigits(std::to_string(words.size() - 2))));
 
@@ -189,7 +196,7 @@ private slots:
             // whole count, however few of the per-word counts it painted.
             QString finalCount;
             int finalPosition = -1;
-            window.BuildDialogHook = [&](TdlgBuildNdx& dialog) {
+            window.TestHooks().BuildDialog = [&](TdlgBuildNdx& dialog) {
                 QObject::connect(
                     &dialog, &TdlgBuildNdx::RunFinished, &dialog,
                     [&]() {
@@ -200,22 +207,22 @@ private slots:
                     },
                     Qt::QueuedConnection);
             };
-            window.btnBuildIndex->click();
+            Control<QPushButton>(window, "btnBuildIndex")->click();
             CloseWhenDone(window);
-            const int wordCount = static_cast<int>(window.WordList.size());
+            const int wordCount = static_cast<int>(window.Session().WordList.size());
             QCOMPARE(finalCount, QString::fromStdString(BuildCountText(wordCount, wordCount, 14)));
             QCOMPARE(finalPosition, wordCount);
-            QVERIFY(!window.btnBuildIndex->isEnabled());
+            QVERIFY(!Control<QPushButton>(window, "btnBuildIndex")->isEnabled());
             const std::string hhk = Slurp(projects_->Path() / "garden/Garden.hhk");
             QVERIFY(hhk.find("<param name=\"Name\" value=\"" +
-                             window.WordList.FindEntry("garden")->Word + "\">") !=
+                             window.Session().WordList.FindEntry("garden")->Word + "\">") !=
                     std::string::npos);
-            window.MapMode = MapMode::AliasFiles;
-            window.WindowName = "main";
-            window.InitialId = 100;
+            window.Session().MapMode = MapMode::AliasFiles;
+            window.Session().WindowName = "main";
+            window.Session().InitialId = 100;
             window.UpdateMapControls();
-            QVERIFY(window.btnBuildMap->isEnabled());
-            window.btnBuildMap->click();
+            QVERIFY(Control<QPushButton>(window, "btnBuildMap")->isEnabled());
+            Control<QPushButton>(window, "btnBuildMap")->click();
             QVERIFY(fs::exists(projects_->Path() / "garden/Garden_alias.h"));
             QVERIFY(fs::exists(projects_->Path() / "garden/Garden_map.h"));
             QVERIFY2(mesg.shown.empty(), mesg.shown.empty() ? "" : mesg.shown[0].text.c_str());
@@ -226,20 +233,23 @@ private slots:
         {
             TfrmMain window;
             window.FormCreate();
-            QCOMPARE(window.ebxSource->text(), QString::fromStdString(garden_));
-            QCOMPARE(window.lbxFiles->count(), 14);
-            QVERIFY(window.ckbBody->isChecked());
-            QVERIFY(window.ckbTitle->isChecked());
-            QVERIFY(!window.ckbKeyWords->isChecked());
-            QVERIFY(window.ckbDefaultExclude->isChecked());
-            QCOMPARE(window.cboExcludeList->currentText(), QStringLiteral("Gardening.txt"));
-            QCOMPARE(int(window.MapMode), 2);
-            QCOMPARE(window.WindowName, std::string("main"));
-            QCOMPARE(window.InitialId, 100);
-            QCOMPARE(window.spnColumns->value(), 3);
+            QCOMPARE(Control<QLineEdit>(window, "ebxSource")->text(),
+                     QString::fromStdString(garden_));
+            QCOMPARE(Control<QListWidget>(window, "lbxFiles")->count(), 14);
+            QVERIFY(Control<QCheckBox>(window, "ckbBody")->isChecked());
+            QVERIFY(Control<QCheckBox>(window, "ckbTitle")->isChecked());
+            QVERIFY(!Control<QCheckBox>(window, "ckbKeyWords")->isChecked());
+            QVERIFY(Control<QCheckBox>(window, "ckbDefaultExclude")->isChecked());
+            QCOMPARE(Control<QComboBox>(window, "cboExcludeList")->currentText(),
+                     QStringLiteral("Gardening.txt"));
+            QCOMPARE(int(window.Session().MapMode), 2);
+            QCOMPARE(window.Session().WindowName, std::string("main"));
+            QCOMPARE(window.Session().InitialId, 100);
+            QCOMPARE(Control<QSpinBox>(window, "spnColumns")->value(), 3);
             QCOMPARE(window.geometry().size(), QSize(700, 640));
             // The open project is not offered under ReOpen while it is open.
-            for (QAction* item : window.mruItems) {
+            for (QAction* item :
+                 window.findChildren<QAction*>(QRegularExpression(QStringLiteral("^mru1\\d$")))) {
                 QVERIFY(!item->isVisible() || item->text() != QString::fromStdString(garden_));
             }
             window.close();
@@ -261,12 +271,12 @@ private slots:
                                                 files + "\r\n[INFOTYPES]\r\n");
         TfrmMain window;
         window.FormCreate();
-        window.ckbBody->setChecked(true);
+        Control<QCheckBox>(window, "ckbBody")->setChecked(true);
         TypeProjectPath(window, project);
-        QCOMPARE(window.lbxFiles->count(), 10);
+        QCOMPARE(Control<QListWidget>(window, "lbxFiles")->count(), 10);
         QString countText;
         bool refusedToClose = false;
-        window.ParseDialogHook = [&](TdlgParse& dialog) {
+        window.TestHooks().ParseDialog = [&](TdlgParse& dialog) {
             QObject::connect(&dialog, &TdlgParse::Progressed, &dialog, [&](int position) {
                 if (position == 1) {
                     dialog.close();
@@ -286,14 +296,14 @@ private slots:
                 },
                 Qt::QueuedConnection);
         };
-        window.btnParse->click();
+        Control<QPushButton>(window, "btnParse")->click();
         QVERIFY(refusedToClose);
         QCOMPARE(countText, QStringLiteral("3 of 10 Topic Files Parsed"));
         const auto words = ShownWords(window);
         QVERIFY(Contains(words, "onlya"));
         QVERIFY(Contains(words, "onlyc"));
         QVERIFY(!Contains(words, "onlyd"));
-        QCOMPARE(window.WordList.FindEntry("common")->Files.size(), size_t(3));
+        QCOMPARE(window.Session().WordList.FindEntry("common")->Files.size(), size_t(3));
     }
 
     void moveItemsFollowTheSelectionAndTheChosenList() {
@@ -301,34 +311,38 @@ private slots:
         TfrmMain window;
         CloseWhenDone(window);
         window.FormCreate();
-        window.ckbBody->setChecked(true);
+        Control<QCheckBox>(window, "ckbBody")->setChecked(true);
         TypeProjectPath(window, garden_);
-        window.btnParse->click();
-        window.actUserExclude->setText(QStringLiteral("previous caption"));
+        Control<QPushButton>(window, "btnParse")->click();
+        Control<QAction>(window, "actUserExclude")->setText(QStringLiteral("previous caption"));
         window.pumIndexPopup();
-        QVERIFY(!window.actDefaultExclude->isEnabled());
-        QVERIFY(!window.actUserExclude->isEnabled());
-        window.lbxIndex->selectionModel()->select(window.IndexModel()->index(0),
-                                                  QItemSelectionModel::Select);
+        QVERIFY(!Control<QAction>(window, "actDefaultExclude")->isEnabled());
+        QVERIFY(!Control<QAction>(window, "actUserExclude")->isEnabled());
+        Control<QListView>(window, "lbxIndex")
+            ->selectionModel()
+            ->select(window.IndexModel()->index(0), QItemSelectionModel::Select);
         window.pumIndexPopup();
-        QVERIFY(window.actDefaultExclude->isEnabled());
-        QVERIFY(!window.actUserExclude->isEnabled());  // the empty choice names no list
-        QCOMPARE(window.actUserExclude->text(), QStringLiteral("previous caption"));
+        QVERIFY(Control<QAction>(window, "actDefaultExclude")->isEnabled());
+        // The empty choice names no list.
+        QVERIFY(!Control<QAction>(window, "actUserExclude")->isEnabled());
+        QCOMPARE(Control<QAction>(window, "actUserExclude")->text(),
+                 QStringLiteral("previous caption"));
 
         const fs::path lists = data_->Path() / "Tarnwick/Exclude_List";
         std::ofstream(lists / "Mine.txt", std::ios::binary) << "zzz\r\n";
         window.FillExcludeListCombo();
-        QCOMPARE(window.cboExcludeList->count(),
+        QCOMPARE(Control<QComboBox>(window, "cboExcludeList")->count(),
                  2);  // the empty item and Mine.txt, never the default
-        window.cboExcludeList->setCurrentIndex(1);
+        Control<QComboBox>(window, "cboExcludeList")->setCurrentIndex(1);
         window.pumIndexPopup();
-        QVERIFY(window.actUserExclude->isEnabled());
-        QCOMPARE(window.actUserExclude->text(), QStringLiteral("Move To Exclude List: Mine.txt"));
+        QVERIFY(Control<QAction>(window, "actUserExclude")->isEnabled());
+        QCOMPARE(Control<QAction>(window, "actUserExclude")->text(),
+                 QStringLiteral("Move To Exclude List: Mine.txt"));
 
         window.mnuBuildClick();
-        QVERIFY(window.mnuBuildIndex->isEnabled());
-        QVERIFY(!window.mnuBuildMap->isEnabled());
-        QVERIFY(!window.mnuBuildAll->isEnabled());
+        QVERIFY(Control<QAction>(window, "mnuBuildIndex")->isEnabled());
+        QVERIFY(!Control<QAction>(window, "mnuBuildMap")->isEnabled());
+        QVERIFY(!Control<QAction>(window, "mnuBuildAll")->isEnabled());
         window.close();
     }
 
@@ -345,7 +359,7 @@ private slots:
         }
         TfrmMain again;
         again.FormCreate();
-        QCOMPARE(again.ebxSource->text(), QString::fromStdString(garden_));
+        QCOMPARE(Control<QLineEdit>(again, "ebxSource")->text(), QString::fromStdString(garden_));
         again.close();
     }
 
@@ -362,9 +376,9 @@ private slots:
             TfrmMain window;
             CloseWhenDone(window);
             window.FormCreate();
-            window.ckbBody->setChecked(true);
+            Control<QCheckBox>(window, "ckbBody")->setChecked(true);
             TypeProjectPath(window, garden_);
-            window.btnParse->click();
+            Control<QPushButton>(window, "btnParse")->click();
             const auto words = ShownWords(window);
             QVERIFY(words.size() > 100);
 
@@ -374,21 +388,23 @@ private slots:
                      QStringLiteral("The file \"%1\" does not exist.")
                          .arg(QString::fromStdString(typo)));
             QCOMPARE(mesg.shown[0].style, 0x40u);
-            QCOMPARE(window.ebxSource->text(), QString::fromStdString(garden_));
-            QCOMPARE(window.lbxFiles->count(), 14);
-            QCOMPARE(window.lblHhkValue->text(), QStringLiteral(" Garden.hhk"));
+            QCOMPARE(Control<QLineEdit>(window, "ebxSource")->text(),
+                     QString::fromStdString(garden_));
+            QCOMPARE(Control<QListWidget>(window, "lbxFiles")->count(), 14);
+            QCOMPARE(Control<QLabel>(window, "lblHhkValue")->text(), QStringLiteral(" Garden.hhk"));
             QCOMPARE(ShownWords(window), words);
-            QVERIFY(window.btnBuildIndex->isEnabled());
+            QVERIFY(Control<QPushButton>(window, "btnBuildIndex")->isEnabled());
 
             // Another project typed but not entered: the builds still write the open one's files
             // beside it, and the box names it again.
-            window.MapMode = MapMode::AliasFiles;
+            window.Session().MapMode = MapMode::AliasFiles;
             window.UpdateMapControls();
-            window.ebxSource->setText(QString::fromStdString(other));
-            window.btnBuildIndex->click();
-            QCOMPARE(window.ebxSource->text(), QString::fromStdString(garden_));
-            window.ebxSource->setText(QString::fromStdString(other));
-            window.btnBuildMap->click();
+            Control<QLineEdit>(window, "ebxSource")->setText(QString::fromStdString(other));
+            Control<QPushButton>(window, "btnBuildIndex")->click();
+            QCOMPARE(Control<QLineEdit>(window, "ebxSource")->text(),
+                     QString::fromStdString(garden_));
+            Control<QLineEdit>(window, "ebxSource")->setText(QString::fromStdString(other));
+            Control<QPushButton>(window, "btnBuildMap")->click();
             QVERIFY(fs::exists(projects_->Path() / "garden/Garden.hhk"));
             QVERIFY(fs::exists(projects_->Path() / "garden/Garden_alias.h"));
             int inOther = 0;
@@ -400,13 +416,13 @@ private slots:
             QCOMPARE(mesg.shown.size(), size_t(1));
 
             // Closing with the other path still typed keeps the open project on the list.
-            window.ebxSource->setText(QString::fromStdString(other));
+            Control<QLineEdit>(window, "ebxSource")->setText(QString::fromStdString(other));
             window.close();
         }
         TfrmMain again;
         again.FormCreate();
-        QCOMPARE(again.ebxSource->text(), QString::fromStdString(garden_));
-        QCOMPARE(int(again.MapMode), 2);
+        QCOMPARE(Control<QLineEdit>(again, "ebxSource")->text(), QString::fromStdString(garden_));
+        QCOMPARE(int(again.Session().MapMode), 2);
         again.close();
     }
 
@@ -424,9 +440,9 @@ private slots:
                  mesg.shown[0].text.c_str());
         mesg.shown.clear();
 
-        window.ckbBody->setChecked(true);
+        Control<QCheckBox>(window, "ckbBody")->setChecked(true);
         TypeProjectPath(window, garden_);
-        QCOMPARE(window.lbxFiles->count(), 14);
+        QCOMPARE(Control<QListWidget>(window, "lbxFiles")->count(), 14);
         const std::string fifo = projects_->File("pipe.hhp");
         ASSERT_MKFIFO(fifo);
         const std::string zero = projects_->File("zero.hhp");
@@ -443,16 +459,17 @@ private slots:
             QCOMPARE(QString::fromStdString(mesg.shown[0].text),
                      QString::fromStdString("Cannot open file \"" + path + "\". " + reason));
             QCOMPARE(mesg.shown[0].style, 0x10u);
-            QCOMPARE(window.ebxSource->text(), QString::fromStdString(garden_));
-            QCOMPARE(window.lbxFiles->count(), 14);
+            QCOMPARE(Control<QLineEdit>(window, "ebxSource")->text(),
+                     QString::fromStdString(garden_));
+            QCOMPARE(Control<QListWidget>(window, "lbxFiles")->count(), 14);
         }
 
         // The default exclude list is a pipe: the parse says so and ends.
         fs::remove(tarnwickData / "Exclude_List/Default_Exclude_List.txt");
         ASSERT_MKFIFO((tarnwickData / "Exclude_List/Default_Exclude_List.txt").string());
-        window.ckbDefaultExclude->setChecked(true);
+        Control<QCheckBox>(window, "ckbDefaultExclude")->setChecked(true);
         QString parseMessage;
-        window.ParseDialogHook = [&parseMessage](TdlgParse& dialog) {
+        window.TestHooks().ParseDialog = [&parseMessage](TdlgParse& dialog) {
             QObject::connect(
                 &dialog, &TdlgParse::RunFinished, &dialog,
                 [&dialog, &parseMessage]() {
@@ -461,7 +478,7 @@ private slots:
                 },
                 Qt::QueuedConnection);
         };
-        window.btnParse->click();
+        Control<QPushButton>(window, "btnParse")->click();
         QVERIFY2(parseMessage.contains(QStringLiteral("named pipe")), qPrintable(parseMessage));
         window.close();
     }
@@ -492,14 +509,14 @@ private slots:
             TfrmMain window;
             CloseWhenDone(window);
             window.FormCreate();
-            window.ckbBody->setChecked(true);
+            Control<QCheckBox>(window, "ckbBody")->setChecked(true);
             TypeProjectPath(window, garden_);
             window.setGeometry(30, 40, 600, 500);
             window.show();
             CloseOnTerminationSignals(&window);
             if (build) {
-                window.btnParse->click();
-                wordCount = static_cast<int>(window.WordList.size());
+                Control<QPushButton>(window, "btnParse")->click();
+                wordCount = static_cast<int>(window.Session().WordList.size());
                 QVERIFY(wordCount > closeAt);
             }
             auto closeDuring = [&](TRunDialog& dialog) {
@@ -525,16 +542,16 @@ private slots:
                     &dialog, &TRunDialog::RunFinished, &dialog,
                     [&dialog]() { dialog.btnCancelDone->click(); }, Qt::QueuedConnection);
             };
-            window.ParseDialogHook = closeDuring;
-            window.BuildDialogHook = [&](TdlgBuildNdx& dialog) {
+            window.TestHooks().ParseDialog = closeDuring;
+            window.TestHooks().BuildDialog = [&](TdlgBuildNdx& dialog) {
                 closeDuring(dialog);
                 QObject::connect(&dialog, &TRunDialog::RunFinished, &dialog,
                                  [&]() { indexEnd = dialog.Result().Index; });
             };
             if (build) {
-                window.btnBuildIndex->click();
+                Control<QPushButton>(window, "btnBuildIndex")->click();
             } else {
-                window.btnParse->click();
+                Control<QPushButton>(window, "btnParse")->click();
             }
             QVERIFY(openAfterTheRequest);
             QVERIFY(!window.isVisible());
@@ -554,8 +571,8 @@ private slots:
         // Closed as Exit closes: the project and the placement were kept.
         TfrmMain again;
         again.FormCreate();
-        QCOMPARE(again.ebxSource->text(), QString::fromStdString(garden_));
-        QVERIFY(again.ckbBody->isChecked());
+        QCOMPARE(Control<QLineEdit>(again, "ebxSource")->text(), QString::fromStdString(garden_));
+        QVERIFY(Control<QCheckBox>(again, "ckbBody")->isChecked());
         QCOMPARE(again.geometry(), QRect(30, 40, 600, 500));
         again.close();
     }
@@ -582,7 +599,7 @@ private slots:
         QCOMPARE(editor.geometry().size(), area.size());
         TdlgExport exporter(&window);
         QVERIFY(area.contains(exporter.geometry()));
-        TdlgAliasMap aliasMap(window);
+        TdlgAliasMap aliasMap(window.Session(), &window);
         QVERIFY(area.contains(aliasMap.geometry()));
         QVERIFY(mesg.shown.empty());
         window.close();

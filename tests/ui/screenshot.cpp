@@ -12,11 +12,13 @@
 
 #include "common/scripted_mesg.h"
 #include "common/temp_folder.h"
+#include "find_control.h"
 #include "ui/dialog_parse.h"
 #include "ui/main_window.h"
 #include "ui/word_view_model.h"
 
 using namespace tarnwick;
+using tarnwick::testing::Control;
 namespace fs = std::filesystem;
 
 int main(int argc, char** argv) {
@@ -37,23 +39,24 @@ int main(int argc, char** argv) {
     window.FormCreate();
     window.resize(820, 560);
     window.show();
-    window.ParseDialogHook = [](TdlgParse& dialog) {
+    window.TestHooks().ParseDialog = [](TdlgParse& dialog) {
         QObject::connect(
             &dialog, &TdlgParse::RunFinished, &dialog,
             [&dialog]() { dialog.btnCancelDone->click(); }, Qt::QueuedConnection);
     };
-    window.ckbBody->setChecked(true);
-    window.ckbTitle->setChecked(true);
-    window.ckbKeyWords->setChecked(true);
-    window.ckbExcludeNumbers->setChecked(true);
-    window.ckbDefaultExclude->setChecked(true);
-    window.ebxSource->setText(
-        QString::fromStdString((projects.Path() / "garden/Garden.hhp").string()));
-    QTest::keyClick(window.ebxSource, Qt::Key_Return);
-    window.btnParse->click();
-    window.spnColumns->setValue(3);
-    window.lbxIndex->selectionModel()->select(window.IndexModel()->index(4),
-                                              QItemSelectionModel::Select);
+    Control<QCheckBox>(window, "ckbBody")->setChecked(true);
+    Control<QCheckBox>(window, "ckbTitle")->setChecked(true);
+    Control<QCheckBox>(window, "ckbKeyWords")->setChecked(true);
+    Control<QCheckBox>(window, "ckbExcludeNumbers")->setChecked(true);
+    Control<QCheckBox>(window, "ckbDefaultExclude")->setChecked(true);
+    Control<QLineEdit>(window, "ebxSource")
+        ->setText(QString::fromStdString((projects.Path() / "garden/Garden.hhp").string()));
+    QTest::keyClick(Control<QLineEdit>(window, "ebxSource"), Qt::Key_Return);
+    Control<QPushButton>(window, "btnParse")->click();
+    Control<QSpinBox>(window, "spnColumns")->setValue(3);
+    Control<QListView>(window, "lbxIndex")
+        ->selectionModel()
+        ->select(window.IndexModel()->index(4), QItemSelectionModel::Select);
     QTest::qWait(50);
     if (!window.grab().save(QString::fromLocal8Bit(argv[1]))) {
         std::cerr << "cannot write " << argv[1] << "\n";

@@ -1,0 +1,243 @@
+// The main window's commands: the parse and build runs, moving words into exclude lists, the
+// other windows (editor, export, alias/map, about, help) and the word view's columns.
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QListView>
+#include <QPushButton>
+#include <QScopeGuard>
+#include <QSpinBox>
+#include <algorithm>
+
+#include "app/program_folders.h"
+#include "pipeline/exclude_list.h"
+#include "platform/os.h"
+#include "support/ansi_case.h"
+#include "support/message.h"
+#include "ui/dialog_about.h"
+#include "ui/dialog_alias_map.h"
+#include "ui/dialog_build_index.h"
+#include "ui/dialog_export.h"
+#include "ui/dialog_parse.h"
+#include "ui/form_exclude_file.h"
+#include "ui/help.h"
+#include "ui/main_window.h"
+#include "ui/message_text.h"
+#include "ui/qt_text.h"
+#include "ui/word_view_model.h"
+
+namespace tarnwick {
+
+namespace {
+
+constexpr int kHelpContextMain = 7;
+
+}  // namespace
+
+void TfrmMain::RunModal(TRunDialog& dialog) {
+    activeRun_ = &dialog;
+    const auto noRun = qScopeGuard([this]() { activeRun_ = nullptr; });
+    dialog.exec();
+}
+
+void TfrmMain::CloseIfAsked() {
+    if (closeAfterRun_) {
+        closeAfterRun_ = false;
+        close();
+    }
+}
+
+void TfrmMain::actParseExecute() {
+    if (!(session_.Options & (kParseBody | kParseTitle | kParseDescription | kParseKeywords))) {
+        Mesg().Show("No parsing option is checked.", kMbInformation);
+        return;
+    }
+    ShowOpenProject();
+    if (!FileExists(session_.ProjectFile())) {
+        return;
+    }
+    indexModel_->Clear();
+    UpdateWordCount();
+
+    std::string secondaryPath;
+    const std::string secondary = SecondaryListName();
+    if (!secondary.empty() && !ExcludeListFolder().empty()) {
+        secondaryPath = ExcludeListFolder() + secondary;
+    }
+    const TdlgParse_InitData input = session_.ParseInput(DefaultExcludeListPath(), secondaryPath);
+    {
+        TdlgParse dialog(this);
+        dialog.Prepare(input, indexModel_);
+        if (testHooks_.ParseDialog) {
+            testHooks_.ParseDialog(dialog);
+        }
+        RunModal(dialog);
+    }
+    UpdateWordCount();
+    UpdateBuildIndexButton();
+    CloseIfAsked();
+}
+
+void TfrmMain::OnBuildIndex() {
+    RunBuild(sender());
+}
+
+void TfrmMain::OnBuildMap() {
+    RunBuild(sender());
+}
+
+void TfrmMain::RunBuild(QObject* source) {
+    ShowOpenProject();
+    const bool hasWords = indexModel_->rowCount() > 0;
+    const bool buildIndex =
+        hasWords && (source == btnBuildIndex || source == mnuBuildAll || source == mnuBuildIndex);
+    const bool buildMap = session_.MapMode != MapMode::None &&
+                          (source == btnBuildMap || source == mnuBuildAll || source == mnuBuildMap);
+    const TdlgBuildNdx_InitData input = session_.BuildInput(buildIndex, buildMap);
+    {
+        TdlgBuildNdx dialog(this);
+        dialog.Prepare(input);
+        if (testHooks_.BuildDialog) {
+            testHooks_.BuildDialog(dialog);
+        }
+        RunModal(dialog);
+    }
+    btnBuildIndex->setEnabled(false);
+    CloseIfAsked();
+}
+
+void TfrmMain::mnuBuildClick() {
+    const bool hasWords = indexModel_->rowCount() > 0;
+    const bool map = session_.MapMode != MapMode::None;
+    mnuBuildAll->setEnabled(hasWords && map);
+    mnuBuildIndex->setEnabled(hasWords);
+    mnuBuildMap->setEnabled(map);
+}
+
+void TfrmMain::pumIndexPopup() {
+    const bool selected = lbxIndex->selectionModel()->hasSelection();
+    actDefaultExclude->setEnabled(selected);
+    const std::string name = SecondaryListName();
+    const bool userList = selected && !name.empty() && FileExists(ExcludeListFolder() + name);
+    actUserExclude->setEnabled(userList);
+    if (userList) {
+        actUserExclude->setText(QStringLiteral("Move To Exclude List: ") +
+                                PathToQt(name).replace(QLatin1Char('&'), QStringLiteral("&&")));
+    }
+}
+
+void TfrmMain::actDefaultExcludeExecute() {
+    MoveSelectedWords(ExcludeListFolder() + std::string(DefaultExcludeListName));
+}
+
+void TfrmMain::actUserExcludeExecute() {
+    const std::string name = SecondaryListName();
+    if (!name.empty()) {
+        MoveSelectedWords(ExcludeListFolder() + name);
+    }
+}
+
+void TfrmMain::MoveSelectedWords(const std::string& listPath) {
+    std::vector<int> rows;
+    for (const QModelIndex& index : lbxIndex->selectionModel()->selectedRows()) {
+        rows.push_back(index.row());
+    }
+    std::sort(rows.begin(), rows.end(), std::greater<>());
+    try {
+        TExcludeList list(listPath);
+        for (int row : rows) {
+            list.AddWord(AnsiLowerCase(indexModel_->Word(row)));
+        }
+        list.Save();
+    } catch (const std::exception& e) {
+        // The words leave the view only once they are safely in the list's file.
+        ShowError(e);
+        return;
+    }
+    lbxIndex->selectionModel()->clearSelection();
+    indexModel_->RemoveRows(rows);
+    UpdateWordCount();
+    UpdateBuildIndexButton();
+}
+
+void TfrmMain::actEditExcludeFileExecute() {
+    const std::string noted = SecondaryListName();
+    try {
+        TfrmEdit editor(this);
+        editor.exec();
+    } catch (const std::exception& e) {
+        ShowError(e);
+    }
+    // The editor may have created or deleted lists; the choice keeps its name while it exists.
+    FillExcludeListCombo();
+    cboExcludeList->setCurrentIndex(-1);
+    SelectExcludeList(noted);
+}
+
+void TfrmMain::mnuExportClick() {
+    // A failure is shown and the program goes on; nothing the export does can harm the project.
+    try {
+        ShowOpenProject();
+        TdlgExport dialog(this);
+        dialog.Prepare(&indexModel_->Words(), session_.ProjectFile());
+        dialog.exec();
+    } catch (const std::exception& e) {
+        ShowError(e);
+    }
+}
+
+void TfrmMain::mnuAliasMapClick() {
+    try {
+        TdlgAliasMap dialog(session_, this);
+        if (dialog.exec() == QDialog::Accepted) {
+            UpdateMapControls();
+        }
+    } catch (const std::exception& e) {
+        ShowError(e);
+    }
+}
+
+void TfrmMain::mnuAboutClick() {
+    try {
+        TdlgAbout dialog(this);
+        dialog.exec();
+    } catch (const std::exception& e) {
+        ShowError(e);
+    }
+}
+
+void TfrmMain::pumRefreshListClick() {
+    ShowOpenProject();
+    Scan();
+}
+
+void TfrmMain::spnColumnsClick() {
+    ApplyColumns(spnColumns->value());
+}
+
+void TfrmMain::ApplyColumns(int columns) {
+    columns_ = std::clamp(columns, 1, kMaxColumns);
+    lbxIndex->setFlow(QListView::TopToBottom);
+    if (columns_ == 1) {
+        lbxIndex->setWrapping(false);
+        lbxIndex->setGridSize(QSize());
+        lbxIndex->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+        return;
+    }
+    lbxIndex->setWrapping(true);
+    lbxIndex->setResizeMode(QListView::Adjust);
+    lbxIndex->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    const int width = std::max(1, lbxIndex->viewport()->width() / columns_);
+    lbxIndex->setGridSize(QSize(width, lbxIndex->fontMetrics().height() + 2));
+}
+
+void TfrmMain::actHelpExecute() {
+    ShowHelpContext(this, kHelpContextMain);
+}
+
+// File errors carry paths in the file system's encoding; the box shows Windows-1252.
+void TfrmMain::ShowError(const std::exception& error) {
+    Mesg().Show(MessageName(error.what()), kMbError);
+}
+
+}  // namespace tarnwick
