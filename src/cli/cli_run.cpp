@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/program_folders.h"
+#include "app/project_session.h"
 #include "output/build_run.h"
 #include "output/word_list_export.h"
 #include "pipeline/exclude_list.h"
@@ -110,10 +111,10 @@ private:
     std::chrono::steady_clock::time_point lastShown_{};
 };
 
-// Keeps `list` reachable (so leak checkers see it in use) and never destroyed.
-void KeepUntilExit(TWordList& list) {
-    static std::vector<TWordList*>* const kept = new std::vector<TWordList*>;
-    kept->push_back(&list);
+// Keeps `session` reachable (so leak checkers see it in use) and never destroyed.
+void KeepUntilExit(TProjectSession& session) {
+    static std::vector<TProjectSession*>* const kept = new std::vector<TProjectSession*>;
+    kept->push_back(&session);
 }
 
 }  // namespace
@@ -126,7 +127,13 @@ int RunCommand(const TCliOptions& options, std::ostream& out, std::ostream& err,
         CKdf::RemoveLeftoverTemporaryFiles(dataFolder + "/");
         RemoveLeftoverTemporaries(dataFolder + "/" + std::string(ExcludeListSubfolder));
     }
-    const THhpScanResult scan = THhpScanner().Scan(options.Project);
+    // The command is the last thing the process does. The word list of a big project is hundreds
+    // of thousands of small allocations, which the system takes back at once when the process
+    // ends, much faster than freeing them one by one; so the session that holds it is left to it.
+    TProjectSession& session = *new TProjectSession;
+    KeepUntilExit(session);
+    session.Open(options.Project);
+    const THhpScanResult& scan = session.Project();
     if (!scan.ProjectRead) {
         // The scanner reports no reason for a file that is not there; say it like the file layer.
         err << (scan.ReadError.empty()
@@ -140,25 +147,19 @@ int RunCommand(const TCliOptions& options, std::ostream& out, std::ostream& err,
         return kExitOk;
     }
 
-    TdlgParse_InitData input;
-    input.ProjectFile = options.Project;
-    input.Files = &scan.Files;
-    // The command is the last thing the process does. The word list of a big project is hundreds
-    // of thousands of small allocations, which the system takes back at once when the process
-    // ends, much faster than freeing them one by one; so the list is left to it.
-    TWordList& wordList = *new TWordList;
-    KeepUntilExit(wordList);
-    input.WordList = &wordList;
-    input.Options = options.Options();
+    // The choices the desktop program keeps for a project, taken from the command line.
+    session.SetAllOptions(options.Options());
+    session.WindowName = options.WindowName;
+    session.InitialId = options.InitialId;
+    std::string defaultList;
     if (options.DefaultList) {
-        input.DefaultListPath = *options.DefaultList;
-    } else if (input.Options & kUseDefaultExclude) {
-        input.DefaultListPath = DefaultExcludeListPath();
+        defaultList = *options.DefaultList;
+    } else if (session.Options & kUseDefaultExclude) {
+        defaultList = DefaultExcludeListPath();
     }
-    if (options.ExcludeList) {
-        input.SecondaryListPath = *options.ExcludeList;
-    }
+    TdlgParse_InitData input = session.ParseInput(defaultList, options.ExcludeList.value_or(""));
     input.Jobs = options.Jobs;
+    const TWordList& wordList = session.WordList;
 
     TConsoleProgress progress(err, showProgress);
     TParseResult result;
@@ -194,26 +195,11 @@ int RunCommand(const TCliOptions& options, std::ostream& out, std::ostream& err,
 
     // As Parse HTML followed by Build All in the main window: the index (which says so when there
     // are no words to put in it), the map files when a map choice was given.
-    TdlgBuildNdx_InitData build;
-    build.BuildIndex = !options.NoIndex;
-    build.BuildMap = options.Map != MapMode::None;
+    const TdlgBuildNdx_InitData build =
+        session.BuildInput(!options.NoIndex, session.MapMode != MapMode::None);
     if (!build.BuildIndex && !build.BuildMap) {
         return status;
     }
-    build.ProjectFile = options.Project;
-    build.IndexFile = scan.IndexCaption;
-    build.Words = &wordList;
-    build.Files = &scan.Files;
-    build.MapSettings = [&options, &scan, &input]() {
-        TMapSettings settings;
-        settings.Options = input.Options;
-        settings.AliasFile = scan.AliasFile;
-        settings.MapFile = scan.MapFile;
-        settings.WindowName = options.WindowName;
-        settings.InitialId = options.InitialId;
-        settings.MaxNameLength = scan.MaxNameLength;
-        return settings;
-    };
     TConsoleBuildProgress buildProgress(err, showProgress, static_cast<int>(scan.Files.size()));
     const TBuildResult built = TBuildRun(build, buildProgress).Run();
     buildProgress.Finish(built);
