@@ -197,24 +197,19 @@ int TFileSystem::CreateTemporary(std::string& pathTemplate) {
 
 TRegularFile::TRegularFile(const std::string& path) {
     // Opened without waiting: a named pipe with no writer would otherwise hold the open forever.
-    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    fd_ = OpenRegularFile(path, O_RDONLY, 0, mode_);
     if (fd_ < 0) {
         error_ = errno;
         return;
     }
-    struct stat st {};
-    if (::fstat(fd_, &st) != 0) {
+    const std::int64_t size = OpenFileSize(fd_);
+    if (size < 0) {
         error_ = errno;
-    } else if (!S_ISREG(st.st_mode)) {
-        mode_ = st.st_mode;
-        error_ = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
-    } else {
-        size_ = st.st_size > 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
-    }
-    if (error_ != 0) {
         ::close(fd_);
         fd_ = -1;
+        return;
     }
+    size_ = static_cast<std::uint64_t>(size);
 }
 
 TRegularFile::~TRegularFile() {

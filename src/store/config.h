@@ -67,16 +67,15 @@ public:
     static std::string FilePath(const std::string& dataFolder);
 
     // Opens the configuration file in `dataFolder` (ending in "/"; empty: no data folder, and the
-    // configuration stays closed), creating it when missing. Every failure, here and in the
-    // other members, is shown through `report`; the file is written through `system`. Both must
-    // outlive the configuration. A read-only
-    // file is made writable. A file that can never be read (damaged, say by a crash in the middle
-    // of a write, larger than CKdf::MaxFileSize, of another key type, or with another application
-    // name in its header) is reported once, renamed to "Tarnwick.cfg.damaged" (or "-2" and so on
-    // after it) and replaced by a new one; when it cannot be renamed it is reported once per
-    // process and the configuration stays closed. Any other failure - among them a folder, a pipe
-    // or a device at the name, which is left as it is - is shown in an error box and leaves the
-    // configuration closed.
+    // configuration stays closed), creating it when missing. A read-only file is made writable.
+    // A file that can never be read (damaged, say by a crash in the middle of a write, larger
+    // than CKdf::MaxFileSize, of another key type, or with another application name in its
+    // header) is reported once, renamed to "Tarnwick.cfg.damaged" (or "-2" and so on after it)
+    // and replaced by a new one; when it cannot be renamed it is reported once per process and
+    // the configuration stays closed. Any other failure - among them a folder, a pipe or a
+    // device at the name, which is left as it is - is shown in an error box and leaves the
+    // configuration closed. Every failure, here and in the other members, is shown through
+    // `report`; the file is written through `system`. Both must outlive the configuration.
     CConfig(const std::string& dataFolder, TMesg& report,
             TFileSystem& system = TFileSystem::Default());
     // Writes header and index back and closes; a failure is shown in an error box.
