@@ -6,6 +6,7 @@
 
 #include <random>
 
+#include "common/page_reading.h"
 #include "common/scripted_mesg.h"
 #include "common/temp_folder.h"
 #include "pipeline/exclude_list.h"
@@ -302,7 +303,7 @@ class ParseFileTest : public ::testing::Test {
 protected:
     THtmlParser::ReadResult ParseFile(const std::string& path) {
         words_.Clear();
-        return parser_.ParseFile(path, words_, nullptr, nullptr, kBody);
+        return testing::ParseFile(parser_, path, words_, nullptr, nullptr, kBody);
     }
     testing::TempFolder folder_;
     testing::ScriptedMesg mesg_;
