@@ -22,8 +22,8 @@ namespace tarnwick {
 template <class Slot>
 class TOpenTable {
 public:
-    // `slots`: the initial number of slots, a power of two.
-    explicit TOpenTable(size_t slots) : slots_(slots) {}
+    // `count`: the initial number of slots, a power of two.
+    explicit TOpenTable(size_t count) : slots_(count) {}
 
     // The position of the first slot along `hash`'s probe that `matches` or is free.
     template <class Matches>
@@ -67,8 +67,8 @@ public:
         replace(old, [this](std::uint64_t hash, const Slot& slot) { return Place(hash, slot); });
     }
 
-    // Empties the table and gives it `slots` slots (a power of two).
-    void Reset(size_t slots) { slots_.assign(slots, Slot{}); }
+    // Empties the table and gives it `count` slots (a power of two).
+    void Reset(size_t count) { slots_.assign(count, Slot{}); }
     size_t SlotCount() const { return slots_.size(); }
 
 private:
