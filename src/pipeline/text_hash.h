@@ -1,15 +1,21 @@
 // The hash and the byte equality of the pipeline's tables (TOpenTable and its users).
 //
-// HashText follows wyhash, Wang Yi's public-domain hash (its releases up to "final 3"): short texts
-// are read as two overlapping loads, longer ones sixteen bytes at a time, and each step is wyhash's
-// "mum" mix: the 128-bit product of two 64-bit numbers, folded by xoring its halves. The three
-// constants are the secrets _wyp0, _wyp1 and _wyp2 that those releases publish: odd 64-bit
-// numbers with 32 of their bits set, whose products spread every input bit over both halves. The
-// fold makes the low bits as well mixed as the high ones, which matters because the tables pick a
-// slot with the low bits and keep the high ones as a tag. The values need not match wyhash's own:
-// nothing is stored or compared across runs, only within one table.
+// HashText reads a short text as one or two overlapping 64-bit loads (longer ones sixteen bytes
+// at a time) and mixes them with two published steps, in plain 64-bit arithmetic:
+// - the first load is multiplied by 0x9e3779b97f4a7c15, 2^64 divided by the golden ratio (the
+//   constant of Knuth's multiplicative "Fibonacci" hashing), which spreads its bits upwards, and
+//   the second, turned by half a word so that its high bytes land where the product's do not,
+//   is xored in;
+// - the result goes through the 64-bit finalizer of MurmurHash3 ("fmix64", Austin Appleby, public
+//   domain) with its published constants, which makes every input bit change about half of the
+//   output bits, the low ones included.
+// The low bits pick a table's slot and the high half serves as a tag, so both must be well mixed.
+// The values are never stored or compared across runs, only within one table. A 128-bit product
+// folded into 64 bits mixes in one multiply, but standard C++ has no such product, and writing
+// it out from four 32-bit products made the page parser measurably slower.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -17,29 +23,20 @@
 
 namespace tarnwick {
 
-// The 128-bit product of `a` and `b`, its low half xored with its high half, in standard C++:
-// the four 32-bit partial products with their carries.
-constexpr std::uint64_t MultiplyFold(std::uint64_t a, std::uint64_t b) {
-    const std::uint64_t aLow = a & 0xffffffffu;
-    const std::uint64_t aHigh = a >> 32;
-    const std::uint64_t bLow = b & 0xffffffffu;
-    const std::uint64_t bHigh = b >> 32;
-    const std::uint64_t lowLow = aLow * bLow;
-    const std::uint64_t lowHigh = aLow * bHigh;
-    const std::uint64_t highLow = aHigh * bLow;
-    const std::uint64_t highHigh = aHigh * bHigh;
-    const std::uint64_t middle = (lowLow >> 32) + (lowHigh & 0xffffffffu) + (highLow & 0xffffffffu);
-    const std::uint64_t low = (middle << 32) | (lowLow & 0xffffffffu);
-    const std::uint64_t high = highHigh + (lowHigh >> 32) + (highLow >> 32) + (middle >> 32);
-    return low ^ high;
+// MurmurHash3's fmix64.
+constexpr std::uint64_t Avalanche(std::uint64_t k) {
+    k ^= k >> 33;
+    k *= 0xff51afd7ed558ccdull;
+    k ^= k >> 33;
+    k *= 0xc4ceb9fe1a85ec53ull;
+    k ^= k >> 33;
+    return k;
 }
 
-// Products whose partial sums carry into the high half.
-static_assert(MultiplyFold(0xffffffffffffffffull, 0xffffffffffffffffull) == 0xffffffffffffffffull);
-static_assert(MultiplyFold(0xffffffffffffffffull, 0x2ull) == 0xffffffffffffffffull);
-static_assert(MultiplyFold(0x100000000ull, 0x100000000ull) == 0x1ull);
-static_assert(MultiplyFold(0xa0761d6478bd642full, 0xe7037ed1a0b428dbull) == 0x1ff5c2923a788d2cull);
-static_assert(MultiplyFold(0xffffffff00000001ull, 0x1ffffffffull) == 0x300000002ull);
+// Two 64-bit numbers mixed into one.
+constexpr std::uint64_t MixPair(std::uint64_t a, std::uint64_t b) {
+    return Avalanche((a * 0x9e3779b97f4a7c15ull) ^ std::rotl(b, 32));
+}
 
 inline std::uint64_t HashText(std::string_view text) {
     auto load64 = [](const char* p) {
@@ -52,12 +49,11 @@ inline std::uint64_t HashText(std::string_view text) {
         std::memcpy(&v, p, 4);
         return static_cast<std::uint64_t>(v);
     };
-    constexpr std::uint64_t kWyp0 = 0xa0761d6478bd642full;
-    constexpr std::uint64_t kWyp1 = 0xe7037ed1a0b428dbull;
-    constexpr std::uint64_t kWyp2 = 0x8ebc6af09c88c6e3ull;
     const char* p = text.data();
     size_t n = text.size();
-    std::uint64_t seed = kWyp2 ^ n;
+    // The loads below hold every byte of a text of up to sixteen; the length tells apart texts
+    // whose loads agree.
+    std::uint64_t state = n;
     std::uint64_t a = 0;
     std::uint64_t b = 0;
     if (n <= 16) {
@@ -65,8 +61,7 @@ inline std::uint64_t HashText(std::string_view text) {
             a = load64(p);
             b = load64(p + n - 8);
         } else if (n >= 4) {
-            a = load32(p);
-            b = load32(p + n - 4);
+            a = load32(p) | (load32(p + n - 4) << 32);
         } else if (n > 0) {
             a = (static_cast<std::uint64_t>(static_cast<unsigned char>(p[0])) << 16) |
                 (static_cast<std::uint64_t>(static_cast<unsigned char>(p[n / 2])) << 8) |
@@ -74,14 +69,14 @@ inline std::uint64_t HashText(std::string_view text) {
         }
     } else {
         while (n > 16) {
-            seed = MultiplyFold(load64(p) ^ kWyp1, load64(p + 8) ^ seed);
+            state = MixPair(state ^ load64(p), load64(p + 8));
             p += 16;
             n -= 16;
         }
         a = load64(p + n - 16);
         b = load64(p + n - 8);
     }
-    return MultiplyFold(kWyp1 ^ text.size(), MultiplyFold(a ^ kWyp0, b ^ seed));
+    return MixPair(a, b ^ state);
 }
 
 // Byte equality of two texts, inline for the short ones that words and keys are (the tables
