@@ -24,6 +24,7 @@
 #include "app/mru_item.h"
 #include "common/scripted_mesg.h"
 #include "common/temp_folder.h"
+#include "common/word_sets.h"
 #include "pipeline/parse_run.h"
 #include "platform/qt/termination_signals.h"
 #include "support/utils.h"
@@ -176,7 +177,8 @@ private slots:
             window.actDefaultExcludeExecute();
             QVERIFY(!Contains(ShownWords(window), "Garden"));
             QVERIFY(!Contains(ShownWords(window), "Planner"));
-            QVERIFY(window.WordList.FindEntry("Garden") != nullptr);  // still indexed until reparse
+            QVERIFY(tarnwick::testing::FindEntry(window.WordList, "Garden") !=
+                    nullptr);  // still indexed until reparse
             const std::string list = Slurp(listFolder / "Default_Exclude_List.txt");
             QVERIFY(list.find("\r\ngarden\r\n") != std::string::npos);
             QVERIFY(list.find("\r\nplanner\r\n") != std::string::npos);
@@ -207,8 +209,8 @@ private slots:
             QVERIFY(!window.btnBuildIndex->isEnabled());
             const std::string hhk = Slurp(projects_->Path() / "garden/Garden.hhk");
             QVERIFY(hhk.find("<param name=\"Name\" value=\"" +
-                             window.WordList.FindEntry("garden")->Word + "\">") !=
-                    std::string::npos);
+                             tarnwick::testing::FindEntry(window.WordList, "garden")->Word +
+                             "\">") != std::string::npos);
             window.MapMode = MapMode::AliasFiles;
             window.WindowName = "main";
             window.InitialId = 100;
@@ -292,7 +294,7 @@ private slots:
         QVERIFY(Contains(words, "onlya"));
         QVERIFY(Contains(words, "onlyc"));
         QVERIFY(!Contains(words, "onlyd"));
-        QCOMPARE(window.WordList.FindEntry("common")->Files.size(), size_t(3));
+        QCOMPARE(tarnwick::testing::FindEntry(window.WordList, "common")->Files.size(), size_t(3));
     }
 
     void moveItemsFollowTheSelectionAndTheChosenList() {
