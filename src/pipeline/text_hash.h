@@ -1,8 +1,9 @@
 // The hash and the byte equality of the pipeline's tables (TOpenTable and its users).
 //
-// HashText reads a short text as one or two overlapping 64-bit loads (longer ones sixteen bytes
-// at a time) and mixes them with two published steps, in plain 64-bit arithmetic:
-// - the first load is multiplied by 0x9e3779b97f4a7c15, 2^64 divided by the golden ratio (the
+// HashText reads a text of up to sixteen bytes as two 64-bit numbers that hold all its bytes
+// (longer ones sixteen bytes at a time) and mixes them with two published steps, in plain 64-bit
+// arithmetic:
+// - the first number is multiplied by 0x9e3779b97f4a7c15, 2^64 divided by the golden ratio (the
 //   constant of Knuth's multiplicative "Fibonacci" hashing), which spreads its bits upwards, and
 //   the second, turned by half a word so that its high bytes land where the product's do not,
 //   is xored in;
