@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "common/word_sets.h"
 #include "output/build_run.h"
 #include "output/html_index_file.h"
 #include "pipeline/word_list.h"
@@ -135,7 +136,7 @@ void BM_RunIndex(benchmark::State& state) {
         auto* words = new TWordList;
         for (int w = 0; w < kWords; ++w) {
             for (int k = 0; k < kTopicsPerWord; ++k) {
-                words->MergeWord(Words()[w], TopicOf(w, k));
+                testing::MergeWord(*words, Words()[w], TopicOf(w, k));
             }
         }
         return words;

@@ -11,8 +11,8 @@
 
 namespace tarnwick::scan {
 
-// A text byte of the body is anything but a blank (0x00-0x20), "<" and "&": the bytes that
-// StripMarkup leaves in a word.
+// A text byte of the body is anything but a blank (0x00-0x20), "<" and "&": the bytes that a
+// body word is made of.
 inline bool IsTextByte(unsigned char c) {
     return c > 0x20 && c != '<' && c != '&';
 }

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <atomic>
-#include <numeric>
 
+#include "pipeline/word_order.h"
 #include "platform/file_system.h"
 #include "support/utils.h"
 #include "support/word_compare.h"
@@ -63,16 +63,13 @@ TExcludeList::TExcludeList(std::string fileName) : FileName(std::move(fileName))
     for (const std::string& line : lines) {
         keys.push_back(collator.Key(line));
     }
-    std::vector<size_t> order(lines.size());
-    std::iota(order.begin(), order.end(), size_t{0});
-    std::stable_sort(order.begin(), order.end(),
-                     [&keys](size_t a, size_t b) { return keys[a] < keys[b]; });
+    const std::vector<std::uint32_t> order =
+        OrderByKey(lines.size(), [&keys](size_t i) { return std::string_view(keys[i]); });
     words_.reserve(lines.size());
     for (size_t i = 0; i < order.size(); ++i) {
         if (i > 0 && keys[order[i]] == keys[order[i - 1]]) {
             continue;
         }
-        spellings_.Insert(lines[order[i]]);
         keys_.Insert(keys[order[i]]);
         words_.push_back(std::move(lines[order[i]]));
     }
@@ -98,11 +95,6 @@ size_t TExcludeList::LowerBound(std::string_view word, bool& equal) const {
     return low;
 }
 
-bool TExcludeList::IsExcluded(std::string_view word) const {
-    return spellings_.Find(word) != nullptr ||
-           keys_.Find(WordCollator::Instance().Key(word)) != nullptr;
-}
-
 bool TExcludeList::AddWord(std::string_view word) {
     bool equal = false;
     const size_t at = LowerBound(word, equal);
@@ -110,7 +102,6 @@ bool TExcludeList::AddWord(std::string_view word) {
         return false;
     }
     words_.insert(words_.begin() + static_cast<std::ptrdiff_t>(at), std::string(word));
-    spellings_.Insert(word);
     keys_.Insert(WordCollator::Instance().Key(word));
     stamp_.Renew();
     return true;

@@ -25,10 +25,9 @@ public:
     // word comparison only the first read stays. Throws EFOpenError when the file cannot be read.
     explicit TExcludeList(std::string fileName);
 
-    // Whether the list holds a word equal to `word` under the word comparison (whole words
-    // only). Const and free of caches, so several threads may ask at once.
-    bool IsExcluded(std::string_view word) const;
-    // The same for a word whose comparison key (WordCollator::Key) is `key`, with its HashText.
+    // Whether the list holds a word whose comparison key (WordCollator::Key) is `key`, given
+    // with its HashText: a word equal to it under the word comparison (whole words only). Const
+    // and free of caches, so several threads may ask at once.
     bool IsExcludedKey(std::string_view key, std::uint64_t keyHash) const {
         return keys_.Find(key, keyHash) != nullptr;
     }
@@ -79,9 +78,7 @@ private:
     size_t LowerBound(std::string_view word, bool& equal) const;
 
     std::vector<std::string> words_;
-    // The exact spellings held, for the common case of a candidate spelled as in the list, and
-    // the comparison keys of the words held, for every other lookup.
-    TTextMap<bool> spellings_;
+    // The comparison keys of the words held.
     TTextMap<bool> keys_;
     TChangeStamp stamp_;
 };

@@ -7,89 +7,6 @@
 
 namespace tarnwick {
 
-namespace {
-
-// Up to eight bytes as a big-endian number, zero-padded.
-std::uint64_t BigEndian(const char* p, size_t n) {
-    if (n >= 8) {
-        std::uint64_t v;
-        std::memcpy(&v, p, 8);
-        return __builtin_bswap64(v);
-    }
-    std::uint64_t v = 0;
-    for (size_t i = 0; i < n; ++i) {
-        v |= static_cast<std::uint64_t>(static_cast<unsigned char>(p[i])) << (56 - 8 * i);
-    }
-    return v;
-}
-
-}  // namespace
-
-TKeyPrefix TKeyPrefix::Of(std::string_view key) {
-    const size_t n = key.size();
-    return {BigEndian(key.data(), n), n > 8 ? BigEndian(key.data() + 8, n - 8) : 0};
-}
-
-bool TKeyMaker::TableKey(std::string_view word, std::string_view& key) {
-    const size_t room = WordCollator::AsciiKeyRoom(word.size());
-    if (scratch_.size() < room) {
-        scratch_.resize(std::max(room, scratch_.size() * 2));
-    }
-    const char* end = WordCollator::Instance().WriteAsciiKey(word, scratch_.data());
-    if (!end) {
-        return false;
-    }
-    key = std::string_view(scratch_.data(), static_cast<size_t>(end - scratch_.data()));
-    return true;
-}
-
-std::string_view TKeyMaker::CollatorKey(std::string_view word) {
-    const std::uint64_t hash = HashText(word);
-    if (const auto* item = remembered_.Find(word, hash)) {
-        return item->Data;
-    }
-    if (remembered_.Size() >= kMaxRemembered) {
-        remembered_.Clear();
-        keyTexts_.Clear();
-    }
-    scratch_.clear();
-    WordCollator::Instance().AppendKeyWithCollator(word, scratch_);
-    auto* item = remembered_.Insert(word, hash).first;
-    item->Data = keyTexts_.Store(scratch_);
-    return item->Data;
-}
-
-void SortWordsByKey(std::vector<TFileWord>& words) {
-    // Sorting small records of prefix and position moves far less than sorting the words; the
-    // keys themselves are read only past equal prefixes.
-    struct Ranked {
-        TKeyPrefix Prefix;
-        std::uint32_t Index;
-    };
-    std::vector<Ranked> ranked;
-    ranked.reserve(words.size());
-    for (size_t i = 0; i < words.size(); ++i) {
-        ranked.push_back({TKeyPrefix::Of(words[i].Key), static_cast<std::uint32_t>(i)});
-    }
-    std::sort(ranked.begin(), ranked.end(), [&words](const Ranked& a, const Ranked& b) {
-        return KeyLess(a.Prefix, words[a.Index].Key, b.Prefix, words[b.Index].Key);
-    });
-    std::vector<TFileWord> sorted;
-    sorted.reserve(words.size());
-    for (const Ranked& r : ranked) {
-        sorted.push_back(words[r.Index]);
-    }
-    words.swap(sorted);
-}
-
-bool TFileWords::Add(std::string_view word) {
-    thread_local TLexicon lexicon;
-    const size_t before = words_.size();
-    Offer(word, lexicon, TWordFilter{});
-    Settle();
-    return words_.size() > before;
-}
-
 void TFileWords::OfferNew(size_t at, std::uint64_t hash, std::string_view word, TLexicon& lexicon,
                           const TWordFilter& filter) {
     if (!pending_.empty() &&
@@ -192,7 +109,7 @@ void TFileWords::Clear() {
 
 const std::vector<TFileWord>& TFileWords::SortedWords() {
     if (!sorted_) {
-        SortWordsByKey(words_);
+        SortByKey(words_, [](const TFileWord& word) { return word.Key; });
         sorted_ = true;
     }
     return words_;

@@ -11,62 +11,11 @@
 #include <vector>
 
 #include "pipeline/lexicon.h"
-#include "pipeline/text_arena.h"
-#include "pipeline/text_map.h"
+#include "pipeline/text_hash.h"
 #include "pipeline/view_set.h"
+#include "pipeline/word_order.h"
 
 namespace tarnwick {
-
-// Comparison keys (WordCollator::Key) for many words. Plain-ASCII words get theirs from the
-// collator's table at once; the others go through the collator, which is slow, so their keys are
-// remembered (up to kMaxRemembered spellings, then forgotten all at once). One object serves one
-// thread.
-class TKeyMaker {
-public:
-    // The key of `word`; the view is valid until the next call.
-    std::string_view KeyOf(std::string_view word) {
-        std::string_view key;
-        return TableKey(word, key) ? key : CollatorKey(word);
-    }
-    // The key from the ASCII table into `key` (valid until the next call), or false when the
-    // word needs the collator. Cheap to ask: it stops at the first byte the table lacks.
-    bool TableKey(std::string_view word, std::string_view& key);
-    // The collator's key, remembered; valid until the next call.
-    std::string_view CollatorKey(std::string_view word);
-    static constexpr size_t kMaxRemembered = 1 << 16;
-
-private:
-    std::string scratch_;
-    TTextMap<std::string_view> remembered_;  // spelling -> its key, in keyTexts_
-    TTextArena keyTexts_;
-};
-
-// The first sixteen bytes of a comparison key as two big-endian numbers, zero-padded. Keys hold no
-// zero byte, so different prefixes order as the whole keys do; sorts compare these numbers and
-// read the keys themselves only past equal prefixes.
-struct TKeyPrefix {
-    std::uint64_t High = 0;
-    std::uint64_t Low = 0;
-
-    static TKeyPrefix Of(std::string_view key);
-    friend auto operator<=>(const TKeyPrefix&, const TKeyPrefix&) = default;
-};
-// The byte order of keys `a` and `b` (negative, zero, positive), given their prefixes.
-inline int KeyCompare(const TKeyPrefix& prefixA, std::string_view a, const TKeyPrefix& prefixB,
-                      std::string_view b) {
-    if (prefixA.High != prefixB.High) {
-        return prefixA.High < prefixB.High ? -1 : 1;
-    }
-    if (prefixA.Low != prefixB.Low) {
-        return prefixA.Low < prefixB.Low ? -1 : 1;
-    }
-    // Equal prefixes: the first sixteen bytes (or the whole of a shorter key) are equal.
-    return a.substr(a.size() < 16 ? a.size() : 16).compare(b.substr(b.size() < 16 ? b.size() : 16));
-}
-inline bool KeyLess(const TKeyPrefix& prefixA, std::string_view a, const TKeyPrefix& prefixB,
-                    std::string_view b) {
-    return KeyCompare(prefixA, a, prefixB, b) < 0;
-}
 
 // One word of a file with its comparison key and the key's HashText. The views point into the
 // lexicon store the file was filled from and stay valid while the TFileWords holds that store
@@ -77,9 +26,6 @@ struct TFileWord {
     std::uint64_t KeyHash = 0;
     std::uint32_t Id = 0;  // the spelling's id in that store (see TFileWords::StoreSerial)
 };
-
-// Sorts words by the word comparison (by key); no two may have the same key.
-void SortWordsByKey(std::vector<TFileWord>& words);
 
 // The filters a parser applies to each spelling new to a file. `Passes(Context, word, key,
 // keyHash)` says whether the word is taken. Its verdicts are remembered per spelling under `Id`,
@@ -105,9 +51,6 @@ public:
     TFileWords() = default;
     TFileWords(const TFileWords&) = delete;
     TFileWords& operator=(const TFileWords&) = delete;
-
-    // Adds `word` unless the file already holds a word equal to it. Returns whether it was added.
-    bool Add(std::string_view word);
 
     // Adds `word` if the file holds no word equal to it and it passes `filter`, which is not asked
     // for a spelling offered before since the last Clear, nor for one equal to a word the file

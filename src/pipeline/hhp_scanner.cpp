@@ -1,13 +1,12 @@
 #include "pipeline/hhp_scanner.h"
 
 #include <algorithm>
-#include <numeric>
 
+#include "pipeline/word_order.h"
 #include "platform/file_system.h"
 #include "platform/os.h"
 #include "support/ansi_case.h"
 #include "support/utils.h"
-#include "support/word_compare.h"
 
 namespace tarnwick {
 namespace {
@@ -223,23 +222,8 @@ std::vector<std::string> THhpScanner::ReadWindows(std::string_view buffer) {
 
 void THhpScanner::SortTopicList(std::vector<std::string>& files) {
     // A sorted list box puts a new item after its equals, so equal entries keep their order in
-    // the file: a stable sort by comparison key.
-    const WordCollator& collator = WordCollator::Instance();
-    std::vector<std::string> keys;
-    keys.reserve(files.size());
-    for (const std::string& file : files) {
-        keys.push_back(collator.Key(file));
-    }
-    std::vector<size_t> order(files.size());
-    std::iota(order.begin(), order.end(), size_t{0});
-    std::stable_sort(order.begin(), order.end(),
-                     [&keys](size_t a, size_t b) { return keys[a] < keys[b]; });
-    std::vector<std::string> sorted;
-    sorted.reserve(files.size());
-    for (size_t i : order) {
-        sorted.push_back(std::move(files[i]));
-    }
-    files = std::move(sorted);
+    // the file.
+    SortWordsByKey(files);
 }
 
 }  // namespace tarnwick

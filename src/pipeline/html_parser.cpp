@@ -8,23 +8,23 @@
 
 #include "pipeline/byte_scan.h"
 #include "pipeline/exclude_list.h"
+#include "pipeline/markup.h"
 #include "platform/file_system.h"
 #include "platform/os.h"
 #include "support/ansi_case.h"
-#include "support/message.h"
 #include "support/utils.h"
 
 namespace tarnwick {
 namespace {
 
-// Byte classes of a page: control characters 0x00-0x1F; blanks are those and the space; only
-// ASCII letters and digits are alphanumeric (bytes from 0x80 up are ordinary characters).
-bool IsControl(char c) {
-    return static_cast<unsigned char>(c) < 0x20;
-}
-bool IsBlank(char c) {
-    return static_cast<unsigned char>(c) <= 0x20;
-}
+using markup::Find;
+using markup::FindAttribute;
+using markup::kGiveUp;
+using markup::MatchesAt;
+using markup::ReadTagName;
+using markup::SkipMarkup;
+
+// Only ASCII letters and digits are alphanumeric (bytes from 0x80 up are ordinary characters).
 bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
@@ -45,91 +45,6 @@ bool HasDigit(std::string_view word) {
             return true;
     }
     return false;
-}
-
-// Whether the bytes at `at` are `text` (lower case ASCII), ASCII letters in either case.
-bool MatchesAt(std::string_view raw, size_t at, std::string_view text) {
-    return at <= raw.size() && raw.size() - at >= text.size() &&
-           EqualsAsciiNoCase(raw.substr(at, text.size()), text);
-}
-
-// The first position from `from` at which `text` (lower case ASCII) stands, or npos.
-size_t FindNoCase(std::string_view raw, std::string_view text, size_t from) {
-    while (from < raw.size()) {
-        const void* hit = std::memchr(raw.data() + from, text[0], raw.size() - from);
-        if (!hit) {
-            return std::string_view::npos;
-        }
-        const size_t at = static_cast<size_t>(static_cast<const char*>(hit) - raw.data());
-        if (MatchesAt(raw, at, text)) {
-            return at;
-        }
-        from = at + 1;
-    }
-    return std::string_view::npos;
-}
-
-size_t Find(std::string_view raw, char c, size_t from) {
-    if (from >= raw.size()) {
-        return std::string_view::npos;
-    }
-    const void* hit = std::memchr(raw.data() + from, c, raw.size() - from);
-    return hit ? static_cast<size_t>(static_cast<const char*>(hit) - raw.data())
-               : std::string_view::npos;
-}
-
-// The element whose content is code, not text, opened by the "<" at `at`: "script" or "style"
-// directly after the "<", then a blank, "/", ">" or the end of the page. Empty when none.
-std::string_view CodeElementAt(std::string_view raw, size_t at) {
-    // Most tags are not these two; "<s" followed by "c" or "t" is rare enough to check fully.
-    if (at + 2 >= raw.size() || (raw[at + 1] | 0x20) != 's' ||
-        ((raw[at + 2] | 0x20) != 'c' && (raw[at + 2] | 0x20) != 't')) {
-        return {};
-    }
-    for (std::string_view name : {std::string_view("script"), std::string_view("style")}) {
-        if (!MatchesAt(raw, at + 1, name)) {
-            continue;
-        }
-        const size_t after = at + 1 + name.size();
-        if (after == raw.size() || IsBlank(raw[after]) || raw[after] == '/' || raw[after] == '>') {
-            return name;
-        }
-    }
-    return {};
-}
-
-// The position after the script or style element `code` whose "<" stands at `j`: after the ">"
-// of its end tag, or the end of the page.
-[[gnu::noinline]] size_t SkipCodeElement(std::string_view raw, size_t j, std::string_view code) {
-    size_t from = j + 1 + code.size();
-    for (;;) {
-        const size_t close = FindNoCase(raw, "</", from);
-        if (close == std::string_view::npos) {
-            return raw.size();
-        }
-        if (MatchesAt(raw, close + 2, code)) {
-            const size_t end = Find(raw, '>', close + 2 + code.size());
-            return end == std::string_view::npos ? raw.size() : end + 1;
-        }
-        from = close + 1;
-    }
-}
-
-// The position after the markup that starts at `j` (a "<" or an "&"): a tag, a whole script or
-// style element, or an entity reference. Without its end the markup runs to the end of the page.
-// Inline, as the body reader meets markup every few words; the rare code element is not.
-[[gnu::always_inline]] inline size_t SkipMarkup(std::string_view raw, size_t j) {
-    // Only "<s" can open a script or style element.
-    if (raw[j] == '<' && j + 1 < raw.size() && (raw[j + 1] | 0x20) == 's') {
-        const std::string_view code = CodeElementAt(raw, j);
-        if (!code.empty()) {
-            return SkipCodeElement(raw, j, code);
-        }
-    }
-    // A tag ends at the next ">", an entity reference at the next ";".
-    const char* const last = raw.data() + raw.size();
-    const char* const close = scan::FindByte(raw.data() + j + 1, last, raw[j] == '&' ? ';' : '>');
-    return close == last ? raw.size() : static_cast<size_t>(close - raw.data()) + 1;
 }
 
 // Reads the whole file into `bytes`. Returns 0 or the errno of the failure. A page is a regular
@@ -161,53 +76,6 @@ int ReadInto(const std::string& path, TPageBytes& bytes) {
     }
     bytes.SetSize(done);
     return 0;
-}
-
-// ReadTagName: the name of the tag whose "<" stands at `pos` (attributes are not part of it);
-// leaves `pos` after the tag's ">" (or at the end of the page). Only positions below `limit`
-// are read for the name.
-std::string_view ReadTagName(std::string_view raw, size_t& pos, size_t limit) {
-    ++pos;
-    while (pos < limit && IsBlank(raw[pos])) {
-        ++pos;
-    }
-    const size_t start = pos;
-    while (pos < limit && !IsBlank(raw[pos]) && raw[pos] != '>') {
-        ++pos;
-    }
-    const std::string_view name = raw.substr(start, pos - start);
-    if (pos < raw.size() && raw[pos] == '>') {
-        ++pos;
-    } else {
-        const size_t close = Find(raw, '>', pos);
-        pos = close == std::string_view::npos ? raw.size() : close + 1;
-    }
-    return name;
-}
-
-// One attribute-matching round of the keyword and description readers: from one byte after
-// `pos`, examine position after position; at each, skip the bytes in `skip`, give up at a ">"
-// when `stopAtClose` is set, and compare with `text`. Returns the position after the match,
-// kGiveUp at a ">", or npos at the end of the page.
-constexpr size_t kGiveUp = std::string_view::npos - 1;
-size_t FindAttribute(std::string_view raw, size_t pos, std::string_view text, std::string_view skip,
-                     bool stopAtClose) {
-    size_t p = pos;
-    for (;;) {
-        ++p;
-        while (p < raw.size() && skip.find(raw[p]) != std::string_view::npos) {
-            ++p;
-        }
-        if (p >= raw.size()) {
-            return std::string_view::npos;
-        }
-        if (stopAtClose && raw[p] == '>') {
-            return kGiveUp;
-        }
-        if (MatchesAt(raw, p, text)) {
-            return p + text.size();
-        }
-    }
 }
 
 constexpr std::array<std::string_view, 24> kAssetExtensions = {
@@ -267,21 +135,6 @@ THtmlParser::ReadResult THtmlParser::ReadTopicFile(const std::string& path, TPag
         }
     }
     return ReadResult::Unopenable;
-}
-
-void THtmlParser::ReportUnopenable(const std::string& path) {
-    Mesg().Show("Could not open file\n" + path, kMbError);
-}
-
-THtmlParser::ReadResult THtmlParser::ParseFile(const std::string& path, TFileWords& fileWords,
-                                               const TExcludeList* defaultList,
-                                               const TExcludeList* secondaryList,
-                                               ParseOptions options) {
-    if (!ParseTopicFile(path, fileWords, defaultList, secondaryList, options)) {
-        ReportUnopenable(path);
-        return ReadResult::Unopenable;
-    }
-    return ReadResult::Read;
 }
 
 bool THtmlParser::ParseTopicFile(const std::string& path, TFileWords& fileWords,
@@ -350,33 +203,6 @@ size_t THtmlParser::NextElement(const std::vector<Element>& elements, size_t fro
     return next == elements.end() ? std::string_view::npos : next->AfterName;
 }
 
-void THtmlParser::StripMarkup(std::string_view raw, std::string& plain) {
-    plain.clear();
-    plain.reserve(raw.size());
-    const size_t n = raw.size();
-    size_t j = 0;
-    while (j < n) {
-        const char c = raw[j];
-        if (c == '<' || c == '&') {
-            j = SkipMarkup(raw, j);
-            plain += ' ';
-        } else if (IsControl(c)) {
-            while (j < n && IsControl(raw[j])) {
-                ++j;
-            }
-            plain += ' ';
-        } else {
-            // Copy the run of ordinary bytes at once.
-            size_t k = j + 1;
-            while (k < n && raw[k] != '<' && raw[k] != '&' && !IsControl(raw[k])) {
-                ++k;
-            }
-            plain.append(raw.data() + j, k - j);
-            j = k;
-        }
-    }
-}
-
 std::string_view THtmlParser::TrimToAlphanumeric(std::string_view text) {
     size_t first = 0;
     while (first < text.size() && !IsAlphanumeric(text[first])) {
@@ -390,10 +216,11 @@ std::string_view THtmlParser::TrimToAlphanumeric(std::string_view text) {
 }
 
 void THtmlParser::ReadBody(std::string_view raw, TFileWords& fileWords) {
-    // The words of the text that StripMarkup leaves, found in the page itself: markup becomes a
-    // space there and blanks separate words, so a word is a run of bytes that are neither blank
-    // nor "<" nor "&", outside markup. Such a run holds no "&" and no blank, so it goes straight
-    // to the edge trimming.
+    // The body words are those of the page with its markup removed: every tag, every script or
+    // style element and every entity reference becomes a space, and blanks separate words. They
+    // are found in the page itself, without building that text: a word is a run of bytes that
+    // are neither blank nor "<" nor "&", outside markup. Such a run holds no "&" and no blank,
+    // so it goes straight to the edge trimming.
     const char* const begin = raw.data();
     const char* const end = begin + raw.size();
     const char* p = begin;

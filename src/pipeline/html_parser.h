@@ -51,24 +51,16 @@ public:
 
     // Reads, parses and adds one topic file's words. `path` is the joined path (project folder,
     // "/", the entry with "\" turned into "/"); when it does not exist it is matched component by
-    // component without regard to ASCII case. A file that cannot be opened or read is reported
-    // through Mesg() as "Could not open file\n" + path (error style) and adds no words; the
-    // result says so. An empty file adds no words.
-    ReadResult ParseFile(const std::string& path, TFileWords& fileWords,
-                         const TExcludeList* defaultList, const TExcludeList* secondaryList,
-                         ParseOptions options);
-
-    // ParseFile without the message: returns false when the file cannot be opened or read. For
-    // callers that report on another thread.
+    // component without regard to ASCII case. Returns false, adding no words, when the file
+    // cannot be opened or read; the caller reports it (the parse run through its progress). An
+    // empty file adds no words.
     bool ParseTopicFile(const std::string& path, TFileWords& fileWords,
                         const TExcludeList* defaultList, const TExcludeList* secondaryList,
                         ParseOptions options);
 
-    // The bytes of the topic file at `path` (resolved as ParseFile does) into `bytes`, reusing
+    // The bytes of the topic file at `path` (resolved as ParseTopicFile does) into `bytes`, reusing
     // its capacity; no message. Returns Unopenable when the file cannot be opened or read.
     static ReadResult ReadTopicFile(const std::string& path, TPageBytes& bytes);
-    // Shows the message for a topic file that cannot be opened.
-    static void ReportUnopenable(const std::string& path);
     // A page buffer larger than this is released after its page, so that one huge page does not
     // keep its memory for the rest of the run.
     static constexpr size_t kKeptPageCapacity = 1 << 20;
@@ -80,11 +72,6 @@ public:
     void ParsePage(std::string_view raw, TFileWords& fileWords, const TExcludeList* defaultList,
                    const TExcludeList* secondaryList, ParseOptions options);
 
-    // The page text with markup removed: every tag, every script or style element and every
-    // entity reference becomes one space, and every run of control characters one space. The
-    // body words are the runs of bytes between its spaces; the body reader finds the same runs
-    // in the page itself without building this text.
-    static void StripMarkup(std::string_view raw, std::string& plain);
     // The text without leading and trailing bytes that are not ASCII letters or digits.
     static std::string_view TrimToAlphanumeric(std::string_view text);
 

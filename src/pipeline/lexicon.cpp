@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <atomic>
 
-#include "pipeline/text_map.h"
+#include "pipeline/text_hash.h"
 #include "support/word_compare.h"
 
 namespace tarnwick {
@@ -20,36 +20,26 @@ std::uint64_t NextSerial() {
 TLexiconStore::TLexiconStore() : serial_(NextSerial()), slots_(kInitialSlots) {}
 
 size_t TLexiconStore::Probe(std::string_view word, std::uint64_t hash) const {
-    const size_t mask = slots_.size() - 1;
     const std::uint32_t tag = Tag(hash);
-    size_t at = hash & mask;
-    for (;;) {
-        const Slot& slot = slots_[at];
-        if (slot.IdPlusOne == 0 ||
-            (slot.Tag == tag && SameText(SpellingAt(slot.IdPlusOne - 1).View(), word))) {
-            return at;
-        }
-        at = (at + 1) & mask;
-    }
+    return slots_.Probe(hash, [&](const Slot& slot) {
+        return slot.Tag == tag && SameText(SpellingAt(slot.IdPlusOne - 1).View(), word);
+    });
 }
 
 void TLexiconStore::Grow() {
-    slots_.assign(slots_.size() * 2, Slot{});
-    const size_t mask = slots_.size() - 1;
-    for (std::uint32_t id = 0; id < count_; ++id) {
-        // The slot's position comes from the low bits of the hash, which the slot does not keep.
-        const std::uint64_t hash = HashText(SpellingAt(id).View());
-        size_t at = hash & mask;
-        while (slots_[at].IdPlusOne != 0) {
-            at = (at + 1) & mask;
+    // In the order of the ids, which reads the records and their texts front to back. The slot's
+    // position comes from the low bits of the hash, which the slot does not keep.
+    slots_.GrowInOrder([this](const std::vector<Slot>&, auto&& place) {
+        for (std::uint32_t id = 0; id < count_; ++id) {
+            const std::uint64_t hash = HashText(SpellingAt(id).View());
+            place(hash, Slot{Tag(hash), id + 1});
         }
-        slots_[at] = Slot{Tag(hash), id + 1};
-    }
+    });
 }
 
 std::uint32_t TLexiconStore::Intern(std::string_view word, std::uint64_t hash) {
     size_t at = Probe(word, hash);
-    if (slots_[at].IdPlusOne != 0) {
+    if (!slots_[at].Free()) {
         return slots_[at].IdPlusOne - 1;
     }
     // A new spelling: its key, from the ASCII table when it can, else from the collator, is
@@ -70,7 +60,7 @@ std::uint32_t TLexiconStore::Intern(std::string_view word, std::uint64_t hash) {
     }
     const std::string_view both(scratch_.data(), word.size() + keyLength);
 
-    if ((count_ + 1) * 4 > slots_.size() * 3) {
+    if (slots_.MustGrow(count_)) {
         Grow();
         at = Probe(word, hash);
     }
@@ -94,7 +84,7 @@ std::uint32_t TLexiconStore::Intern(std::string_view word, std::uint64_t hash) {
 }
 
 size_t TLexiconStore::MemoryUse() const {
-    return chunks_.size() * sizeof(Chunk) + slots_.size() * sizeof(Slot) + textBytes_;
+    return chunks_.size() * sizeof(Chunk) + slots_.SlotCount() * sizeof(Slot) + textBytes_;
 }
 
 std::shared_ptr<TLexiconStore> TLexicon::StoreForFile() {

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "pipeline/open_table.h"
 #include "pipeline/text_arena.h"
 
 namespace tarnwick {
@@ -47,18 +48,16 @@ public:
     std::uint32_t Intern(std::string_view word, std::uint64_t hash);
     // Asks the processor for what an Intern of `hash` will read, in steps a little apart: the
     // table slot, then (the slot having arrived) the record it names, then that record's text.
-    void PrefetchSlot(std::uint64_t hash) const {
-        __builtin_prefetch(&slots_[hash & (slots_.size() - 1)]);
-    }
+    void PrefetchSlot(std::uint64_t hash) const { slots_.Prefetch(hash); }
     void PrefetchRecord(std::uint64_t hash) const {
-        const Slot& slot = slots_[hash & (slots_.size() - 1)];
-        if (slot.IdPlusOne != 0 && slot.Tag == Tag(hash)) {
+        const Slot& slot = slots_.First(hash);
+        if (!slot.Free() && slot.Tag == Tag(hash)) {
             __builtin_prefetch(&SpellingAt(slot.IdPlusOne - 1));
         }
     }
     void PrefetchText(std::uint64_t hash) const {
-        const Slot& slot = slots_[hash & (slots_.size() - 1)];
-        if (slot.IdPlusOne != 0 && slot.Tag == Tag(hash)) {
+        const Slot& slot = slots_.First(hash);
+        if (!slot.Free() && slot.Tag == Tag(hash)) {
             __builtin_prefetch(SpellingAt(slot.IdPlusOne - 1).Text);
         }
     }
@@ -74,12 +73,13 @@ public:
     size_t MemoryUse() const;
 
 private:
-    // Open addressing over slots of the hash's high half and the id plus one (0: empty).
+    // The table's slots: the hash's high half and the id plus one (0: free).
     struct Slot {
         std::uint32_t Tag = 0;
         std::uint32_t IdPlusOne = 0;
+        bool Free() const { return IdPlusOne == 0; }
     };
-    static constexpr size_t kInitialSlots = 4096;  // a power of two
+    static constexpr size_t kInitialSlots = 4096;
 
     static std::uint32_t Tag(std::uint64_t hash) { return static_cast<std::uint32_t>(hash >> 32); }
     size_t Probe(std::string_view word, std::uint64_t hash) const;
@@ -98,7 +98,7 @@ private:
     std::uint64_t serial_;
     std::vector<std::unique_ptr<Chunk>> chunks_;
     size_t count_ = 0;
-    std::vector<Slot> slots_;
+    TOpenTable<Slot> slots_;
     TTextArena texts_{64 * 1024};
     size_t textBytes_ = 0;
     std::string scratch_;

@@ -1,7 +1,7 @@
 // TViewSlots and TViewSet: small sets of byte strings held as views, for what is looked up per
-// word of one topic file (the spellings met and the comparison keys taken). Open addressing in
-// one array of 16-byte slots, so that the table of a typical page stays in the processor's
-// nearest caches; Clear costs only what was inserted.
+// word of one topic file (the spellings met and the comparison keys taken). A TOpenTable of
+// 16-byte slots that view the text and keep the high half of its hash, so that the table of a
+// typical page stays in the processor's nearest caches; Clear costs only what was inserted.
 #pragma once
 
 #include <cstddef>
@@ -9,7 +9,8 @@
 #include <string_view>
 #include <vector>
 
-#include "pipeline/text_map.h"
+#include "pipeline/open_table.h"
+#include "pipeline/text_hash.h"
 
 namespace tarnwick {
 
@@ -23,24 +24,17 @@ public:
 
     // The position of the slot holding `text`, or of the free slot where it belongs.
     size_t Probe(std::string_view text, std::uint64_t hash) const {
-        const size_t mask = slots_.size() - 1;
         const std::uint32_t tag = Tag(hash);
-        size_t at = hash & mask;
-        for (;;) {
-            const Slot& slot = slots_[at];
-            if (!slot.Text ||
-                (slot.HashTag == tag && SameText(std::string_view(slot.Text, slot.Length), text))) {
-                return at;
-            }
-            at = (at + 1) & mask;
-        }
+        return slots_.Probe(hash, [&](const Slot& slot) {
+            return slot.HashTag == tag && SameText(std::string_view(slot.Text, slot.Length), text);
+        });
     }
-    bool IsFree(size_t at) const { return slots_[at].Text == nullptr; }
+    bool IsFree(size_t at) const { return slots_[at].Free(); }
 
     // Places `kept` (bytes equal to `text`) in the free slot `at` that Probe(text, hash) gave.
     // It becomes number Size() - 1.
     void Place(size_t at, std::string_view text, std::uint64_t hash, std::string_view kept) {
-        if ((used_.size() + 1) * 4 > slots_.size() * 3) {
+        if (slots_.MustGrow(used_.size())) {
             Grow();
             at = Probe(text, hash);
         }
@@ -57,12 +51,12 @@ public:
     // Empties the table. A table grown for a large page is given up when the page used a small
     // part of it, so that the pages after it probe a table that stays in the cache.
     void Clear() {
-        if (slots_.size() > kInitialSlots && used_.size() * 16 < slots_.size()) {
+        if (slots_.SlotCount() > kInitialSlots && used_.size() * 16 < slots_.SlotCount()) {
             size_t size = kInitialSlots;
             while (size < used_.size() * 4) {
                 size *= 2;
             }
-            slots_.assign(size, Slot{});
+            slots_.Reset(size);
         } else {
             for (std::uint32_t at : used_) {
                 slots_[at].Text = nullptr;
@@ -79,31 +73,27 @@ private:
         const char* Text = nullptr;  // null for a free slot
         std::uint32_t Length = 0;
         std::uint32_t HashTag = 0;  // the high half of the hash; the low bits pick the slot
+        bool Free() const { return Text == nullptr; }
     };
-    static constexpr size_t kInitialSlots = 1024;  // a power of two
+    static constexpr size_t kInitialSlots = 1024;
     static constexpr size_t kKeptUsed = 1 << 14;
     static constexpr const char* kEmpty = "";
 
     static std::uint32_t Tag(std::uint64_t hash) { return static_cast<std::uint32_t>(hash >> 32); }
 
     void Grow() {
-        std::vector<Slot> old(slots_.size() * 2);
-        old.swap(slots_);
-        const size_t mask = slots_.size() - 1;
-        // In the order placed, so that every text keeps its number.
-        for (std::uint32_t& position : used_) {
-            // The position comes from the low bits of the hash, which the slot does not keep.
-            const Slot& slot = old[position];
-            size_t to = HashText(std::string_view(slot.Text, slot.Length)) & mask;
-            while (slots_[to].Text) {
-                to = (to + 1) & mask;
+        // In the order placed, so that every text keeps its number. The position comes from the
+        // low bits of the hash, which the slot does not keep.
+        slots_.GrowInOrder([this](const std::vector<Slot>& old, auto&& place) {
+            for (std::uint32_t& position : used_) {
+                const Slot& slot = old[position];
+                position = static_cast<std::uint32_t>(
+                    place(HashText(std::string_view(slot.Text, slot.Length)), slot));
             }
-            slots_[to] = slot;
-            position = static_cast<std::uint32_t>(to);
-        }
+        });
     }
 
-    std::vector<Slot> slots_;
+    TOpenTable<Slot> slots_;
     std::vector<std::uint32_t> used_;  // the occupied slots in the order placed
 };
 

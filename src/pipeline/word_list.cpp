@@ -4,46 +4,15 @@
 #include <cstring>
 #include <utility>
 
+#include "pipeline/text_hash.h"
 #include "support/word_compare.h"
 
 namespace tarnwick {
 
 size_t TWordList::Probe(std::string_view key, std::uint64_t hash) const {
-    const size_t mask = slots_.size() - 1;
-    size_t at = hash & mask;
-    for (;;) {
-        const Slot& slot = slots_[at];
-        if (!slot.Entry ||
-            (slot.Hash == hash && SameText(std::string_view(slot.Key, slot.KeyLength), key))) {
-            return at;
-        }
-        at = (at + 1) & mask;
-    }
-}
-
-void TWordList::Grow() {
-    std::vector<Slot> old(slots_.size() * 2);
-    old.swap(slots_);
-    const size_t mask = slots_.size() - 1;
-    for (const Slot& slot : old) {
-        if (slot.Entry) {
-            size_t at = slot.Hash & mask;
-            while (slots_[at].Entry) {
-                at = (at + 1) & mask;
-            }
-            slots_[at] = slot;
-        }
-    }
-}
-
-const TIndexEntry* TWordList::FindEntry(std::string_view word) const {
-    const std::string key = WordCollator::Instance().Key(word);
-    return slots_[Probe(key, HashText(key))].Entry;
-}
-
-TIndexEntry* TWordList::FindEntry(std::string_view word) {
-    const std::string key = WordCollator::Instance().Key(word);
-    return slots_[Probe(key, HashText(key))].Entry;
+    return slots_.Probe(hash, [&](const Slot& slot) {
+        return slot.Hash == hash && SameText(std::string_view(slot.Key, slot.KeyLength), key);
+    });
 }
 
 bool TWordList::MergeKeyed(std::string_view word, std::string_view key, std::uint64_t hash,
@@ -54,8 +23,8 @@ bool TWordList::MergeKeyed(std::string_view word, std::string_view key, std::uin
         lastFound_ = entry;
         return false;
     }
-    if ((store_.size() + 1) * 4 > slots_.size() * 3) {
-        Grow();
+    if (slots_.MustGrow(store_.size())) {
+        slots_.Grow([](const Slot& slot) { return slot.Hash; });
         at = Probe(key, hash);
     }
     TIndexEntry& entry = store_.emplace_back(std::string(word), file);
@@ -133,17 +102,16 @@ void TWordList::MergeFileWords(TFileWords& fileWords, TopicIndex file,
 
     // The others go through the index, in word order, so that new entries are made in that
     // order whatever was known.
-    SortWordsByKey(unknown_);
+    SortByKey(unknown_, [](const TFileWord& word) { return word.Key; });
     std::vector<std::string_view> created;
     for (size_t first = 0; first < unknown_.size(); first += kGroup) {
         const size_t last = std::min(unknown_.size(), first + kGroup);
-        const size_t mask = slots_.size() - 1;
         for (size_t i = first; i < last; ++i) {
-            __builtin_prefetch(&slots_[unknown_[i].KeyHash & mask]);
+            slots_.Prefetch(unknown_[i].KeyHash);
         }
         for (size_t i = first; i < last; ++i) {
-            const Slot& slot = slots_[unknown_[i].KeyHash & mask];
-            if (slot.Entry) {
+            const Slot& slot = slots_.First(unknown_[i].KeyHash);
+            if (!slot.Free()) {
                 __builtin_prefetch(slot.Key);
                 __builtin_prefetch(slot.Entry);
             }
@@ -168,34 +136,15 @@ void TWordList::MergeFileWords(TFileWords& fileWords, TopicIndex file,
     }
 }
 
-bool TWordList::MergeWord(std::string_view word, TopicIndex file) {
-    const std::string key = WordCollator::Instance().Key(word);
-    return MergeKeyed(word, key, HashText(key), file);
-}
-
 void TWordList::SortWordList() {
     // The run is over: what the merge remembered of the parsers' stores is of no more use.
     remembered_ = std::vector<StoreEntries>();
 
-    // Keys sort in word order, and no two entries share a key. The prefixes settle nearly every
-    // comparison without reading the keys.
-    struct Keyed {
-        TKeyPrefix Prefix;
-        std::string_view Key;
-        TIndexEntry* Entry;
-    };
-    std::vector<Keyed> keyed;
-    keyed.reserve(store_.size());
-    size_t i = 0;
-    for (TIndexEntry& entry : store_) {
-        keyed.push_back({TKeyPrefix::Of(keys_[i]), keys_[i], &entry});
-        ++i;
-    }
-    std::sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) {
-        return KeyLess(a.Prefix, a.Key, b.Prefix, b.Key);
-    });
-    for (size_t k = 0; k < keyed.size(); ++k) {
-        entries_[k] = keyed[k].Entry;
+    // Keys sort in word order, and no two entries share a key.
+    const std::vector<std::uint32_t> order =
+        OrderByKey(store_.size(), [this](size_t i) { return keys_[i]; });
+    for (size_t k = 0; k < order.size(); ++k) {
+        entries_[k] = &store_[order[k]];
     }
 }
 
@@ -204,7 +153,7 @@ void TWordList::ClearWordList() {
     store_.clear();
     keys_.clear();
     keyTexts_.Clear();
-    slots_.assign(kInitialSlots, Slot{});
+    slots_.Reset(kInitialSlots);
     remembered_.clear();
     lastFound_ = nullptr;
 }

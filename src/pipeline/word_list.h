@@ -16,8 +16,8 @@
 
 #include "pipeline/file_words.h"
 #include "pipeline/index_entry.h"
+#include "pipeline/open_table.h"
 #include "pipeline/text_arena.h"
-#include "pipeline/text_map.h"
 
 namespace tarnwick {
 
@@ -85,12 +85,6 @@ public:
     const_iterator begin() const { return const_iterator(entries_.begin()); }
     const_iterator end() const { return const_iterator(entries_.end()); }
 
-    // The first entry whose Word equals `word` under the word comparison, or null. Looks the
-    // word's comparison key up in a hash index; the answer is that of a scan in list order,
-    // since no two entries are equal.
-    const TIndexEntry* FindEntry(std::string_view word) const;
-    TIndexEntry* FindEntry(std::string_view word);
-
     // Merges one file's words: an equal entry gets `file` appended to its Files (its spelling
     // stays); otherwise a new entry with the word and `file` is appended. New entries are made
     // in word order, as if the words were taken in the order of fileWords.SortedWords().
@@ -98,29 +92,26 @@ public:
     // call, only when there are any.
     void MergeFileWords(TFileWords& fileWords, TopicIndex file,
                         const NewWordsSink& onNewWords = {});
-    // Merges one word (the key computed here); the same rules as MergeFileWords. Returns
-    // whether a new entry was created.
-    bool MergeWord(std::string_view word, TopicIndex file);
     // Sorts the entries by Word under the word comparison.
     void SortWordList();
     // Destroys every entry and empties the list.
     void ClearWordList();
 
 private:
-    // The index from comparison key to entry: open addressing over slots that hold what a
-    // lookup needs (hash, key, entry), so that a lookup reads one slot and the key's text.
+    // The index from comparison key to entry: slots that hold what a lookup needs (hash, key,
+    // entry), so that a lookup reads one slot and the key's text.
     struct Slot {
         std::uint64_t Hash = 0;
-        TIndexEntry* Entry = nullptr;  // null for an empty slot
+        TIndexEntry* Entry = nullptr;  // null for a free slot
         const char* Key = nullptr;
         std::uint32_t KeyLength = 0;
+        bool Free() const { return Entry == nullptr; }
     };
-    static constexpr size_t kInitialSlots = 1024;  // a power of two
+    static constexpr size_t kInitialSlots = 1024;
 
     size_t Probe(std::string_view key, std::uint64_t hash) const;
     bool MergeKeyed(std::string_view word, std::string_view key, std::uint64_t hash,
                     TopicIndex file);
-    void Grow();
 
     // What the merge remembers of a lexicon store whose files it merged: the entry of each
     // spelling id, so that a word met before costs an array lookup instead of a probe of the index.
@@ -147,7 +138,7 @@ private:
     std::deque<TIndexEntry> store_;
     std::vector<std::string_view> keys_;  // the key of store_[i], in keyTexts_
     TTextArena keyTexts_;
-    std::vector<Slot> slots_ = std::vector<Slot>(kInitialSlots);
+    TOpenTable<Slot> slots_{kInitialSlots};
 };
 
 }  // namespace tarnwick

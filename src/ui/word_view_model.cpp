@@ -2,8 +2,7 @@
 
 #include <algorithm>
 
-#include "pipeline/file_words.h"
-#include "pipeline/text_arena.h"
+#include "pipeline/word_order.h"
 #include "ui/qt_text.h"
 
 namespace tarnwick {
@@ -65,32 +64,8 @@ void WordViewModel::Assign(std::vector<std::string>&& words) {
 
 void WordViewModel::Sort() {
     emit layoutAboutToBeChanged();
-    // Keys once per word, then comparisons of their first sixteen bytes as numbers: far cheaper
-    // than collating in the sort (300,000 words sort in a few tens of milliseconds).
-    TKeyMaker keys;
-    TTextArena keyTexts(1 << 20);
-    struct Keyed {
-        TKeyPrefix Prefix;
-        std::string_view Key;
-        size_t Row;
-    };
-    std::vector<Keyed> keyed;
-    keyed.reserve(words_.size());
-    for (size_t i = 0; i < words_.size(); ++i) {
-        const std::string_view key = keyTexts.Store(keys.KeyOf(words_[i]));
-        keyed.push_back({TKeyPrefix::Of(key), key, i});
-    }
     // Equal words keep their order.
-    std::sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) {
-        const int order = KeyCompare(a.Prefix, a.Key, b.Prefix, b.Key);
-        return order < 0 || (order == 0 && a.Row < b.Row);
-    });
-    std::vector<std::string> sorted;
-    sorted.reserve(words_.size());
-    for (const Keyed& item : keyed) {
-        sorted.push_back(std::move(words_[item.Row]));
-    }
-    words_ = std::move(sorted);
+    SortWordsByKey(words_);
     emit layoutChanged();
 }
 

@@ -8,6 +8,7 @@
 
 #include "common/faulty_file_system.h"
 #include "common/temp_folder.h"
+#include "common/word_sets.h"
 #include "output/expected_index.h"
 #include "output/html_index_file.h"
 #include "platform/file_system.h"
@@ -54,10 +55,10 @@ class BuildRunTest : public ::testing::Test {
 protected:
     BuildRunTest() {
         // Words in list order; TopicIndex refers to `files`.
-        words.MergeWord("Ampersand", 0);
-        words.MergeWord("Help", 0);
-        words.MergeWord("Help", 2);
-        words.MergeWord("Zebra", 1);
+        testing::MergeWord(words, "Ampersand", 0);
+        testing::MergeWord(words, "Help", 0);
+        testing::MergeWord(words, "Help", 2);
+        testing::MergeWord(words, "Zebra", 1);
         input.ProjectFile = folder.File("Help.hhp");
         input.IndexFile = " Index.hhk";
         input.Words = &words;
@@ -176,7 +177,7 @@ TEST_F(BuildRunTest, ReplacedFilesKeepTheirModeAndTheirPreviousVersion) {
     EXPECT_EQ(Slurp(path + ".bak"), std::string(9000, 'x'));
 
     // Changed bytes: the backup is the version just replaced.
-    words.MergeWord("Zoo", 0);
+    testing::MergeWord(words, "Zoo", 0);
     result = Build(true, false);
     EXPECT_EQ(Slurp(path + ".bak"), kFullIndex);
     EXPECT_EQ(result.Notes.size(), 1u);
@@ -257,7 +258,7 @@ TEST_F(BuildRunTest, IndexThatCannotBeCreatedIsAborted) {
 }
 
 TEST_F(BuildRunTest, TopicOutsideTheTopicListIsAbortedNotACrash) {
-    words.MergeWord("Stray", 7);
+    testing::MergeWord(words, "Stray", 7);
     const TBuildResult result = Build(true, false);
     EXPECT_EQ(result.ResultCaption, "Aborted");
     EXPECT_EQ(result.Message, "A problem occured: Unknown exception.");

@@ -12,6 +12,7 @@
 
 #include "common/faulty_file_system.h"
 #include "common/temp_folder.h"
+#include "common/word_sets.h"
 #include "output/build_run.h"
 #include "output/word_list_export.h"
 #include "pipeline/exclude_list.h"
@@ -45,10 +46,10 @@ void PrintTo(const Writer& writer, std::ostream* out) {
 // The word list and topics every build writes.
 struct Project {
     Project() {
-        words.MergeWord("Ampersand", 0);
-        words.MergeWord("Help", 0);
-        words.MergeWord("Help", 2);
-        words.MergeWord("Zebra", 1);
+        testing::MergeWord(words, "Ampersand", 0);
+        testing::MergeWord(words, "Help", 0);
+        testing::MergeWord(words, "Help", 2);
+        testing::MergeWord(words, "Zebra", 1);
     }
     const std::vector<std::string> files{"a.htm", "html\\b.htm", "c.htm"};
     TWordList words;

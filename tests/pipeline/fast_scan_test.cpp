@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "common/page_reading.h"
+#include "common/word_sets.h"
 #include "pipeline/byte_scan.h"
 #include "pipeline/file_words.h"
 #include "pipeline/html_parser.h"
@@ -147,7 +149,7 @@ TEST(BodyReaderTest, WordsAreTheRunsOfTheStrippedText) {
         const std::string page = RandomPage(random);
         // The rule: strip the markup, split at spaces, trim each run to letters and digits.
         std::string plain;
-        THtmlParser::StripMarkup(page, plain);
+        testing::StripMarkup(page, plain);
         TFileWords expected;
         size_t start = 0;
         while (start <= plain.size()) {
@@ -158,11 +160,11 @@ TEST(BodyReaderTest, WordsAreTheRunsOfTheStrippedText) {
             const std::string_view word = THtmlParser::TrimToAlphanumeric(
                 std::string_view(plain).substr(start, space - start));
             if (!word.empty()) {
-                expected.Add(word);
+                testing::AddWord(expected, word);
             }
             start = space + 1;
         }
-        ASSERT_EQ(Parse(page, kParseBody), WordsOf(expected)) << testing::PrintToString(page);
+        ASSERT_EQ(Parse(page, kParseBody), WordsOf(expected)) << ::testing::PrintToString(page);
     }
 }
 
@@ -175,7 +177,7 @@ TEST(BodyReaderTest, EveryReaderIgnoresWhereThePageStarts) {
         for (size_t shift = 1; shift < 40; ++shift) {
             // Blanks in front add no word and change no reader's result.
             ASSERT_EQ(Parse(std::string(shift, ' ') + page, all), words)
-                << shift << " " << testing::PrintToString(page);
+                << shift << " " << ::testing::PrintToString(page);
         }
     }
 }

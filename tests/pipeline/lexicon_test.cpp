@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "common/word_sets.h"
 #include "pipeline/exclude_list.h"
 #include "pipeline/file_words.h"
 #include "pipeline/html_parser.h"
@@ -142,12 +143,12 @@ TEST(LexiconTest, FilesFilledInTurnFromOneStoreStayApart) {
     // Both files share the thread's store; each keeps its own first spellings and repeats.
     TFileWords a;
     TFileWords b;
-    EXPECT_TRUE(a.Add("Word"));
-    EXPECT_TRUE(b.Add("WORD"));
-    EXPECT_FALSE(a.Add("WORD"));
-    EXPECT_FALSE(b.Add("word"));
-    EXPECT_TRUE(b.Add("other"));
-    EXPECT_TRUE(a.Add("Other"));
+    EXPECT_TRUE(testing::AddWord(a, "Word"));
+    EXPECT_TRUE(testing::AddWord(b, "WORD"));
+    EXPECT_FALSE(testing::AddWord(a, "WORD"));
+    EXPECT_FALSE(testing::AddWord(b, "word"));
+    EXPECT_TRUE(testing::AddWord(b, "other"));
+    EXPECT_TRUE(testing::AddWord(a, "Other"));
     EXPECT_EQ(WordsOf(a), (Strings{"Word", "Other"}));
     EXPECT_EQ(WordsOf(b), (Strings{"WORD", "other"}));
     EXPECT_FALSE(a.HasSpelling("word"));

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "common/temp_folder.h"
+#include "common/word_sets.h"
 #include "pipeline/exclude_list.h"
 #include "platform/file_system.h"
 
@@ -81,7 +82,7 @@ TEST_F(ParseRunTest, MergesInTopicListOrderAndSorts) {
     EXPECT_EQ(result.FileCount, 2);
     EXPECT_EQ(result.FileIndex, 2);
     EXPECT_EQ(Words(), (Strings{"apple", "mango", "Zebra"}));
-    EXPECT_EQ(wordList_.FindEntry("Apple")->Files, (Files{0, 1}));
+    EXPECT_EQ(testing::FindEntry(wordList_, "Apple")->Files, (Files{0, 1}));
     EXPECT_EQ(progress_.counts,
               (Strings{"1 of 2 Topic Files Parsed", "2 of 2 Topic Files Parsed"}));
     EXPECT_EQ(progress_.positions, (std::vector<int>{1, 2}));
@@ -93,7 +94,7 @@ TEST_F(ParseRunTest, MergesInTopicListOrderAndSorts) {
 }
 
 TEST_F(ParseRunTest, NoTopicFilesEndsAtOnce) {
-    wordList_.MergeWord("stale", 0);
+    testing::MergeWord(wordList_, "stale", 0);
     const TParseResult result = Run({});
     EXPECT_EQ(result.End, ParseEnd::Completed);
     EXPECT_EQ(result.ResultCaption, "OK");
@@ -136,7 +137,7 @@ TEST_F(ParseRunTest, MissingTopicIsReportedAndTheRunGoesOn) {
     ASSERT_EQ(progress_.errors.size(), 1u);
     EXPECT_EQ(progress_.errors[0], "Could not open file\n" + folder_.Folder() + "sub/missing.htm");
     EXPECT_EQ(Words(), (Strings{"alpha", "gamma"}));
-    EXPECT_EQ(wordList_.FindEntry("gamma")->Files, Files{2});
+    EXPECT_EQ(testing::FindEntry(wordList_, "gamma")->Files, Files{2});
 }
 
 TEST_F(ParseRunTest, OtherLetterCaseAndBackslashesAreResolved) {
@@ -166,7 +167,7 @@ TEST_F(ParseRunTest, AssetsCountAsParsedButAreNeverOpened) {
 }
 
 TEST_F(ParseRunTest, MissingFolderChangesNothing) {
-    wordList_.MergeWord("kept", 0);
+    testing::MergeWord(wordList_, "kept", 0);
     files_ = {"a.htm"};
     input_.ProjectFile = folder_.Folder() + "gone/Project.hhp";
     input_.Files = &files_;
@@ -179,7 +180,7 @@ TEST_F(ParseRunTest, MissingFolderChangesNothing) {
 }
 
 TEST_F(ParseRunTest, UnreadableDefaultListRaisesBeforeTheWordListIsCleared) {
-    wordList_.MergeWord("kept", 0);
+    testing::MergeWord(wordList_, "kept", 0);
     folder_.Write("a.htm", "x");
     input_.DefaultListPath = folder_.File("none.txt");
     // Loaded whatever the options say.

@@ -9,8 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "common/scripted_mesg.h"
+#include "common/page_reading.h"
 #include "common/temp_folder.h"
+#include "common/word_sets.h"
 #include "output/map_file.h"
 #include "pipeline/exclude_list.h"
 #include "pipeline/file_words.h"
@@ -20,7 +21,6 @@
 namespace tarnwick {
 namespace {
 
-using testing::ScriptedMesg;
 using testing::Slurp;
 using testing::TempFolder;
 
@@ -157,8 +157,8 @@ TEST(SizeLimitsTest, AnExcludeListLineOfTenMegabytesIsOneWord) {
     const std::string path = folder.Write("list.txt", "the\r\n" + longWord + "\r\nand");
     const TExcludeList list(path);
     ASSERT_EQ(list.Count(), 3u);
-    EXPECT_TRUE(list.IsExcluded(longWord));
-    EXPECT_FALSE(list.IsExcluded(longWord.substr(1)));
+    EXPECT_TRUE(testing::IsExcluded(list, longWord));
+    EXPECT_FALSE(testing::IsExcluded(list, longWord.substr(1)));
 }
 
 TEST(SizeLimitsTest, APageThatIsNoFileIsUnopenableNotEndless) {
@@ -169,16 +169,13 @@ TEST(SizeLimitsTest, APageThatIsNoFileIsUnopenableNotEndless) {
     const std::string zero = folder.File("zero.htm");
     ASSERT_EQ(::symlink("/dev/zero", zero.c_str()), 0);
     const std::string page = folder.Write("page.htm", "<body>words</body>");
-    ScriptedMesg mesg;
     THtmlParser parser;
     TFileWords words;
     for (const std::string& path : {pipe, zero}) {
-        EXPECT_EQ(parser.ParseFile(path, words, nullptr, nullptr, kParseBody),
+        EXPECT_EQ(testing::ParseFile(parser, path, words, nullptr, nullptr, kParseBody),
                   THtmlParser::ReadResult::Unopenable);
     }
-    ASSERT_EQ(mesg.shown.size(), 2u);
-    EXPECT_EQ(mesg.shown[0].text, "Could not open file\n" + pipe);
-    EXPECT_EQ(parser.ParseFile(page, words, nullptr, nullptr, kParseBody),
+    EXPECT_EQ(testing::ParseFile(parser, page, words, nullptr, nullptr, kParseBody),
               THtmlParser::ReadResult::Read);
     EXPECT_EQ(words.Count(), 1u);
 }

@@ -24,6 +24,7 @@
 #include "app/program_folders.h"
 #include "common/scripted_mesg.h"
 #include "common/temp_folder.h"
+#include "common/word_sets.h"
 #include "find_control.h"
 #include "pipeline/parse_run.h"
 #include "platform/qt/termination_signals.h"
@@ -184,7 +185,7 @@ private slots:
             QVERIFY(!Contains(ShownWords(window), "Garden"));
             QVERIFY(!Contains(ShownWords(window), "Planner"));
             // Still indexed until the next parse.
-            QVERIFY(window.Session().WordList.FindEntry("Garden") != nullptr);
+            QVERIFY(tarnwick::testing::FindEntry(window.Session().WordList, "Garden") != nullptr);
             const std::string list = Slurp(listFolder / "Default_Exclude_List.txt");
             QVERIFY(list.find("\r\ngarden\r\n") != std::string::npos);
             QVERIFY(list.find("\r\nplanner\r\n") != std::string::npos);
@@ -214,9 +215,10 @@ private slots:
             QCOMPARE(finalPosition, wordCount);
             QVERIFY(!Control<QPushButton>(window, "btnBuildIndex")->isEnabled());
             const std::string hhk = Slurp(projects_->Path() / "garden/Garden.hhk");
-            QVERIFY(hhk.find("<param name=\"Name\" value=\"" +
-                             window.Session().WordList.FindEntry("garden")->Word + "\">") !=
-                    std::string::npos);
+            QVERIFY(
+                hhk.find("<param name=\"Name\" value=\"" +
+                         tarnwick::testing::FindEntry(window.Session().WordList, "garden")->Word +
+                         "\">") != std::string::npos);
             window.Session().MapMode = MapMode::AliasFiles;
             window.Session().WindowName = "main";
             window.Session().InitialId = 100;
@@ -303,7 +305,8 @@ private slots:
         QVERIFY(Contains(words, "onlya"));
         QVERIFY(Contains(words, "onlyc"));
         QVERIFY(!Contains(words, "onlyd"));
-        QCOMPARE(window.Session().WordList.FindEntry("common")->Files.size(), size_t(3));
+        QCOMPARE(tarnwick::testing::FindEntry(window.Session().WordList, "common")->Files.size(),
+                 size_t(3));
     }
 
     void moveItemsFollowTheSelectionAndTheChosenList() {

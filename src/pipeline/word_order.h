@@ -1,0 +1,115 @@
+// The word order at speed: comparison keys (WordCollator::Key) made for many words, and the one
+// way to sort by them. A key's plain byte order is the word order, so a sort makes each key once
+// and then compares keys, not words; it compares the keys' first sixteen bytes as two numbers
+// and reads the keys themselves only past equal prefixes.
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "pipeline/text_arena.h"
+#include "pipeline/text_map.h"
+
+namespace tarnwick {
+
+// Comparison keys (WordCollator::Key) for many words. Plain-ASCII words get theirs from the
+// collator's table at once; the others go through the collator, which is slow, so their keys are
+// remembered (up to kMaxRemembered spellings, then forgotten all at once). One object serves one
+// thread.
+class TKeyMaker {
+public:
+    // The key of `word`; the view is valid until the next call.
+    std::string_view KeyOf(std::string_view word) {
+        std::string_view key;
+        return TableKey(word, key) ? key : CollatorKey(word);
+    }
+    // The key from the ASCII table into `key` (valid until the next call), or false when the
+    // word needs the collator. Cheap to ask: it stops at the first byte the table lacks.
+    bool TableKey(std::string_view word, std::string_view& key);
+    // The collator's key, remembered; valid until the next call.
+    std::string_view CollatorKey(std::string_view word);
+    static constexpr size_t kMaxRemembered = 1 << 16;
+
+private:
+    std::string scratch_;
+    TTextMap<std::string_view> remembered_;  // spelling -> its key, in keyTexts_
+    TTextArena keyTexts_;
+};
+
+// The first sixteen bytes of a comparison key as two big-endian numbers, zero-padded. Keys hold no
+// zero byte, so different prefixes order as the whole keys do; sorts compare these numbers and
+// read the keys themselves only past equal prefixes.
+struct TKeyPrefix {
+    std::uint64_t High = 0;
+    std::uint64_t Low = 0;
+
+    static TKeyPrefix Of(std::string_view key);
+    friend auto operator<=>(const TKeyPrefix&, const TKeyPrefix&) = default;
+};
+// The byte order of keys `a` and `b` (negative, zero, positive), given their prefixes.
+inline int KeyCompare(const TKeyPrefix& prefixA, std::string_view a, const TKeyPrefix& prefixB,
+                      std::string_view b) {
+    if (prefixA.High != prefixB.High) {
+        return prefixA.High < prefixB.High ? -1 : 1;
+    }
+    if (prefixA.Low != prefixB.Low) {
+        return prefixA.Low < prefixB.Low ? -1 : 1;
+    }
+    // Equal prefixes: the first sixteen bytes (or the whole of a shorter key) are equal.
+    return a.substr(a.size() < 16 ? a.size() : 16).compare(b.substr(b.size() < 16 ? b.size() : 16));
+}
+inline bool KeyLess(const TKeyPrefix& prefixA, std::string_view a, const TKeyPrefix& prefixB,
+                    std::string_view b) {
+    return KeyCompare(prefixA, a, prefixB, b) < 0;
+}
+
+// Positions 0 .. count - 1 in the order of their keys, `keyOf(i)` being the key of position i
+// (a view that stays valid through the call); equal keys keep their order.
+template <class KeyOf>
+std::vector<std::uint32_t> OrderByKey(size_t count, const KeyOf& keyOf) {
+    // Sorting small records of prefix, key and position moves far less than sorting the items.
+    struct Ranked {
+        TKeyPrefix Prefix;
+        std::string_view Key;
+        std::uint32_t Position;
+    };
+    std::vector<Ranked> ranked;
+    ranked.reserve(count);
+    for (size_t i = 0; i < count; ++i) {
+        const std::string_view key = keyOf(i);
+        ranked.push_back({TKeyPrefix::Of(key), key, static_cast<std::uint32_t>(i)});
+    }
+    std::sort(ranked.begin(), ranked.end(), [](const Ranked& a, const Ranked& b) {
+        const int order = KeyCompare(a.Prefix, a.Key, b.Prefix, b.Key);
+        return order < 0 || (order == 0 && a.Position < b.Position);
+    });
+    std::vector<std::uint32_t> order;
+    order.reserve(count);
+    for (const Ranked& r : ranked) {
+        order.push_back(r.Position);
+    }
+    return order;
+}
+
+// Sorts `items` by their keys, `keyOf(item)` being an item's key; equal keys keep their order.
+template <class T, class KeyOf>
+void SortByKey(std::vector<T>& items, const KeyOf& keyOf) {
+    const std::vector<std::uint32_t> order =
+        OrderByKey(items.size(), [&](size_t i) { return keyOf(items[i]); });
+    std::vector<T> sorted;
+    sorted.reserve(items.size());
+    for (std::uint32_t i : order) {
+        sorted.push_back(std::move(items[i]));
+    }
+    items.swap(sorted);
+}
+
+// Sorts words (or file names) by the word comparison; equal ones keep their order.
+void SortWordsByKey(std::vector<std::string>& words);
+
+}  // namespace tarnwick
