@@ -9,16 +9,7 @@
 #include "support/word_compare.h"
 
 namespace tarnwick {
-namespace {
 
-// Lists are written whole to a temporary file that then replaces the list, so a reader never
-// meets half a list and needs no lock.
-std::string ReadListFile(const std::string& path) {
-    return ReadRegularFile(path, kMaxListFileSize, "an exclude list");
-}
-
-// The lines of a list's text: the text ends at its first NUL; lines end at CR LF, lone CR or
-// lone LF; a last line without a line break counts.
 std::vector<std::string> SplitListLines(std::string_view text) {
     const size_t nul = text.find('\0');
     if (nul != std::string_view::npos) {
@@ -43,7 +34,11 @@ std::vector<std::string> SplitListLines(std::string_view text) {
     return lines;
 }
 
-}  // namespace
+std::vector<std::string> ReadListLines(const std::string& path) {
+    // Lists are written whole to a temporary file that then replaces the list, so a reader never
+    // meets half a list and needs no lock.
+    return SplitListLines(ReadRegularFile(path, kMaxListFileSize, "an exclude list"));
+}
 
 std::uint64_t TExcludeList::TChangeStamp::Next() {
     static std::atomic<std::uint64_t> next{1};
@@ -54,7 +49,7 @@ TExcludeList::TExcludeList(std::string fileName) : FileName(std::move(fileName))
     if (FileName.empty()) {
         return;
     }
-    std::vector<std::string> lines = SplitListLines(ReadListFile(FileName));
+    std::vector<std::string> lines = ReadListLines(FileName);
     // Adding the lines one by one would keep the first spelling of equal words; a stable sort
     // by key followed by dropping later equals gives the same list without quadratic inserts.
     const WordCollator& collator = WordCollator::Instance();

@@ -15,6 +15,7 @@
 #include "app/program_folders.h"
 #include "output/output_names.h"
 #include "output/word_list_export.h"
+#include "pipeline/exclude_list.h"
 #include "platform/file_system.h"
 #include "platform/os.h"
 #include "store/config.h"
@@ -35,30 +36,6 @@ namespace {
 constexpr int kHelpContextEditor = 4;
 constexpr int kEditorMinWidth = 353;
 constexpr int kEditorMinHeight = 371;
-
-// The lines of a list file: the text ends at its first NUL; a line ends at CR LF, a lone CR or
-// a lone LF; a last line without a line break counts. Lines are kept exactly as written.
-std::vector<std::string> SplitListLines(std::string_view text) {
-    const size_t nul = text.find('\0');
-    if (nul != std::string_view::npos) {
-        text = text.substr(0, nul);
-    }
-    std::vector<std::string> lines;
-    size_t start = 0;
-    while (start < text.size()) {
-        const size_t end = text.find_first_of("\r\n", start);
-        if (end == std::string_view::npos) {
-            lines.emplace_back(text.substr(start));
-            break;
-        }
-        lines.emplace_back(text.substr(start, end - start));
-        start = end + 1;
-        if (text[end] == '\r' && start < text.size() && text[start] == '\n') {
-            ++start;
-        }
-    }
-    return lines;
-}
 
 // A list's file name from a typed name: its file-name part with ".txt" as the extension; empty
 // when nothing is left to name a file by (an empty name, or one such as ".old").
@@ -212,7 +189,7 @@ void TfrmEdit::cboFilesChange() {
 bool TfrmEdit::LoadView(const std::string& path) {
     std::vector<std::string> lines;
     try {
-        lines = SplitListLines(ReadRegularFile(path, kMaxListFileSize, "an exclude list"));
+        lines = ReadListLines(path);
     } catch (const EFileError& e) {
         Mesg().Show(MessageName(e.what()), kMbError, this);
         return false;
