@@ -29,6 +29,17 @@
 namespace tarnwick {
 namespace {
 
+// A control of the window, by the object name the window gives it.
+template <class T>
+T* Control(const QObject& window, const char* name) {
+    T* control = window.findChild<T*>(QLatin1String(name));
+    if (!control) {
+        std::fprintf(stderr, "no control named %s\n", name);
+        std::exit(1);
+    }
+    return control;
+}
+
 // Gaps between the ticks of a 10 ms timer that lives as long as one dialog.
 class GapRecorder {
 public:
@@ -82,25 +93,27 @@ int Run(const char* project) {
     TfrmMain window;
     window.FormCreate();
     window.show();
-    window.ebxSource->clear();
-    QTest::keyClicks(window.ebxSource, QString::fromLocal8Bit(project));
+    Control<QLineEdit>(window, "ebxSource")->clear();
+    QTest::keyClicks(Control<QLineEdit>(window, "ebxSource"), QString::fromLocal8Bit(project));
     GapRecorder openGaps;
     openGaps.Watch(window);
     QElapsedTimer clock;
     clock.start();
-    QTest::keyClick(window.ebxSource, Qt::Key_Return);
+    QTest::keyClick(Control<QLineEdit>(window, "ebxSource"), Qt::Key_Return);
     QTest::qWait(500);
     openGaps.Print("open project, 0.5 s after", clock.elapsed() / 1000.0);
-    std::printf("%-28s %8d\n", "topic files", window.lbxFiles->count());
+    std::printf("%-28s %8d\n", "topic files", Control<QListWidget>(window, "lbxFiles")->count());
     for (QCheckBox* box :
-         {window.ckbBody, window.ckbTitle, window.ckbKeyWords, window.ckbDescription}) {
+         {Control<QCheckBox>(window, "ckbBody"), Control<QCheckBox>(window, "ckbTitle"),
+          Control<QCheckBox>(window, "ckbKeyWords"),
+          Control<QCheckBox>(window, "ckbDescription")}) {
         box->setChecked(true);
     }
 
     GapRecorder parseGaps;
     std::vector<std::pair<qint64, int>> steps;  // (ms since the parse began, files done)
     QElapsedTimer sinceParse;
-    window.ParseDialogHook = [&](TdlgParse& dialog) {
+    window.TestHooks().ParseDialog = [&](TdlgParse& dialog) {
         parseGaps.Watch(dialog);
         sinceParse.start();
         QObject::connect(&dialog, &TdlgParse::Progressed, &dialog, [&](int position) {
@@ -114,7 +127,7 @@ int Run(const char* project) {
         CloseWhenDone(dialog);
     };
     clock.restart();
-    window.btnParse->click();
+    Control<QPushButton>(window, "btnParse")->click();
     parseGaps.Print("parse", clock.elapsed() / 1000.0);
     std::printf("%-28s %8zu\n", "  words shown", window.IndexModel()->Words().size());
     if (std::getenv("TARNWICK_BENCH_STEPS")) {
@@ -122,8 +135,9 @@ int Run(const char* project) {
         qint64 last = -1000;
         for (const auto& [at, position] : steps) {
             if (at - last >= 40) {
-                std::printf("    %6lld ms  %6d files  %s\n", static_cast<long long>(at), position,
-                            window.Project.Files[static_cast<size_t>(position - 1)].c_str());
+                std::printf(
+                    "    %6lld ms  %6d files  %s\n", static_cast<long long>(at), position,
+                    window.Session().Project().Files[static_cast<size_t>(position - 1)].c_str());
                 last = at;
             }
         }
@@ -134,18 +148,18 @@ int Run(const char* project) {
     }
 
     GapRecorder buildGaps;
-    window.BuildDialogHook = [&](TdlgBuildNdx& dialog) {
+    window.TestHooks().BuildDialog = [&](TdlgBuildNdx& dialog) {
         buildGaps.Watch(dialog);
         CloseWhenDone(dialog);
     };
     clock.restart();
-    window.btnBuildIndex->click();
+    Control<QPushButton>(window, "btnBuildIndex")->click();
     buildGaps.Print("build index", clock.elapsed() / 1000.0);
 
     GapRecorder cancelGaps;
     QElapsedTimer sinceCancel;
     qint64 cancelLatency = -1;
-    window.ParseDialogHook = [&](TdlgParse& dialog) {
+    window.TestHooks().ParseDialog = [&](TdlgParse& dialog) {
         cancelGaps.Watch(dialog);
         QTimer::singleShot(500, &dialog, [&] {
             sinceCancel.start();
@@ -157,7 +171,7 @@ int Run(const char* project) {
         CloseWhenDone(dialog);
     };
     clock.restart();
-    window.btnParse->click();
+    Control<QPushButton>(window, "btnParse")->click();
     cancelGaps.Print("parse canceled at 0.5 s", clock.elapsed() / 1000.0);
     std::printf("%-28s %8lld ms\n", "  Cancel to stopped", static_cast<long long>(cancelLatency));
     window.close();
