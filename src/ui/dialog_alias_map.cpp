@@ -224,14 +224,7 @@ void TdlgAliasMap::done(int result) {
 }
 
 void TdlgAliasMap::FormClose() {
-    const QRect frame = geometry();
-    try {
-        CConfig config(DataFolder(), Mesg());
-        config.PutPlacement(kCfgAliasMapPlacement, frame.left(), frame.top(), frame.width(),
-                            frame.height());
-    } catch (const CKdfException& e) {
-        Mesg().Show(e.Message(), kMbError);
-    }
+    StoreWindowPlacement(kCfgAliasMapPlacement, *this);
 }
 
 }  // namespace tarnwick

@@ -197,14 +197,7 @@ void TdlgExport::done(int result) {
 }
 
 void TdlgExport::FormClose() {
-    const QRect frame = geometry();
-    try {
-        CConfig config(DataFolder(), Mesg());
-        config.PutPlacement(kCfgExportPlacement, frame.left(), frame.top(), frame.width(),
-                            frame.height());
-    } catch (const CKdfException& e) {
-        Mesg().Show(e.Message(), kMbError);
-    }
+    StoreWindowPlacement(kCfgExportPlacement, *this);
 }
 
 }  // namespace tarnwick

@@ -107,11 +107,9 @@ void TfrmEdit::RestoreSettings() {
 }
 
 void TfrmEdit::StoreSettings() {
-    const QRect frame = geometry();
     try {
         CConfig config(DataFolder(), Mesg());
-        config.PutPlacement(kCfgEditorPlacement, frame.left(), frame.top(), frame.width(),
-                            frame.height());
+        PutWindowPlacement(config, kCfgEditorPlacement, *this);
         config.PutText(kCfgEditorListName, ChosenList());
         config.WriteInteger(kCfgEditorColumns, spnColumns->value());
     } catch (const CKdfException& e) {

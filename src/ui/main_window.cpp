@@ -138,11 +138,9 @@ void TfrmMain::FormClose() {
         return;
     }
     closed_ = true;
-    const QRect frame = geometry();
     try {
         CConfig config(DataFolder(), Mesg());
-        config.PutPlacement(kCfgMainPlacement, frame.left(), frame.top(), frame.width(),
-                            frame.height());
+        PutWindowPlacement(config, kCfgMainPlacement, *this);
         config.WriteInteger(kCfgMainColumns, spnColumns->value());
     } catch (const CKdfException& e) {
         Mesg().Show(e.Message(), kMbError);

@@ -4,6 +4,9 @@
 #include <QScreen>
 #include <QWidget>
 
+#include "app/program_folders.h"
+#include "support/message.h"
+
 namespace tarnwick {
 
 t_Placement AvailableScreenArea() {
@@ -16,6 +19,20 @@ void ApplyPlacement(QWidget& window, const t_Placement& placement, QSize minimum
     const t_Placement fitted =
         FitPlacement(placement, AvailableScreenArea(), minimum.width(), minimum.height());
     window.setGeometry(fitted.Left, fitted.Top, fitted.Width, fitted.Height);
+}
+
+void PutWindowPlacement(CConfig& config, int key, const QWidget& window) {
+    const QRect frame = window.geometry();
+    config.PutPlacement(key, frame.left(), frame.top(), frame.width(), frame.height());
+}
+
+void StoreWindowPlacement(int key, const QWidget& window) {
+    try {
+        CConfig config(DataFolder(), Mesg());
+        PutWindowPlacement(config, key, window);
+    } catch (const CKdfException& e) {
+        Mesg().Show(e.Message(), kMbError);
+    }
 }
 
 }  // namespace tarnwick
