@@ -67,6 +67,7 @@ void PrintScan(const THhpScanResult& scan, std::ostream& out) {
     out << "Index file: " << TrimBlanks(scan.IndexCaption) << '\n';
     out << "Alias file: " << TrimBlanks(scan.AliasCaption) << '\n';
     out << "Map file: " << TrimBlanks(scan.MapCaption) << '\n';
+    out << "Code page: " << scan.CodePage << '\n';
     out << "Longest topic name: " << scan.MaxNameLength << '\n';
     for (const std::string& name : scan.WindowNames) {
         out << "Window: " << name << '\n';

@@ -23,6 +23,7 @@ bool IsBlank(char c) {
 // Keys are looked for at the start of a line. Windows tools end lines in CR LF, doxygen, Sphinx
 // and Linux editors in LF alone; either way the key follows an LF.
 constexpr std::string_view kIndexFileKey = "\nIndex file";
+constexpr std::string_view kLanguageKey = "\nLanguage";
 constexpr std::string_view kIncludeWord = "#include ";
 
 // Whether the first line of an [ALIAS] or [MAP] section is an alias or a #define itself rather
@@ -83,6 +84,7 @@ THhpScanResult THhpScanner::ScanBytes(std::string_view buffer) {
     }
     result.MapFile = IncludedFileName(buffer, map);
     result.WindowNames = ReadWindows(buffer);
+    result.CodePage = ProjectCodePage(ReadKeyValue(buffer, kLanguageKey));
     return result;
 }
 

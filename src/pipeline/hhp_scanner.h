@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "support/code_pages.h"
+
 namespace tarnwick {
 
 // What one scan found. The three captions keep the leading space that the main window's value
@@ -33,6 +35,9 @@ struct THhpScanResult {
     std::string MapFile;
     // The window names defined in [WINDOWS], in file order.
     std::vector<std::string> WindowNames;
+    // The code page of the project's text, from its "Language" option (ProjectCodePage); 1252
+    // when the option is missing or unreadable.
+    int CodePage = kDefaultCodePage;
 
     // Whether the project file was read. False when it does not exist or cannot be read; then
     // ReadError says why (empty for a file that does not exist), Files is empty, the captions

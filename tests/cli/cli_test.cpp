@@ -87,7 +87,7 @@ TEST_F(CliTest, ScanPrintsWhatTheProjectNames) {
     const CliRun run = Run({"--scan", hhp});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out,
-              "Index file: Help Index.hhk\nAlias file: alias.h\nMap file: \n"
+              "Index file: Help Index.hhk\nAlias file: alias.h\nMap file: \nCode page: 1252\n"
               "Longest topic name: 7\nWindow: main\nWindow: tip\n"
               "Topic: A\\\xC4.htm\nTopic: b.htm\n");
     EXPECT_EQ(run.err, "");
@@ -105,13 +105,13 @@ TEST_F(CliTest, ScanOfTheExampleProject) {
     const CliRun run = Run({"--scan", Example()});
     ASSERT_EQ(run.status, 0) << run.err;
     const Strings lines = Lines(run.out, "\n");
-    ASSERT_GE(lines.size(), 7u);
-    EXPECT_EQ(Strings(lines.begin(), lines.begin() + 7),
+    ASSERT_GE(lines.size(), 8u);
+    EXPECT_EQ(Strings(lines.begin(), lines.begin() + 8),
               (Strings{"Index file: Garden.hhk", "Alias file: Garden_alias.h",
-                       "Map file: Garden_map.h", "Longest topic name: 26", "Window: main",
-                       "Window: popup", "Topic: html\\getting_started.htm"}));
+                       "Map file: Garden_map.h", "Code page: 1252", "Longest topic name: 26",
+                       "Window: main", "Window: popup", "Topic: html\\getting_started.htm"}));
     EXPECT_NE(std::find(lines.begin(), lines.end(), "Topic: html\\Plants\\Roses.htm"), lines.end());
-    EXPECT_EQ(lines.size(), 6u + 14u);
+    EXPECT_EQ(lines.size(), 7u + 14u);
 }
 
 TEST_F(CliTest, WordsOfTheExampleProject) {

@@ -214,6 +214,33 @@ TEST(ScanBytesTest, MissingPartsKeepTheirEmptyEncodings) {
     EXPECT_EQ(result.MaxNameLength, 0);
 }
 
+// The code page from the "Language" option: full locale IDs before primary languages, the key
+// found like the index key, anything unreadable the default.
+struct CodePageCase {
+    const char* Options;
+    int CodePage;
+};
+class CodePageTest : public ::testing::TestWithParam<CodePageCase> {};
+
+TEST_P(CodePageTest, FromTheLanguageOption) {
+    const std::string project = std::string("[OPTIONS]\r\n") + GetParam().Options + "[FILES]\r\n";
+    EXPECT_EQ(THhpScanner::ScanBytes(project).CodePage, GetParam().CodePage) << GetParam().Options;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Locales, CodePageTest,
+    ::testing::Values(
+        CodePageCase{"", 1252}, CodePageCase{"Language=0x407 German (Germany)\r\n", 1252},
+        CodePageCase{"Language=0x419 \xD0\xF3\xF1\r\n", 1251},
+        CodePageCase{"Language=0x411\n", 932}, CodePageCase{"Language=0x0804\r\n", 936},
+        CodePageCase{"Language=0X404\r\n", 950},   // a full ID before its language
+        CodePageCase{"Language=0x81a\r\n", 1250},  // Serbian in Latin letters
+        CodePageCase{"Language=0xC1A\r\n", 1251},  // ... and in Cyrillic
+        CodePageCase{"language = 415\r\n", 1250}, CodePageCase{"Language=German\r\n", 1252},
+        CodePageCase{"Language=0x\r\n", 1252},
+        CodePageCase{"Language=0x100000419\r\n", 1252},  // no locale ID is this long
+        CodePageCase{"Language=0x4ff\r\n", 1252}));
+
 class ScanFileTest : public ::testing::Test {
 protected:
     THhpScanResult Previous() const {
