@@ -224,6 +224,7 @@ void TfrmMain::Scan() {
     lblHhkValue->clear();
     lblAliasValue->clear();
     lblMapValue->clear();
+    lblCodePageValue->clear();
     UpdateWordCount();
 
     session_.Open(TypedProjectFile());
@@ -242,6 +243,7 @@ void TfrmMain::Scan() {
     lblHhkValue->setText(ToQt(project.IndexCaption));
     lblAliasValue->setText(ToQt(project.AliasCaption));
     lblMapValue->setText(ToQt(project.MapCaption));
+    lblCodePageValue->setText(project.ProjectRead ? QString::number(project.CodePage) : QString());
     UpdateFileCount();
     UpdateBuildIndexButton();
 }
@@ -379,6 +381,7 @@ void TfrmMain::CloseProject() {
     lblHhkValue->clear();
     lblMapValue->clear();
     lblAliasValue->clear();
+    lblCodePageValue->clear();
     lbxFiles->clear();
     indexModel_->Clear();
     lblFileCount->setText(QStringLiteral("0"));

@@ -184,6 +184,8 @@ private:
     QLabel* lblAliasValue = nullptr;
     QLabel* lblMapFile = nullptr;
     QLabel* lblMapValue = nullptr;
+    QLabel* lblCodePage = nullptr;
+    QLabel* lblCodePageValue = nullptr;
     QLabel* lblFileCount = nullptr;
     QListWidget* lbxFiles = nullptr;
     QSplitter* Splitter1 = nullptr;

@@ -113,8 +113,14 @@ QHBoxLayout* TfrmMain::CreateNamesRow(QWidget* central) {
     lblAliasValue = valueLabel();
     lblMapFile = new QLabel(QStringLiteral("Map:"), central);
     lblMapValue = valueLabel();
-    for (QWidget* w : std::initializer_list<QWidget*>{lblHhkFile, lblHhkValue, lblAliasFile,
-                                                      lblAliasValue, lblMapFile, lblMapValue}) {
+    // The code page the project's words are written in: a number, so it needs no width to share.
+    lblCodePage = new QLabel(QStringLiteral("Code page:"), central);
+    lblCodePageValue = valueLabel();
+    lblCodePageValue->setMinimumWidth(0);
+    lblCodePageValue->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{lblHhkFile, lblHhkValue, lblAliasFile, lblAliasValue,
+                                         lblMapFile, lblMapValue, lblCodePage, lblCodePageValue}) {
         names->addWidget(w);
     }
     return names;
@@ -201,6 +207,8 @@ void TfrmMain::NameControls() {
         {lblAliasValue, "lblAliasValue"},
         {lblMapFile, "lblMapFile"},
         {lblMapValue, "lblMapValue"},
+        {lblCodePage, "lblCodePage"},
+        {lblCodePageValue, "lblCodePageValue"},
         {lblFileCount, "lblFileCount"},
         {lbxFiles, "lbxFiles"},
         {Splitter1, "Splitter1"},
@@ -349,6 +357,7 @@ void TfrmMain::SetHints() {
         {lblAliasValue,
          "Alias file name|Name of the alias file that matches topic files to topic ID's"},
         {lblMapValue, "Map file name|Name of the header file that has topic ID values "},
+        {lblCodePageValue, "Code page|The Windows code page the project's text is written in"},
         {btnParse, "Parse HTML files|Parse out index words from the HTML files"},
         {btnBuildIndex, "Build index file|Build the HHK index file usinging parsed words"},
         {btnBuildMap, "Build alias/map files|Build the alias and map files"},

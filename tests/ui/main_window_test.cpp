@@ -150,6 +150,7 @@ private slots:
             QCOMPARE(Control<QLabel>(window, "lblHhkValue")->text(), QStringLiteral(" Garden.hhk"));
             QCOMPARE(Control<QLabel>(window, "lblAliasValue")->text(),
                      QStringLiteral(" Garden_alias.h"));
+            QCOMPARE(Control<QLabel>(window, "lblCodePageValue")->text(), QStringLiteral("1252"));
             QVERIFY(!Control<QPushButton>(window, "btnBuildIndex")->isEnabled());
 
             Control<QCheckBox>(window, "ckbBody")->setChecked(true);
