@@ -9,6 +9,7 @@
 #include "support/word_compare.h"
 
 namespace tarnwick {
+namespace {
 
 std::vector<std::string> SplitListLines(std::string_view text) {
     const size_t nul = text.find('\0');
@@ -33,6 +34,8 @@ std::vector<std::string> SplitListLines(std::string_view text) {
     }
     return lines;
 }
+
+}  // namespace
 
 std::vector<std::string> ReadListLines(const std::string& path) {
     // Lists are written whole to a temporary file that then replaces the list, so a reader never

@@ -15,11 +15,10 @@
 
 namespace tarnwick {
 
-// The lines of a list's text: the text ends at its first NUL; a line ends at CR LF, a lone CR or
-// a lone LF; a last line without a line break counts. Lines are kept exactly as written.
-std::vector<std::string> SplitListLines(std::string_view text);
 // The lines of the exclude-list file at `path` (a regular file of at most kMaxListFileSize
-// bytes). Throws EFOpenError with the path and the reason.
+// bytes), kept exactly as written: the text ends at its first NUL; a line ends at CR LF, a lone
+// CR or a lone LF; a last line without a line break counts. Throws EFOpenError with the path and
+// the reason.
 std::vector<std::string> ReadListLines(const std::string& path);
 
 class TExcludeList {

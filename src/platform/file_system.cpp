@@ -334,10 +334,7 @@ int CreateLockedTemporary(std::string& pathTemplate) {
         // A clean-up that came between the creation and the lock has removed the name: then
         // another file is made. A file system without locks has no clean-up to fear.
         const bool locked = ::flock(fd, LOCK_EX) == 0;
-        struct stat byName {};
-        struct stat byFd {};
-        if (!locked || (::stat(pathTemplate.c_str(), &byName) == 0 && ::fstat(fd, &byFd) == 0 &&
-                        byName.st_dev == byFd.st_dev && byName.st_ino == byFd.st_ino)) {
+        if (!locked || NamesOpenFile(pathTemplate, fd)) {
             return fd;
         }
         ::close(fd);

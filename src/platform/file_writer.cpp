@@ -160,13 +160,10 @@ void TFileWriter::Open(const Options& options) {
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
             error = 0;
         }
-        struct stat locked {};
-        const bool known = ::fstat(targetLock_, &locked) == 0;
-        struct stat now {};
-        if (error != 0 || (known && ::stat(target_.c_str(), &now) == 0 &&
-                           locked.st_dev == now.st_dev && locked.st_ino == now.st_ino)) {
+        if (error != 0 || NamesOpenFile(target_, targetLock_)) {
             targetExisted_ = true;
-            if (known) {
+            struct stat locked {};
+            if (::fstat(targetLock_, &locked) == 0) {
                 st = locked;  // the permissions the replacement takes over
             }
             break;
