@@ -5,10 +5,13 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
+#include <memory>
+#include <mutex>
 #include <stdexcept>
 #include <vector>
 
-#include "support/cp1252.h"
+#include "support/code_page.h"
 
 namespace tarnwick {
 namespace {
@@ -56,11 +59,23 @@ DecodeBuffers& ThreadBuffers() {
 }  // namespace
 
 const WordCollator& WordCollator::Instance() {
-    static const WordCollator instance;
+    static const WordCollator& instance = For(1252);
     return instance;
 }
 
-WordCollator::WordCollator() {
+const WordCollator& WordCollator::For(int codePage) {
+    const TCodePage& page = TCodePage::For(codePage);
+    static std::mutex mutex;
+    static std::map<int, std::unique_ptr<WordCollator>> collators;
+    const std::lock_guard lock(mutex);
+    std::unique_ptr<WordCollator>& collator = collators[page.Number()];
+    if (!collator) {
+        collator.reset(new WordCollator(page));
+    }
+    return *collator;
+}
+
+WordCollator::WordCollator(const TCodePage& codePage) : codePage_(codePage) {
     UErrorCode status = U_ZERO_ERROR;
     collator_ = ucol_open("", &status);
     if (U_FAILURE(status)) {
@@ -303,8 +318,8 @@ int WordCollator::CompareWithCollator(std::string_view a, std::string_view b) co
     DecodeBuffers& buffers = ThreadBuffers();
     buffers.a.clear();
     buffers.b.clear();
-    AppendDecodedCp1252(a, buffers.a);
-    AppendDecodedCp1252(b, buffers.b);
+    codePage_.AppendDecoded(a, buffers.a);
+    codePage_.AppendDecoded(b, buffers.b);
     UCollationResult r =
         ucol_strcoll(collator_, buffers.a.data(), static_cast<int32_t>(buffers.a.size()),
                      buffers.b.data(), static_cast<int32_t>(buffers.b.size()));
@@ -320,7 +335,7 @@ void WordCollator::AppendKey(std::string_view word, std::string& out) const {
 void WordCollator::AppendKeyWithCollator(std::string_view word, std::string& out) const {
     DecodeBuffers& buffers = ThreadBuffers();
     buffers.a.clear();
-    AppendDecodedCp1252(word, buffers.a);
+    codePage_.AppendDecoded(word, buffers.a);
     const size_t start = out.size();
     int32_t room = static_cast<int32_t>(word.size() * 4 + 16);
     for (;;) {

@@ -1,7 +1,7 @@
 // The one word comparison of the program.
 // Words are compared as a reader would: letter case does not matter, accents do. The rule is the
-// ICU collator of the root locale at secondary strength, applied to the Windows-1252-decoded
-// words, so that an index built on one machine sorts the same on every other. Equality under it
+// ICU collator of the root locale at secondary strength, applied to the words decoded with their
+// project's code page, so that an index built on one machine sorts the same on every other. Equality under it
 // decides whether two spellings are one word; its order decides how words are sorted. Nothing
 // else in the program compares words.
 #pragma once
@@ -14,10 +14,17 @@ struct UCollator;
 
 namespace tarnwick {
 
+class TCodePage;
+
 class WordCollator {
 public:
-    // The program-wide collator, created on first use. Safe to use from several threads at once.
+    // The collator of words in Windows-1252, the code page of everything outside a project.
+    // Created on first use. Safe to use from several threads at once, as every collator is.
     static const WordCollator& Instance();
+    // The collator of words in a project's code page (TCodePage::For's numbers), created on
+    // first use and kept for the life of the process.
+    static const WordCollator& For(int codePage);
+    const TCodePage& CodePage() const { return codePage_; }
 
     // Negative, zero or positive as a sorts before, with or after b.
     int Compare(std::string_view a, std::string_view b) const;
@@ -50,10 +57,11 @@ public:
     ~WordCollator();
 
 private:
-    WordCollator();
+    explicit WordCollator(const TCodePage& codePage);
     bool CompareAscii(std::string_view a, std::string_view b, int& result) const;
     void BuildAsciiKeys();
 
+    const TCodePage& codePage_;
     UCollator* collator_ = nullptr;
     // For plain ASCII bytes whose collation is one element of common accent weight: its rank in
     // collation order (equal ranks for the two cases of a letter), 0 for a byte the collator
@@ -76,7 +84,7 @@ private:
     bool asciiKeys_ = false;
 };
 
-// Shorthands for the program-wide collator.
+// Shorthands for the Windows-1252 collator.
 inline int CompareWords(std::string_view a, std::string_view b) {
     return WordCollator::Instance().Compare(a, b);
 }
@@ -84,11 +92,10 @@ inline bool SameWord(std::string_view a, std::string_view b) {
     return WordCollator::Instance().Equal(a, b);
 }
 
-// Strict weak ordering for standard containers and algorithms.
+// Strict weak ordering for standard containers and algorithms; Windows-1252 unless told.
 struct WordLess {
-    bool operator()(std::string_view a, std::string_view b) const {
-        return WordCollator::Instance().Less(a, b);
-    }
+    const WordCollator* Collator = &WordCollator::Instance();
+    bool operator()(std::string_view a, std::string_view b) const { return Collator->Less(a, b); }
 };
 
 }  // namespace tarnwick
