@@ -5,7 +5,7 @@ namespace tarnwick {
 void TProjectSession::Open(const std::string& path) {
     // A project that cannot be read keeps the window names of the one before, as the scanner
     // documents; the map settings chosen from them stay meaningful.
-    project_ = THhpScanner().Scan(path, project_);
+    project_ = THhpScanner().Scan(path, project_, AsciiLetters);
     projectFile_ = path;
 }
 
@@ -30,6 +30,7 @@ TdlgParse_InitData TProjectSession::ParseInput(const std::string& defaultListPat
     input.ProjectFile = projectFile_;
     input.WordList = &WordList;
     input.Options = AllOptions();
+    input.Rules = TextRules();
     input.Files = &project_.Files;
     input.DefaultListPath = defaultListPath;
     input.SecondaryListPath = secondaryListPath;

@@ -46,6 +46,13 @@ public:
     // The map settings of this moment.
     TMapSettings MapSettings() const;
 
+    // How the open project's text is read: its code page's rules (Windows-1252 when no project
+    // is open), or the ASCII rule when AsciiLetters is set.
+    TTextRules TextRules() const { return TTextRules::ForProject(project_.CodePage, AsciiLetters); }
+    // The ASCII rule of earlier versions for every project opened from now on (the command
+    // line's --ascii-letters; the desktop program never sets it).
+    bool AsciiLetters = false;
+
     // What the user chose for the project; the options without the map bits.
     ParseOptions Options = kDefaultParseOptions;
     tarnwick::MapMode MapMode = MapMode::None;

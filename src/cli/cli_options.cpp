@@ -39,6 +39,11 @@ void AddOptions(CLI::App& app, TCliOptions& o) {
         ->type_name("N")
         ->check(CLI::Range(1, 256).description(""));
 
+    app.add_flag("--ascii-letters", o.AsciiLetters,
+                 "read pages as earlier versions did: only ASCII letters and digits make words, "
+                 "every character reference breaks a word, pages are not converted from their "
+                 "charset, and words are Windows-1252 whatever the project's language");
+
     app.add_flag("--no-index", o.NoIndex, "do not write the .hhk index");
     const std::map<std::string, MapMode> mapModes = {
         {"none", MapMode::None}, {"alias", MapMode::AliasFiles}, {"header", MapMode::TopicHeader}};

@@ -29,7 +29,8 @@ struct TCliOptions {
     bool Scan = false;                       // print what the project names, and exit
     std::optional<std::string> WordsFile;    // write the word list here
     bool Quiet = false;                      // no progress output
-    int Jobs = 0;  // threads that read and parse pages; 0: one per available processor
+    int Jobs = 0;               // threads that read and parse pages; 0: one per available processor
+    bool AsciiLetters = false;  // the ASCII rule of earlier versions (TTextRules::AsciiLetters)
 
     // What the build after the parse writes: the .hhk unless NoIndex, and the map files as
     // Map says, with the help window name and first context ID of the header file.

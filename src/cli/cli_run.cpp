@@ -133,6 +133,7 @@ int RunCommand(const TCliOptions& options, std::ostream& out, std::ostream& err,
     // ends, much faster than freeing them one by one; so the session that holds it is left to it.
     TProjectSession& session = *new TProjectSession;
     KeepUntilExit(session);
+    session.AsciiLetters = options.AsciiLetters;
     session.Open(options.Project);
     const THhpScanResult& scan = session.Project();
     if (!scan.ProjectRead) {

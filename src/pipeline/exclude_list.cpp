@@ -48,14 +48,14 @@ std::uint64_t TExcludeList::TChangeStamp::Next() {
     return next.fetch_add(1, std::memory_order_relaxed);
 }
 
-TExcludeList::TExcludeList(std::string fileName) : FileName(std::move(fileName)) {
+TExcludeList::TExcludeList(std::string fileName, const WordCollator& collator)
+    : FileName(std::move(fileName)), collator_(&collator) {
     if (FileName.empty()) {
         return;
     }
     std::vector<std::string> lines = ReadListLines(FileName);
     // Adding the lines one by one would keep the first spelling of equal words; a stable sort
     // by key followed by dropping later equals gives the same list without quadratic inserts.
-    const WordCollator& collator = WordCollator::Instance();
     std::vector<std::string> keys;
     keys.reserve(lines.size());
     for (const std::string& line : lines) {
@@ -74,7 +74,7 @@ TExcludeList::TExcludeList(std::string fileName) : FileName(std::move(fileName))
 }
 
 size_t TExcludeList::LowerBound(std::string_view word, bool& equal) const {
-    const WordCollator& collator = WordCollator::Instance();
+    const WordCollator& collator = *collator_;
     size_t low = 0;
     size_t high = words_.size();
     equal = false;
@@ -100,7 +100,7 @@ bool TExcludeList::AddWord(std::string_view word) {
         return false;
     }
     words_.insert(words_.begin() + static_cast<std::ptrdiff_t>(at), std::string(word));
-    keys_.Insert(WordCollator::Instance().Key(word));
+    keys_.Insert(collator_->Key(word));
     stamp_.Renew();
     return true;
 }

@@ -12,6 +12,7 @@
 
 #include "pipeline/text_map.h"
 #include "platform/file_system.h"
+#include "support/word_compare.h"
 
 namespace tarnwick {
 
@@ -23,13 +24,16 @@ std::vector<std::string> ReadListLines(const std::string& path);
 
 class TExcludeList {
 public:
-    // An empty list with an empty FileName.
+    // An empty list with an empty FileName, of Windows-1252 words.
     TExcludeList() = default;
     // Loads the file at `fileName` (when not empty). The text ends at the end of the file or at
     // its first NUL byte; lines end at CR LF, a lone CR or a lone LF; a last line without a line
     // break counts; lines are taken exactly as written (no trimming) and of lines equal under the
     // word comparison only the first read stays. Throws EFOpenError when the file cannot be read.
-    explicit TExcludeList(std::string fileName);
+    // The words are compared by `collator` (that of the project's code page), which outlives
+    // the list.
+    explicit TExcludeList(std::string fileName,
+                          const WordCollator& collator = WordCollator::Instance());
 
     // Whether the list holds a word whose comparison key (WordCollator::Key) is `key`, given
     // with its HashText: a word equal to it under the word comparison (whole words only). Const
@@ -83,6 +87,7 @@ private:
     // Position of the first word not less than `word`, and whether it is equal.
     size_t LowerBound(std::string_view word, bool& equal) const;
 
+    const WordCollator* collator_ = &WordCollator::Instance();
     std::vector<std::string> words_;
     // The comparison keys of the words held.
     TTextMap<bool> keys_;

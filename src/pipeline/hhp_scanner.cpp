@@ -47,8 +47,8 @@ std::string IncludedFileName(std::string_view buffer, std::optional<size_t> star
 
 }  // namespace
 
-THhpScanResult THhpScanner::Scan(const std::string& projectPath,
-                                 const THhpScanResult& previous) const {
+THhpScanResult THhpScanner::Scan(const std::string& projectPath, const THhpScanResult& previous,
+                                 bool asciiLetters) const {
     THhpScanResult result;
     // Only the readers replace these two, so a file that is not read leaves them as they were.
     result.WindowNames = previous.WindowNames;
@@ -64,15 +64,14 @@ THhpScanResult THhpScanner::Scan(const std::string& projectPath,
         result.ReadError = error.what();
         return result;
     }
-    return ScanBytes(buffer);
+    return ScanBytes(buffer, asciiLetters);
 }
 
-THhpScanResult THhpScanner::ScanBytes(std::string_view buffer) {
+THhpScanResult THhpScanner::ScanBytes(std::string_view buffer, bool asciiLetters) {
     THhpScanResult result;
     result.ProjectRead = true;
     result.IndexCaption = " " + ReadKeyValue(buffer, kIndexFileKey);
     result.Files = ReadFiles(buffer, result.MaxNameLength);
-    SortTopicList(result.Files);
     const auto alias = FindSection(buffer, "[ALIAS]");
     if (alias) {
         result.AliasCaption = " " + ReadIncludeName(buffer, *alias);
@@ -85,6 +84,7 @@ THhpScanResult THhpScanner::ScanBytes(std::string_view buffer) {
     result.MapFile = IncludedFileName(buffer, map);
     result.WindowNames = ReadWindows(buffer);
     result.CodePage = ProjectCodePage(ReadKeyValue(buffer, kLanguageKey));
+    SortTopicList(result.Files, TTextRules::ForProject(result.CodePage, asciiLetters).CodePage);
     return result;
 }
 
@@ -222,10 +222,10 @@ std::vector<std::string> THhpScanner::ReadWindows(std::string_view buffer) {
     return names;
 }
 
-void THhpScanner::SortTopicList(std::vector<std::string>& files) {
+void THhpScanner::SortTopicList(std::vector<std::string>& files, int codePage) {
     // A sorted list box puts a new item after its equals, so equal entries keep their order in
     // the file.
-    SortWordsByKey(files);
+    SortWordsByKey(files, WordCollator::For(codePage));
 }
 
 }  // namespace tarnwick

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "pipeline/parse_options.h"
 #include "support/code_pages.h"
 
 namespace tarnwick {
@@ -53,12 +54,14 @@ public:
     // Reads the project file at `projectPath` (a Linux path) and returns its results. When the
     // file does not exist or cannot be read, the result is cleared except for WindowNames and
     // MaxNameLength, which keep the values of `previous` (the record of the previous scan).
-    // Never throws for a missing or unreadable file.
+    // Never throws for a missing or unreadable file. The topic files are sorted as words of the
+    // project's code page, or as Windows-1252 under the ASCII rule (TTextRules::AsciiLetters).
     THhpScanResult Scan(const std::string& projectPath,
-                        const THhpScanResult& previous = THhpScanResult()) const;
+                        const THhpScanResult& previous = THhpScanResult(),
+                        bool asciiLetters = false) const;
 
     // The readers over a project file's bytes, in the order Scan runs them.
-    static THhpScanResult ScanBytes(std::string_view buffer);
+    static THhpScanResult ScanBytes(std::string_view buffer, bool asciiLetters = false);
 
     // The position just after the first occurrence of `header` (ASCII letters in either case,
     // every other byte exact) among the start positions 0 to size - length(header) - 1; the
@@ -79,8 +82,9 @@ public:
     // The window names of [WINDOWS] in file order.
     static std::vector<std::string> ReadWindows(std::string_view buffer);
 
-    // Sorts topic entries with the word comparison, equal entries keeping their order.
-    static void SortTopicList(std::vector<std::string>& files);
+    // Sorts topic entries with the word comparison of `codePage`, equal entries keeping their
+    // order.
+    static void SortTopicList(std::vector<std::string>& files, int codePage = kDefaultCodePage);
 };
 
 }  // namespace tarnwick

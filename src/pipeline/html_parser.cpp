@@ -8,11 +8,13 @@
 
 #include "pipeline/byte_scan.h"
 #include "pipeline/exclude_list.h"
+#include "pipeline/letter_references.h"
 #include "pipeline/markup.h"
 #include "platform/file_system.h"
 #include "platform/os.h"
 #include "support/ansi_case.h"
 #include "support/utils.h"
+#include "support/word_compare.h"
 
 namespace tarnwick {
 namespace {
@@ -100,6 +102,12 @@ bool IsAssetEntry(std::string_view entry) {
     return false;
 }
 
+THtmlParser::THtmlParser(size_t lexiconBytes, TTextRules rules)
+    : rules_(rules),
+      codePage_(TCodePage::For(rules.CodePage)),
+      changedTexts_(4096),
+      lexicon_(lexiconBytes, WordCollator::For(rules.CodePage)) {}
+
 void TPageBytes::Reserve(size_t capacity) {
     if (capacity <= capacity_) {
         return;
@@ -153,6 +161,8 @@ void THtmlParser::ParsePage(std::string_view raw, TFileWords& fileWords,
                             const TExcludeList* defaultList, const TExcludeList* secondaryList,
                             ParseOptions options) {
     SetFilters(Filters{defaultList, secondaryList, options});
+    // The previous page's words are settled: what it changed is no longer needed.
+    changedTexts_.Clear();
     if (raw.empty()) {
         fileWords.Settle();
         return;
@@ -203,7 +213,7 @@ size_t THtmlParser::NextElement(const std::vector<Element>& elements, size_t fro
     return next == elements.end() ? std::string_view::npos : next->AfterName;
 }
 
-std::string_view THtmlParser::TrimToAlphanumeric(std::string_view text) {
+std::string_view THtmlParser::TrimToAsciiAlphanumeric(std::string_view text) {
     size_t first = 0;
     while (first < text.size() && !IsAlphanumeric(text[first])) {
         ++first;
@@ -220,23 +230,68 @@ void THtmlParser::ReadBody(std::string_view raw, TFileWords& fileWords) {
     // style element and every entity reference becomes a space, and blanks separate words. They
     // are found in the page itself, without building that text: a word is a run of bytes that
     // are neither blank nor "<" nor "&", outside markup. Such a run holds no "&" and no blank,
-    // so it goes straight to the edge trimming.
+    // so it goes straight to the edge trimming. A letter reference is no markup but the bytes of
+    // its letter: the word goes on through it.
     const char* const begin = raw.data();
     const char* const end = begin + raw.size();
+    const bool references = !rules_.AsciiLetters;
     const char* p = begin;
     while (p < end) {
         const auto c = static_cast<unsigned char>(*p);
         if (scan::IsTextByte(c)) {
             const char* const wordEnd = scan::SkipText(p + 1, end);
+            if (references && wordEnd < end && *wordEnd == '&') {
+                p = ReadWordWithReferences(p, wordEnd, end, raw, fileWords);
+                continue;
+            }
             AddWord(TrimToAlphanumeric(std::string_view(p, static_cast<size_t>(wordEnd - p))),
                     fileWords);
             p = wordEnd;
+        } else if (c == '&' && references) {
+            const char* const wordEnd = ReadWordWithReferences(p, p, end, raw, fileWords);
+            p = wordEnd != p ? wordEnd : begin + SkipMarkup(raw, static_cast<size_t>(p - begin));
         } else if (c == '<' || c == '&') {
             p = begin + SkipMarkup(raw, static_cast<size_t>(p - begin));
         } else {
             p = scan::SkipBlanks(p + 1, end);
         }
     }
+}
+
+const char* THtmlParser::ReadWordWithReferences(const char* start, const char* textEnd,
+                                                const char* end, std::string_view raw,
+                                                TFileWords& fileWords) {
+    scratch_.assign(start, textEnd);
+    const char* p = textEnd;
+    bool changed = false;
+    while (p < end && *p == '&') {
+        const size_t length =
+            AppendLetterReference(raw, static_cast<size_t>(p - raw.data()), codePage_, scratch_);
+        if (length == 0) {
+            break;
+        }
+        changed = true;
+        p += length;
+        if (p < end && scan::IsTextByte(static_cast<unsigned char>(*p))) {
+            const char* const runEnd = scan::SkipText(p + 1, end);
+            scratch_.append(p, runEnd);
+            p = runEnd;
+        }
+    }
+    if (!changed) {
+        // No letter reference after all: the "&" is markup, and the word the text before it.
+        if (textEnd != start) {
+            AddWord(
+                TrimToAlphanumeric(std::string_view(start, static_cast<size_t>(textEnd - start))),
+                fileWords);
+        }
+        return textEnd;
+    }
+    const std::string_view word = TrimToAlphanumeric(scratch_);
+    if (!word.empty()) {
+        AddWord(changedTexts_.Store(word), fileWords);
+    }
+    return p;
 }
 
 void THtmlParser::ReadTitle(std::string_view raw, TFileWords& fileWords) {
@@ -365,6 +420,10 @@ void THtmlParser::ReadMetaDescription(std::string_view raw, TFileWords& fileWord
 }
 
 void THtmlParser::AddCandidate(std::string_view text, TFileWords& fileWords) {
+    // Letter references become their bytes before the text is split at the others.
+    if (!rules_.AsciiLetters && ReplaceLetterReferences(text, codePage_, scratch_)) {
+        text = changedTexts_.Store(scratch_);
+    }
     // SplitEntities, as a loop: the part before the first "&" holds no "&" and is a plain
     // candidate; the part after the first ";" is a candidate of its own, split again.
     //

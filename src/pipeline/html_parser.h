@@ -11,9 +11,12 @@
 
 #include "pipeline/file_words.h"
 #include "pipeline/parse_options.h"
+#include "pipeline/text_arena.h"
+#include "support/code_page.h"
 
 namespace tarnwick {
 
+class TCodePage;
 class TExcludeList;
 
 // The bytes of one topic file. The buffer keeps its capacity from page to page and is never
@@ -42,9 +45,10 @@ private:
 // arguments: the words of a page do not depend on what the parser parsed before.
 class THtmlParser {
 public:
-    // `lexiconBytes` bounds the memory of the parser's lexicon.
-    explicit THtmlParser(size_t lexiconBytes = TLexicon::kDefaultMaxBytes)
-        : lexicon_(lexiconBytes) {}
+    // `lexiconBytes` bounds the memory of the parser's lexicon; `rules` say how the pages' text
+    // is read.
+    explicit THtmlParser(size_t lexiconBytes = TLexicon::kDefaultMaxBytes, TTextRules rules = {});
+    explicit THtmlParser(TTextRules rules) : THtmlParser(TLexicon::kDefaultMaxBytes, rules) {}
 
     // Outcome of reading a topic file.
     enum class ReadResult { Read, Unopenable };
@@ -72,8 +76,14 @@ public:
     void ParsePage(std::string_view raw, TFileWords& fileWords, const TExcludeList* defaultList,
                    const TExcludeList* secondaryList, ParseOptions options);
 
+    // The text without the characters at either end that are not letters or digits: those of
+    // the rules' code page, or under the ASCII rule the ASCII letters and digits only.
+    std::string_view TrimToAlphanumeric(std::string_view text) const {
+        return rules_.AsciiLetters ? TrimToAsciiAlphanumeric(text)
+                                   : codePage_.TrimToAlphanumeric(text);
+    }
     // The text without leading and trailing bytes that are not ASCII letters or digits.
-    static std::string_view TrimToAlphanumeric(std::string_view text);
+    static std::string_view TrimToAsciiAlphanumeric(std::string_view text);
 
 private:
     struct Filters {
@@ -99,6 +109,10 @@ private:
                                      size_t pos, std::string_view key, std::string_view value);
 
     void ReadBody(std::string_view raw, TFileWords& fileWords);
+    // A body word that meets a letter reference: the text from `start` to `textEnd`, then the
+    // references and text runs that follow without a break. Returns where the word ends.
+    const char* ReadWordWithReferences(const char* start, const char* textEnd, const char* end,
+                                       std::string_view raw, TFileWords& fileWords);
     void ReadTitle(std::string_view raw, TFileWords& fileWords);
     void ReadKeywordParams(std::string_view raw, TFileWords& fileWords);
     void ReadMetaDescription(std::string_view raw, TFileWords& fileWords);
@@ -111,6 +125,12 @@ private:
     // them a new Id, so that no verdict reached under other filters is reused.
     void SetFilters(const Filters& filters);
 
+    TTextRules rules_;
+    const TCodePage& codePage_;
+    // The words and candidates that letter references changed, kept until the page's words are
+    // settled; `scratch_` builds one at a time.
+    TTextArena changedTexts_;
+    std::string scratch_;
     Filters filters_;
     // What the filters' Id stands for: the number option, and the change stamps of the lists
     // consulted (0 for none).

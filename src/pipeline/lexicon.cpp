@@ -17,7 +17,8 @@ std::uint64_t NextSerial() {
 
 }  // namespace
 
-TLexiconStore::TLexiconStore() : serial_(NextSerial()), slots_(kInitialSlots) {}
+TLexiconStore::TLexiconStore(const WordCollator& collator)
+    : collator_(collator), serial_(NextSerial()), slots_(kInitialSlots) {}
 
 size_t TLexiconStore::Probe(std::string_view word, std::uint64_t hash) const {
     const std::uint32_t tag = Tag(hash);
@@ -44,7 +45,7 @@ std::uint32_t TLexiconStore::Intern(std::string_view word, std::uint64_t hash) {
     }
     // A new spelling: its key, from the ASCII table when it can, else from the collator, is
     // stored right after it.
-    const WordCollator& collator = WordCollator::Instance();
+    const WordCollator& collator = collator_;
     const size_t room = word.size() + WordCollator::AsciiKeyRoom(word.size());
     if (scratch_.size() < room) {
         scratch_.resize(std::max(room, scratch_.size() * 2));
@@ -89,7 +90,7 @@ size_t TLexiconStore::MemoryUse() const {
 
 std::shared_ptr<TLexiconStore> TLexicon::StoreForFile() {
     if (!current_ || current_->MemoryUse() >= maxBytes_) {
-        current_ = std::make_shared<TLexiconStore>();
+        current_ = std::make_shared<TLexiconStore>(collator_);
     }
     return current_;
 }

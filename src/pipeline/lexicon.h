@@ -13,6 +13,7 @@
 
 #include "pipeline/open_table.h"
 #include "pipeline/text_arena.h"
+#include "support/word_compare.h"
 
 namespace tarnwick {
 
@@ -37,7 +38,8 @@ public:
     };
     static_assert(sizeof(Spelling) == 32);
 
-    TLexiconStore();
+    // Keys are made by `collator`, which outlives the store.
+    explicit TLexiconStore(const WordCollator& collator = WordCollator::Instance());
     TLexiconStore(const TLexiconStore&) = delete;
     TLexiconStore& operator=(const TLexiconStore&) = delete;
 
@@ -95,6 +97,7 @@ private:
         Spelling Spellings[kChunkSize];
     };
 
+    const WordCollator& collator_;
     std::uint64_t serial_;
     std::vector<std::unique_ptr<Chunk>> chunks_;
     size_t count_ = 0;
@@ -109,7 +112,9 @@ private:
 // from it do.
 class TLexicon {
 public:
-    explicit TLexicon(size_t maxBytes = kDefaultMaxBytes) : maxBytes_(maxBytes) {}
+    explicit TLexicon(size_t maxBytes = kDefaultMaxBytes,
+                      const WordCollator& collator = WordCollator::Instance())
+        : maxBytes_(maxBytes), collator_(collator) {}
     std::shared_ptr<TLexiconStore> StoreForFile();
 
     // Enough for the spellings of a few thousand pages of a large project.
@@ -117,6 +122,7 @@ public:
 
 private:
     size_t maxBytes_;
+    const WordCollator& collator_;
     std::shared_ptr<TLexiconStore> current_;
 };
 

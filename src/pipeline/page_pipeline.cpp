@@ -19,7 +19,7 @@ TPagePipeline::TPagePipeline(const TPageSource& source, int jobs)
         slots_.push_back(std::make_unique<Slot>());
     }
     if (workers == 0) {
-        ownParser_ = std::make_unique<THtmlParser>(kLexiconBytes);
+        ownParser_ = std::make_unique<THtmlParser>(kLexiconBytes, source.Rules);
         return;
     }
     lexiconBytes_ = std::max(kMinLexicon, kLexiconBytes / workers);
@@ -76,7 +76,7 @@ void TPagePipeline::Parse(THtmlParser& parser, size_t index, TParsedPage& page) 
 }
 
 void TPagePipeline::Work() {
-    THtmlParser parser(lexiconBytes_);
+    THtmlParser parser(lexiconBytes_, source_.Rules);
     const size_t window = slots_.size();
     for (;;) {
         size_t index = 0;

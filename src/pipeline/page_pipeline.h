@@ -41,6 +41,7 @@ struct TPageSource {
     const TExcludeList* DefaultList = nullptr;
     const TExcludeList* SecondaryList = nullptr;
     ParseOptions Options = 0;
+    TTextRules Rules;
 };
 
 class TPagePipeline {

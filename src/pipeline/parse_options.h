@@ -21,6 +21,24 @@ inline constexpr ParseOptions kMapTopicHeader = 0x80;     // map choice; not rea
 inline constexpr ParseOptions kDefaultParseOptions =
     kParseBody | kExcludeNumbers | kUseDefaultExclude;
 
+// How a run reads the text of a project's pages.
+struct TTextRules {
+    // The code page the project's words are in (TCodePage::For's numbers): its letters and digits
+    // make words, letter references ("&eacute;") stand for its bytes, pages declared in another
+    // charset are converted into it, and its collator compares the words.
+    int CodePage = 1252;
+    // The ASCII rule of earlier versions: only ASCII letters and digits make words, every
+    // character reference breaks a word, pages are read as they are, and the words are compared
+    // as Windows-1252 whatever the project's language. `tarnwick-cli --ascii-letters` keeps it for
+    // builds whose output must not change.
+    bool AsciiLetters = false;
+
+    // The rules for a project whose "Language" option gives `projectCodePage`.
+    static constexpr TTextRules ForProject(int projectCodePage, bool asciiLetters = false) {
+        return {asciiLetters ? 1252 : projectCodePage, asciiLetters};
+    }
+};
+
 // The map choice: which map files a build writes. The numbers are those the recently used
 // projects have always been read back into.
 enum class MapMode : std::uint8_t {

@@ -10,6 +10,7 @@
 #include "pipeline/page_pipeline.h"
 #include "platform/os.h"
 #include "support/utils.h"
+#include "support/word_compare.h"
 
 namespace tarnwick {
 
@@ -62,13 +63,15 @@ TParseResult RunParse(const TdlgParse_InitData& input, TParseProgress& progress)
 
     // The default list is loaded whatever the options say; an unreadable one ends the run here,
     // before the word list is touched.
+    // The lists' words are compared as the project's words are.
+    const WordCollator& collator = WordCollator::For(input.Rules.CodePage);
     std::unique_ptr<TExcludeList> defaultList;
     if (!input.DefaultListPath.empty()) {
-        defaultList = std::make_unique<TExcludeList>(input.DefaultListPath);
+        defaultList = std::make_unique<TExcludeList>(input.DefaultListPath, collator);
     }
     std::unique_ptr<TExcludeList> secondaryList;
     if (!input.SecondaryListPath.empty() && FileExists(input.SecondaryListPath)) {
-        secondaryList = std::make_unique<TExcludeList>(input.SecondaryListPath);
+        secondaryList = std::make_unique<TExcludeList>(input.SecondaryListPath, collator);
     }
 
     TWordList& wordList = *input.WordList;
@@ -86,6 +89,7 @@ TParseResult RunParse(const TdlgParse_InitData& input, TParseProgress& progress)
     source.DefaultList = defaultList.get();
     source.SecondaryList = secondaryList.get();
     source.Options = input.Options;
+    source.Rules = input.Rules;
     const int jobs = input.Jobs > 0 ? input.Jobs : AvailableProcessors();
     TPagePipeline pages(source, jobs);
     const std::function<void()> idle = [&progress] { progress.PumpWhileWaiting(); };

@@ -23,6 +23,8 @@ struct TdlgParse_InitData {
     // Cleared and refilled by the run.
     TWordList* WordList = nullptr;
     ParseOptions Options = kDefaultParseOptions;
+    // How the pages' text is read: the project's code page (TTextRules::ForProject).
+    TTextRules Rules;
     // Full path of the default exclude list. When not empty it is loaded whatever Options says
     // (the parser consults it only with kUseDefaultExclude); when empty there is none.
     std::string DefaultListPath;

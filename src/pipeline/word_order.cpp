@@ -35,7 +35,7 @@ bool TKeyMaker::TableKey(std::string_view word, std::string_view& key) {
     if (scratch_.size() < room) {
         scratch_.resize(std::max(room, scratch_.size() * 2));
     }
-    const char* end = WordCollator::Instance().WriteAsciiKey(word, scratch_.data());
+    const char* end = collator_.WriteAsciiKey(word, scratch_.data());
     if (!end) {
         return false;
     }
@@ -53,14 +53,14 @@ std::string_view TKeyMaker::CollatorKey(std::string_view word) {
         keyTexts_.Clear();
     }
     scratch_.clear();
-    WordCollator::Instance().AppendKeyWithCollator(word, scratch_);
+    collator_.AppendKeyWithCollator(word, scratch_);
     auto* item = remembered_.Insert(word, hash).first;
     item->Data = keyTexts_.Store(scratch_);
     return item->Data;
 }
 
-void SortWordsByKey(std::vector<std::string>& words) {
-    TKeyMaker keys;
+void SortWordsByKey(std::vector<std::string>& words, const WordCollator& collator) {
+    TKeyMaker keys(collator);
     TTextArena keyTexts(1 << 20);
     SortByKey(words, [&](const std::string& word) { return keyTexts.Store(keys.KeyOf(word)); });
 }

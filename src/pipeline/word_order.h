@@ -14,6 +14,7 @@
 
 #include "pipeline/text_arena.h"
 #include "pipeline/text_map.h"
+#include "support/word_compare.h"
 
 namespace tarnwick {
 
@@ -23,6 +24,10 @@ namespace tarnwick {
 // thread.
 class TKeyMaker {
 public:
+    // Keys of `collator`, which outlives the maker.
+    explicit TKeyMaker(const WordCollator& collator = WordCollator::Instance())
+        : collator_(collator) {}
+
     // The key of `word`; the view is valid until the next call.
     std::string_view KeyOf(std::string_view word) {
         std::string_view key;
@@ -36,6 +41,7 @@ public:
     static constexpr size_t kMaxRemembered = 1 << 16;
 
 private:
+    const WordCollator& collator_;
     std::string scratch_;
     TTextMap<std::string_view> remembered_;  // spelling -> its key, in keyTexts_
     TTextArena keyTexts_;
@@ -110,6 +116,7 @@ void SortByKey(std::vector<T>& items, const KeyOf& keyOf) {
 }
 
 // Sorts words (or file names) by the word comparison; equal ones keep their order.
-void SortWordsByKey(std::vector<std::string>& words);
+void SortWordsByKey(std::vector<std::string>& words,
+                    const WordCollator& collator = WordCollator::Instance());
 
 }  // namespace tarnwick

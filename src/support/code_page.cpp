@@ -15,20 +15,34 @@ namespace {
 // ICU's converter for each Windows code page Tarnwick knows.
 const char* ConverterName(int number) {
     switch (number) {
-    case 874: return "windows-874";
-    case 932: return "windows-932";
-    case 936: return "windows-936";
-    case 949: return "windows-949";
-    case 950: return "windows-950";
-    case 1250: return "windows-1250";
-    case 1251: return "windows-1251";
-    case 1253: return "windows-1253";
-    case 1254: return "windows-1254";
-    case 1255: return "windows-1255";
-    case 1256: return "windows-1256";
-    case 1257: return "windows-1257";
-    case 1258: return "windows-1258";
-    default: return nullptr;
+        case 874:
+            return "windows-874";
+        case 932:
+            return "windows-932";
+        case 936:
+            return "windows-936";
+        case 949:
+            return "windows-949";
+        case 950:
+            return "windows-950";
+        case 1250:
+            return "windows-1250";
+        case 1251:
+            return "windows-1251";
+        case 1253:
+            return "windows-1253";
+        case 1254:
+            return "windows-1254";
+        case 1255:
+            return "windows-1255";
+        case 1256:
+            return "windows-1256";
+        case 1257:
+            return "windows-1257";
+        case 1258:
+            return "windows-1258";
+        default:
+            return nullptr;
     }
 }
 
@@ -109,6 +123,9 @@ TCodePage::TCodePage(int number) : number_(number) {
         BuildWindows1252();
     } else {
         BuildFromConverter(ConverterName(number));
+    }
+    for (unsigned b = 0; b < 256; ++b) {
+        singleAlphanumeric_[b] = !lead_[b] && IsAlphanumeric(single_[b]);
     }
 }
 
@@ -193,11 +210,11 @@ std::string_view TCodePage::TrimToAlphanumeric(std::string_view text) const {
     const char* const end = begin + text.size();
     if (!doubleByte_) {
         const char* first = begin;
-        while (first < end && !IsAlphanumeric(single_[static_cast<unsigned char>(*first)])) {
+        while (first < end && !singleAlphanumeric_[static_cast<unsigned char>(*first)]) {
             ++first;
         }
         const char* last = end;
-        while (last > first && !IsAlphanumeric(single_[static_cast<unsigned char>(last[-1])])) {
+        while (last > first && !singleAlphanumeric_[static_cast<unsigned char>(last[-1])]) {
             --last;
         }
         return {first, static_cast<size_t>(last - first)};
@@ -274,7 +291,8 @@ bool TCodePage::EncodeShown(std::u16string_view text, std::string& out) const {
             out.push_back(static_cast<char>(written & 0xFF));
         } else if (written != 0) {
             out.push_back(static_cast<char>(written));
-        } else if (unit >= 0x80 && unit <= 0x9F && StandIn(static_cast<unsigned char>(unit)) == unit) {
+        } else if (unit >= 0x80 && unit <= 0x9F &&
+                   StandIn(static_cast<unsigned char>(unit)) == unit) {
             out.push_back(static_cast<char>(unit));
         } else {
             return false;

@@ -87,6 +87,8 @@ private:
     int number_;
     bool doubleByte_ = false;
     bool lead_[256] = {};
+    // Whether each byte is a letter or digit as a character of its own.
+    bool singleAlphanumeric_[256] = {};
     bool trail_[256] = {};
     char16_t single_[256] = {};
     // For a lead byte L and a trail byte T: pairs_[(L - 0x80) * 256 + T]. Empty for single-byte

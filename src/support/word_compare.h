@@ -1,9 +1,9 @@
 // The one word comparison of the program.
 // Words are compared as a reader would: letter case does not matter, accents do. The rule is the
 // ICU collator of the root locale at secondary strength, applied to the words decoded with their
-// project's code page, so that an index built on one machine sorts the same on every other. Equality under it
-// decides whether two spellings are one word; its order decides how words are sorted. Nothing
-// else in the program compares words.
+// project's code page, so that an index built on one machine sorts the same on every other.
+// Equality under it decides whether two spellings are one word; its order decides how words are
+// sorted. Nothing else in the program compares words.
 #pragma once
 
 #include <cstddef>

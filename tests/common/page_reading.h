@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "pipeline/html_parser.h"
+#include "pipeline/letter_references.h"
 #include "pipeline/markup.h"
 
 namespace tarnwick::testing {
@@ -22,15 +23,23 @@ inline THtmlParser::ReadResult ParseFile(THtmlParser& parser, const std::string&
 }
 
 // The page text with markup removed: every tag, every script or style element and every entity
-// reference becomes one space, and every run of control characters one space. The body words
-// are the runs of bytes between its spaces.
-inline void StripMarkup(std::string_view raw, std::string& plain) {
+// reference becomes one space, and every run of control characters one space; with a code page,
+// a letter reference becomes its letter's bytes instead. The body words are the runs of bytes
+// between its spaces.
+inline void StripMarkup(std::string_view raw, std::string& plain,
+                        const TCodePage* codePage = nullptr) {
     plain.clear();
     plain.reserve(raw.size());
     const size_t n = raw.size();
     size_t j = 0;
     while (j < n) {
         const char c = raw[j];
+        if (c == '&' && codePage) {
+            if (const size_t length = AppendLetterReference(raw, j, *codePage, plain)) {
+                j += length;
+                continue;
+            }
+        }
         if (c == '<' || c == '&') {
             j = markup::SkipMarkup(raw, j);
             plain += ' ';

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstddef>
+#include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -16,11 +18,17 @@
 namespace tarnwick::testing {
 
 // Offers `word` to `words` and settles it, with no filter. Returns whether it was added (the file
-// held no word equal to it). Each test thread has one lexicon, as each parser of a run has one.
-inline bool AddWord(TFileWords& words, std::string_view word) {
-    thread_local TLexicon lexicon;
+// held no word equal to it). Each test thread has one lexicon per collator, as each parser of a
+// run has one.
+inline bool AddWord(TFileWords& words, std::string_view word,
+                    const WordCollator& collator = WordCollator::Instance()) {
+    thread_local std::map<const WordCollator*, std::unique_ptr<TLexicon>> lexicons;
+    std::unique_ptr<TLexicon>& lexicon = lexicons[&collator];
+    if (!lexicon) {
+        lexicon = std::make_unique<TLexicon>(TLexicon::kDefaultMaxBytes, collator);
+    }
     const size_t before = words.Count();
-    words.Offer(word, lexicon, TWordFilter{});
+    words.Offer(word, *lexicon, TWordFilter{});
     words.Settle();
     return words.Count() > before;
 }
@@ -46,8 +54,9 @@ inline const TIndexEntry* FindEntry(const TWordList& list, std::string_view word
 }
 
 // Whether the list holds a word equal to `word`, asked as the parser's filter asks.
-inline bool IsExcluded(const TExcludeList& list, std::string_view word) {
-    const std::string key = WordCollator::Instance().Key(word);
+inline bool IsExcluded(const TExcludeList& list, std::string_view word,
+                       const WordCollator& collator = WordCollator::Instance()) {
+    const std::string key = collator.Key(word);
     return list.IsExcludedKey(key, HashText(key));
 }
 

@@ -27,8 +27,8 @@ Strings WordsOf(const TFileWords& words) {
     return result;
 }
 
-Strings Parse(std::string_view page, ParseOptions options) {
-    THtmlParser parser;
+Strings Parse(std::string_view page, ParseOptions options, TTextRules rules = {}) {
+    THtmlParser parser(rules);
     TFileWords words;
     parser.ParsePage(page, words, nullptr, nullptr, options);
     return WordsOf(words);
@@ -58,6 +58,12 @@ std::string RandomPage(std::mt19937& random) {
                                    "<Script/>",
                                    "&amp;",
                                    "&nbsp;",
+                                   "&eacute;",
+                                   "&#233;",
+                                   "&#x41;",
+                                   "&alpha;",
+                                   "\x83\x41",
+                                   "\x82",
                                    "AT&T",
                                    "word",
                                    "Word",
@@ -144,27 +150,35 @@ TEST(ByteScanTest, OpeningsAreEveryLessThanBeforeASpaceOrTheNameLetters) {
 }
 
 TEST(BodyReaderTest, WordsAreTheRunsOfTheStrippedText) {
-    std::mt19937 random(7);
-    for (int round = 0; round < 3000; ++round) {
-        const std::string page = RandomPage(random);
-        // The rule: strip the markup, split at spaces, trim each run to letters and digits.
-        std::string plain;
-        testing::StripMarkup(page, plain);
-        TFileWords expected;
-        size_t start = 0;
-        while (start <= plain.size()) {
-            size_t space = plain.find(' ', start);
-            if (space == std::string::npos) {
-                space = plain.size();
+    // Under the ASCII rule, and with the letters and letter references of a single-byte and a
+    // double-byte code page (whose trail bytes may be ASCII letters).
+    const TTextRules rulesToTry[] = {{1252, true}, {1252, false}, {932, false}};
+    for (const TTextRules& rules : rulesToTry) {
+        const THtmlParser trimmer(rules);
+        std::mt19937 random(7);
+        for (int round = 0; round < 3000; ++round) {
+            const std::string page = RandomPage(random);
+            // The rule: strip the markup, split at spaces, trim each run to letters and digits.
+            std::string plain;
+            testing::StripMarkup(page, plain,
+                                 rules.AsciiLetters ? nullptr : &TCodePage::For(rules.CodePage));
+            TFileWords expected;
+            size_t start = 0;
+            while (start <= plain.size()) {
+                size_t space = plain.find(' ', start);
+                if (space == std::string::npos) {
+                    space = plain.size();
+                }
+                const std::string_view word = trimmer.TrimToAlphanumeric(
+                    std::string_view(plain).substr(start, space - start));
+                if (!word.empty()) {
+                    testing::AddWord(expected, word, WordCollator::For(rules.CodePage));
+                }
+                start = space + 1;
             }
-            const std::string_view word = THtmlParser::TrimToAlphanumeric(
-                std::string_view(plain).substr(start, space - start));
-            if (!word.empty()) {
-                testing::AddWord(expected, word);
-            }
-            start = space + 1;
+            ASSERT_EQ(Parse(page, kParseBody, rules), WordsOf(expected))
+                << rules.CodePage << ::testing::PrintToString(page);
         }
-        ASSERT_EQ(Parse(page, kParseBody), WordsOf(expected)) << ::testing::PrintToString(page);
     }
 }
 

@@ -26,8 +26,8 @@ Strings WordsOf(const TFileWords& words) {
 
 Strings Parse(std::string_view page, ParseOptions options,
               const TExcludeList* defaultList = nullptr,
-              const TExcludeList* secondaryList = nullptr) {
-    THtmlParser parser;
+              const TExcludeList* secondaryList = nullptr, TTextRules rules = {}) {
+    THtmlParser parser(rules);
     TFileWords words;
     parser.ParsePage(page, words, defaultList, secondaryList, options);
     return WordsOf(words);
@@ -44,12 +44,16 @@ struct PageCase {
     std::string page;
     ParseOptions options;
     Strings words;  // in the order the file took them
+    TTextRules rules = {};
 };
+
+constexpr TTextRules kAsciiRule{1252, true};
 
 class ParsePageTest : public ::testing::TestWithParam<PageCase> {};
 
 TEST_P(ParsePageTest, Words) {
-    EXPECT_EQ(Parse(GetParam().page, GetParam().options), GetParam().words);
+    EXPECT_EQ(Parse(GetParam().page, GetParam().options, nullptr, nullptr, GetParam().rules),
+              GetParam().words);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -66,10 +70,11 @@ INSTANTIATE_TEST_SUITE_P(
                  std::string("a\tb\r\nc\0d", 8),
                  kBody,
                  {"a", "b", "c", "d"}},
-        PageCase{"HighBytesAreNotAlphanumeric",
+        PageCase{"HighBytesAreNotAlphanumericUnderTheAsciiRule",
                  "caf\xE9 na\xEFve \xE9t\xE9",
                  kBody,
-                 {"caf", "na\xEFve", "t"}},
+                 {"caf", "na\xEFve", "t"},
+                 kAsciiRule},
         PageCase{"InnerPunctuationStays",
                  "(don't) e-mail. a/b 3.5 ---",
                  kBody,
@@ -77,6 +82,82 @@ INSTANTIATE_TEST_SUITE_P(
         PageCase{"FirstSpellingWins", "Help HELP help", kBody, {"Help"}},
         PageCase{"NoBodyWithoutOption", "<p>text</p>", kTitle, {}},
         PageCase{"EmptyPage", "", kAllParts, {}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The letters of the project's code page, and references that stand for a letter.
+INSTANTIATE_TEST_SUITE_P(
+    Letters, ParsePageTest,
+    ::testing::Values(
+        PageCase{"LettersOfTheCodePage",
+                 "Men\xFC \xDC"
+                 "bersetzungsprogramm \xC4nderung (na\xEFve) \xB2x\xB2",
+                 kBody,
+                 {"Men\xFC",
+                  "\xDC"
+                  "bersetzungsprogramm",
+                  "\xC4nderung", "na\xEFve", "x"}},
+        PageCase{"LetterReferencesJoinTheWord",
+                 "&eacute;diteur d&eacute;bris Compatibilit&eacute; caf&#233; &#x41;B &#51;D",
+                 kBody,
+                 {"\xE9"
+                  "diteur",
+                  "d\xE9"
+                  "bris",
+                  "Compatibilit\xE9", "caf\xE9", "AB", "3D"}},
+        PageCase{
+            "WordOfOneReference", "x &eacute; &Eacute;t&EACUTE;y", kBody, {"x", "\xE9", "\xC9t", "y"}},
+        PageCase{"OtherReferencesKeepBreakingWords",
+                 "Tom&amp;Jerry R&D &ldquo;Word&rdquo; &nbsp;Hello caf&#xE9",
+                 kBody,
+                 {"Tom", "Jerry", "R", "Word", "Hello", "caf"}},
+        PageCase{"LetterTheCodePageLacks", "&alpha;beta &#x3B1;gamma", kBody, {"beta", "gamma"}},
+        PageCase{"LetterOfAnotherCodePage",
+                 "&alpha;beta",
+                 kBody,
+                 {"\xE1"
+                  "beta"},
+                 {1253, false}},
+        PageCase{"ReferencesInTheRawReaders",
+                 "<title>Caf&eacute; &amp; more</title>"
+                 "<param name=\"keyword\" value=\"d&eacute;bris &amp; co\">",
+                 kTitle | kKeywords,
+                 {"more", "Caf\xE9",
+                  "d\xE9"
+                  "bris",
+                  "co"}},
+        PageCase{"NoReferencesUnderTheAsciiRule",
+                 "d&eacute;bris <title>Caf&eacute;</title>",
+                 kBody | kTitle,
+                 {"d", "bris", "Caf"},
+                 kAsciiRule},
+        PageCase{"Cyrillic",
+                 "\xCF\xF0\xE8\xE2\xE5\xF2, \xEC\xE8\xF0! \x98",
+                 kBody,
+                 {"\xCF\xF0\xE8\xE2\xE5\xF2", "\xEC\xE8\xF0"},
+                 {1251, false}},
+        // Shift_JIS: the ideographic comma is 0x81 0x41 and brackets 0x81 0x75 / 0x81 0x76, whose
+        // trail bytes are ASCII letters; katakana trail bytes are too (0x83 0x54 is "sa").
+        PageCase{"DoubleByteCharactersStayWhole",
+                 "\x81\x75\x83\x54\x83\x4E\x83\x89\x81\x76 "
+                 "\x81\x41\x83\x65\x83\x58\x83\x67\x81\x41 x\x83",
+                 kBody,
+                 {"\x83\x54\x83\x4E\x83\x89", "\x83\x65\x83\x58\x83\x67", "x"},
+                 {932, false}},
+        PageCase{"DoubleByteFragmentsUnderTheAsciiRule",
+                 "\x81\x75\x83\x54\x83\x4E\x83\x89\x81\x76",
+                 kBody,
+                 {"u\x83T\x83N\x83\x89\x81v"},
+                 kAsciiRule},
+        PageCase{"ChineseInParentheses",
+                 "\xA3\xA8\xD6\xD0\xCE\xC4\xA3\xA9",
+                 kBody,
+                 {"\xD6\xD0\xCE\xC4"},
+                 {936, false}},
+        PageCase{"OnlyAsciiDigitsAreNumbers",
+                 "ab\x82\x50 a1",
+                 kBody | kExcludeNumbers,
+                 {"ab\x82\x50"},
+                 {932, false}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Code in script and style elements is markup, not text; the element's whole extent is one space.
@@ -272,7 +353,7 @@ TEST(ParsePageRobustnessTest, RandomPages) {
         for (size_t i = 0; i < taken.size(); ++i) {
             const std::string_view word = taken[i].Word;
             ASSERT_FALSE(word.empty());
-            EXPECT_EQ(THtmlParser::TrimToAlphanumeric(word), word) << text;
+            EXPECT_EQ(parser.TrimToAlphanumeric(word), word) << text;
             if (i > 0) {
                 EXPECT_FALSE(SameWord(taken[i - 1].Word, word)) << text;
             }
@@ -281,10 +362,10 @@ TEST(ParsePageRobustnessTest, RandomPages) {
 }
 
 TEST(TrimToAlphanumericTest, Edges) {
-    EXPECT_EQ(THtmlParser::TrimToAlphanumeric("(don't)"), "don't");
-    EXPECT_EQ(THtmlParser::TrimToAlphanumeric("--"), "");
-    EXPECT_EQ(THtmlParser::TrimToAlphanumeric("\xE9z\xE9"), "z");
-    EXPECT_EQ(THtmlParser::TrimToAlphanumeric("9"), "9");
+    EXPECT_EQ(THtmlParser::TrimToAsciiAlphanumeric("(don't)"), "don't");
+    EXPECT_EQ(THtmlParser::TrimToAsciiAlphanumeric("--"), "");
+    EXPECT_EQ(THtmlParser::TrimToAsciiAlphanumeric("\xE9z\xE9"), "z");
+    EXPECT_EQ(THtmlParser::TrimToAsciiAlphanumeric("9"), "9");
 }
 
 TEST(IsAssetEntryTest, Extensions) {
