@@ -23,6 +23,7 @@
 #include "store/config.h"
 #include "store/kdf.h"
 #include "store/mru_item.h"
+#include "support/code_page.h"
 #include "support/message.h"
 #include "support/word_compare.h"
 
@@ -139,8 +140,9 @@ CountingMesg& Messages() {
 }
 
 // A list of its own for the process (never freed: the targets use it to the end).
-const TExcludeList& MakeList(std::initializer_list<std::string_view> words) {
-    auto* list = new TExcludeList;
+const TExcludeList& MakeList(std::initializer_list<std::string_view> words,
+                             const WordCollator& collator = WordCollator::Instance()) {
+    auto* list = new TExcludeList({}, collator);
     for (std::string_view word : words) {
         list->AddWord(word);
     }
@@ -197,52 +199,81 @@ int FuzzHtmlParser(const std::uint8_t* data, std::size_t size) {
     if (size == 0) {
         return 0;
     }
-    static const TExcludeList& defaultList =
-        MakeList({"a", "and", "in", "of", "the", "to", "\xE9t\xE9", "R"});
-    static const TExcludeList& secondaryList = MakeList({"help", "topic", "x"});
-    // One parser and word set serve every input, as one serves a whole parse run; their caches
-    // must never change what a page yields.
-    static THtmlParser warmParser;
-    static TFileWords warmWords;
+    // The map bit 0x40, which the parser does not read, and the length of the input choose how
+    // the page's text is read: the ASCII rule, or the letters of a Western, a Cyrillic or a
+    // double-byte code page.
+    static constexpr TTextRules kRules[] = {
+        {1252, true}, {1252, false}, {1251, false}, {932, false}};
+    struct Setup {
+        const TExcludeList* DefaultList;
+        const TExcludeList* SecondaryList;
+        // One parser and word set serve every input, as one serves a whole parse run; their
+        // caches must never change what a page yields.
+        THtmlParser* WarmParser;
+        TFileWords* WarmWords;
+    };
+    // Made once and never destroyed, like the lists above: the leak check runs after the
+    // statics are gone.
+    static const std::vector<Setup>& setups = *[] {
+        auto* made = new std::vector<Setup>;
+        for (const TTextRules& rules : kRules) {
+            const WordCollator& collator = WordCollator::For(rules.CodePage);
+            made->push_back(
+                {&MakeList({"a", "and", "in", "of", "the", "to", "\xE9t\xE9", "R"}, collator),
+                 &MakeList({"help", "topic", "x"}, collator), new THtmlParser(rules),
+                 new TFileWords});
+        }
+        return made;
+    }();
 
     const auto options = static_cast<ParseOptions>(data[0]);
+    const size_t which = ((options & 0x40) ? 2 : 0) + (size & 1);
+    const TTextRules& rules = kRules[which];
+    const Setup& setup = setups[which];
+    const WordCollator& collator = WordCollator::For(rules.CodePage);
+    const TExcludeList& defaultList = *setup.DefaultList;
     const std::string_view page = AsText(data + 1, size - 1);
-    const TExcludeList* secondary = (options & 0x80) ? &secondaryList : nullptr;
+    const TExcludeList* secondary = (options & 0x80) ? setup.SecondaryList : nullptr;
 
-    warmWords.Clear();
-    warmParser.ParsePage(page, warmWords, &defaultList, secondary, options);
-    const auto words = Collected(warmWords);
+    setup.WarmWords->Clear();
+    setup.WarmParser->ParsePage(page, *setup.WarmWords, &defaultList, secondary, options);
+    const auto words = Collected(*setup.WarmWords);
 
     for (std::size_t i = 0; i < words.size(); ++i) {
         const std::string& word = words[i].first;
         FUZZ_CHECK(kName, !word.empty(), "no empty word");
-        FUZZ_CHECK(kName, IsAlphanumeric(word.front()) && IsAlphanumeric(word.back()),
-                   "words start and end alphanumeric");
+        FUZZ_CHECK(kName, setup.WarmParser->TrimToAlphanumeric(word) == word,
+                   "words start and end with a letter or digit");
+        FUZZ_CHECK(
+            kName,
+            !rules.AsciiLetters || (IsAlphanumeric(word.front()) && IsAlphanumeric(word.back())),
+            "under the ASCII rule, words start and end with an ASCII letter or digit");
         FUZZ_CHECK(
             kName,
             !(options & kExcludeNumbers) || word.find_first_of("0123456789") == std::string::npos,
             "no digit with the number filter");
-        FUZZ_CHECK(kName,
-                   !(options & kUseDefaultExclude) || !testing::IsExcluded(defaultList, word),
-                   "no word of the default list");
-        FUZZ_CHECK(kName, !secondary || !testing::IsExcluded(*secondary, word),
+        FUZZ_CHECK(
+            kName,
+            !(options & kUseDefaultExclude) || !testing::IsExcluded(defaultList, word, collator),
+            "no word of the default list");
+        FUZZ_CHECK(kName, !secondary || !testing::IsExcluded(*secondary, word, collator),
                    "no word of the secondary list");
-        FUZZ_CHECK(kName, words[i].second == WordCollator::Instance().Key(word),
-                   "the key is the word's key");
+        FUZZ_CHECK(kName, words[i].second == collator.Key(word), "the key is the word's key");
         if (i > 0) {
             FUZZ_CHECK(kName, words[i - 1].second < words[i].second,
                        "no two words equal, sorted by key");
         }
     }
 
-    THtmlParser freshParser;
+    THtmlParser freshParser(rules);
     TFileWords freshWords;
     freshParser.ParsePage(page, freshWords, &defaultList, secondary, options);
     FUZZ_CHECK(kName, Collected(freshWords) == words,
                "a page yields the same words whatever was parsed before");
 
     std::string plain;
-    testing::StripMarkup(page, plain);
+    testing::StripMarkup(page, plain,
+                         rules.AsciiLetters ? nullptr : &TCodePage::For(rules.CodePage));
     FUZZ_CHECK(kName, plain.size() <= page.size(), "stripping markup never adds text");
     return 0;
 }
