@@ -22,6 +22,7 @@ struct TCharset {
     std::string_view Name;
     const char* Converter;
     int CodePage;
+    bool SingleByte = false;  // one byte, one character: read through a table of 128 entries
 };
 
 enum Charset : size_t {
@@ -76,34 +77,34 @@ constexpr size_t kNone = kCharsetCount;
 // this reaches (the scan reads them as Windows-1252).
 constexpr std::array<TCharset, kCharsetCount> kCharsets = {{
     {"UTF-8", "UTF-8", 0},
-    {"IBM866", "ibm-866_P100-1995", 0},
-    {"ISO-8859-2", "ibm-912_P100-1995", 0},
-    {"ISO-8859-3", "ibm-913_P100-2000", 0},
-    {"ISO-8859-4", "ibm-914_P100-1995", 0},
-    {"ISO-8859-5", "ibm-915_P100-1995", 0},
-    {"ISO-8859-6", "ibm-1089_P100-1995", 0},
-    {"ISO-8859-7", "ibm-9005_X110-2007", 0},
-    {"ISO-8859-8", "ibm-5012_P100-1999", 0},
-    {"ISO-8859-8-I", "ibm-5012_P100-1999", 0},
-    {"ISO-8859-10", "iso-8859_10-1998", 0},
-    {"ISO-8859-13", "ibm-921_P100-1995", 0},
-    {"ISO-8859-14", "iso-8859_14-1998", 0},
-    {"ISO-8859-15", "ibm-923_P100-1998", 0},
-    {"ISO-8859-16", "iso-8859_16-2001", 0},
-    {"KOI8-R", "ibm-878_P100-1996", 0},
-    {"KOI8-U", "ibm-1168_P100-2002", 0},
-    {"macintosh", "macos-0_2-10.2", 0},
-    {"windows-874", "windows-874-2000", 874},
-    {"windows-1250", "ibm-5346_P100-1998", 1250},
-    {"windows-1251", "ibm-5347_P100-1998", 1251},
-    {"windows-1252", "ibm-5348_P100-1997", 1252},
-    {"windows-1253", "ibm-5349_P100-1998", 1253},
-    {"windows-1254", "ibm-5350_P100-1998", 1254},
-    {"windows-1255", "ibm-9447_P100-2002", 1255},
-    {"windows-1256", "ibm-9448_X100-2005", 1256},
-    {"windows-1257", "ibm-9449_P100-2002", 1257},
-    {"windows-1258", "ibm-5354_P100-1998", 1258},
-    {"x-mac-cyrillic", "macos-7_3-10.2", 0},
+    {"IBM866", "ibm-866_P100-1995", 0, true},
+    {"ISO-8859-2", "ibm-912_P100-1995", 0, true},
+    {"ISO-8859-3", "ibm-913_P100-2000", 0, true},
+    {"ISO-8859-4", "ibm-914_P100-1995", 0, true},
+    {"ISO-8859-5", "ibm-915_P100-1995", 0, true},
+    {"ISO-8859-6", "ibm-1089_P100-1995", 0, true},
+    {"ISO-8859-7", "ibm-9005_X110-2007", 0, true},
+    {"ISO-8859-8", "ibm-5012_P100-1999", 0, true},
+    {"ISO-8859-8-I", "ibm-5012_P100-1999", 0, true},
+    {"ISO-8859-10", "iso-8859_10-1998", 0, true},
+    {"ISO-8859-13", "ibm-921_P100-1995", 0, true},
+    {"ISO-8859-14", "iso-8859_14-1998", 0, true},
+    {"ISO-8859-15", "ibm-923_P100-1998", 0, true},
+    {"ISO-8859-16", "iso-8859_16-2001", 0, true},
+    {"KOI8-R", "ibm-878_P100-1996", 0, true},
+    {"KOI8-U", "ibm-1168_P100-2002", 0, true},
+    {"macintosh", "macos-0_2-10.2", 0, true},
+    {"windows-874", "windows-874-2000", 874, true},
+    {"windows-1250", "ibm-5346_P100-1998", 1250, true},
+    {"windows-1251", "ibm-5347_P100-1998", 1251, true},
+    {"windows-1252", "ibm-5348_P100-1997", 1252, true},
+    {"windows-1253", "ibm-5349_P100-1998", 1253, true},
+    {"windows-1254", "ibm-5350_P100-1998", 1254, true},
+    {"windows-1255", "ibm-9447_P100-2002", 1255, true},
+    {"windows-1256", "ibm-9448_X100-2005", 1256, true},
+    {"windows-1257", "ibm-9449_P100-2002", 1257, true},
+    {"windows-1258", "ibm-5354_P100-1998", 1258, true},
+    {"x-mac-cyrillic", "macos-7_3-10.2", 0, true},
     {"GBK", "gb18030", 936},
     {"gb18030", "gb18030", 0},
     {"Big5", "ibm-1375_P100-2008", 950},
@@ -781,7 +782,10 @@ std::string_view DeclaredCharset(std::string_view page) {
 }
 
 TPageConverter::TPageConverter(const TCodePage& project)
-    : project_(project), converters_(kCharsetCount, nullptr), unavailable_(kCharsetCount) {}
+    : project_(project),
+      converters_(kCharsetCount, nullptr),
+      unavailable_(kCharsetCount),
+      byteTables_(kCharsetCount) {}
 
 TPageConverter::~TPageConverter() {
     for (UConverter* converter : converters_) {
@@ -831,7 +835,11 @@ std::string_view TPageConverter::Convert(std::string_view raw) {
         return raw;
     }
     const size_t asciiPrefix = static_cast<size_t>(nonAscii - raw.data());
-    return charset == kUtf8 ? FromUtf8(raw, asciiPrefix) : FromOther(raw, asciiPrefix, charset);
+    if (charset == kUtf8) {
+        return FromUtf8(raw, asciiPrefix);
+    }
+    return kCharsets[charset].SingleByte ? FromSingleByte(raw, asciiPrefix, charset)
+                                         : FromOther(raw, asciiPrefix, charset);
 }
 
 // UTF-8 by hand, the common case: ASCII runs are copied whole, and every other sequence is
@@ -892,7 +900,59 @@ std::string_view TPageConverter::FromUtf8(std::string_view text, size_t asciiPre
     return buffer_;
 }
 
-// Every other charset through ICU, a block of UTF-16 at a time.
+// A single-byte charset through a table that ICU fills once: ASCII runs are copied whole, and
+// each other byte becomes its entry.
+std::string_view TPageConverter::FromSingleByte(std::string_view text, size_t asciiPrefix,
+                                                size_t charset) {
+    std::unique_ptr<TByteTable>& table = byteTables_[charset];
+    if (!table) {
+        UConverter* converter = ConverterFor(charset);
+        if (!converter) {
+            return text;
+        }
+        table = std::make_unique<TByteTable>();
+        std::string bytes;
+        for (unsigned byte = 0x80; byte <= 0xFF; ++byte) {
+            const char in = static_cast<char>(byte);
+            UChar unit = 0;
+            UErrorCode status = U_ZERO_ERROR;
+            ucnv_resetToUnicode(converter);
+            const int32_t length = ucnv_toUChars(converter, &unit, 1, &in, 1, &status);
+            bytes.clear();
+            std::uint16_t entry = ' ';
+            if (U_SUCCESS(status) && length == 1 && project_.AppendChar(unit, bytes)) {
+                entry = bytes.size() == 1
+                            ? static_cast<unsigned char>(bytes[0])
+                            : static_cast<std::uint16_t>(static_cast<unsigned char>(bytes[0]) << 8 |
+                                                         static_cast<unsigned char>(bytes[1]));
+            }
+            (*table)[byte - 0x80] = entry;
+        }
+    }
+    buffer_.clear();
+    buffer_.reserve(text.size() + text.size() / 4);
+    buffer_.append(text.data(), asciiPrefix);
+    const char* p = text.data() + asciiPrefix;
+    const char* const end = text.data() + text.size();
+    while (p < end) {
+        const char* run = FindUnplain<false>(p, end);
+        buffer_.append(p, run);
+        for (p = run; p < end && static_cast<unsigned char>(*p) >= 0x80; ++p) {
+            const std::uint16_t entry = (*table)[static_cast<unsigned char>(*p) - 0x80];
+            if (entry > 0xFF) {
+                buffer_.push_back(static_cast<char>(entry >> 8));
+            }
+            buffer_.push_back(static_cast<char>(entry & 0xFF));
+        }
+    }
+    return buffer_;
+}
+
+// Every other charset through ICU. In those that keep ASCII, only the stretches around bytes
+// from 0x80 up go through it, and the ASCII between them is copied whole. A stretch takes two
+// ASCII bytes after its last high byte: the first may be that byte's trail byte (as in
+// Shift_JIS, GBK and Big5), and a broken four-byte character of GB18030 (high, digit, high,
+// digit) is read again from its second byte; an ASCII byte after those two starts a character.
 std::string_view TPageConverter::FromOther(std::string_view text, size_t asciiPrefix,
                                            size_t charset) {
     UConverter* converter = ConverterFor(charset);
@@ -902,9 +962,40 @@ std::string_view TPageConverter::FromOther(std::string_view text, size_t asciiPr
     buffer_.clear();
     buffer_.reserve(text.size());
     buffer_.append(text.data(), asciiPrefix);
+    const char* p = text.data() + asciiPrefix;
+    const char* const end = text.data() + text.size();
+    if (charset == kIso2022Jp || charset == kUtf16Be || charset == kUtf16Le) {
+        AppendThroughIcu(converter, p, end);
+        return buffer_;
+    }
+    auto isHigh = [](const char* at) { return static_cast<unsigned char>(*at) >= 0x80; };
+    while (p < end) {
+        const char* const high = FindUnplain<false>(p, end);
+        buffer_.append(p, high);
+        if (high == end) {
+            break;
+        }
+        const char* stop = high;
+        for (;;) {
+            while (stop < end && isHigh(stop)) {
+                ++stop;
+            }
+            for (int taken = 0; taken < 2 && stop < end && !isHigh(stop); ++taken) {
+                ++stop;
+            }
+            if (stop == end || !isHigh(stop)) {
+                break;
+            }
+        }
+        AppendThroughIcu(converter, high, stop);
+        p = stop;
+    }
+    return buffer_;
+}
+
+void TPageConverter::AppendThroughIcu(UConverter* converter, const char* source,
+                                      const char* sourceEnd) {
     ucnv_resetToUnicode(converter);
-    const char* source = text.data() + asciiPrefix;
-    const char* const sourceEnd = text.data() + text.size();
     constexpr size_t kBlock = 4096;
     UChar block[kBlock];
     bool afterHighSurrogate = false;
@@ -928,7 +1019,6 @@ std::string_view TPageConverter::FromOther(std::string_view text, size_t asciiPr
             afterHighSurrogate = c >= 0xD800 && c <= 0xDBFF;
         }
     } while (status == U_BUFFER_OVERFLOW_ERROR);
-    return buffer_;
 }
 
 UConverter* TPageConverter::ConverterFor(size_t charset) {

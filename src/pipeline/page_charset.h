@@ -7,6 +7,9 @@
 // the project's code page.
 #pragma once
 
+#include <array>
+#include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -43,8 +46,15 @@ public:
 
 private:
     std::string_view FromUtf8(std::string_view text, size_t asciiPrefix);
-    std::string_view FromOther(std::string_view text, size_t asciiPrefix, size_t encoding);
-    UConverter* ConverterFor(size_t encoding);
+    std::string_view FromSingleByte(std::string_view text, size_t asciiPrefix, size_t charset);
+    std::string_view FromOther(std::string_view text, size_t asciiPrefix, size_t charset);
+    // Appends the bytes' characters, read by `converter` from its initial state.
+    void AppendThroughIcu(UConverter* converter, const char* source, const char* sourceEnd);
+    UConverter* ConverterFor(size_t charset);
+
+    // What each byte from 0x80 up of a single-byte charset becomes in the project's code page:
+    // a value up to 0xFF is one byte, a greater one a lead byte (high) and a trail byte (low).
+    using TByteTable = std::array<std::uint16_t, 128>;
 
     const TCodePage& project_;
     std::string buffer_;
@@ -52,6 +62,7 @@ private:
     // not be opened keeps a marker so that it is not tried again.
     std::vector<UConverter*> converters_;
     std::vector<bool> unavailable_;
+    std::vector<std::unique_ptr<TByteTable>> byteTables_;
 };
 
 }  // namespace tarnwick
