@@ -759,6 +759,15 @@ const char* FindUnplain(const char* p, const char* end) {
     return p;
 }
 
+// Writes a table entry (see TPageConverter::TByteTable) and gives the position after it.
+char* Put(char* out, std::uint16_t entry) {
+    if (entry > 0xFF) {
+        *out++ = static_cast<char>(entry >> 8);
+    }
+    *out++ = static_cast<char>(entry & 0xFF);
+    return out;
+}
+
 // ICU's reading of a malformed or unmapped sequence as U+FFFD, whatever the charset's own
 // substitute, so that each becomes one space.
 void ToReplacementCharacter(const void*, UConverterToUnicodeArgs* args, const char*, int32_t,
@@ -846,20 +855,41 @@ std::string_view TPageConverter::Convert(std::string_view raw) {
 // decoded as browsers decode it, where each longest start of a sequence that cannot go on
 // (or a byte that starts none) is one malformed character.
 std::string_view TPageConverter::FromUtf8(std::string_view text, size_t asciiPrefix) {
-    buffer_.clear();
-    buffer_.reserve(text.size());
-    buffer_.append(text.data(), asciiPrefix);
+    if (!twoByteTable_) {
+        // Every character of two UTF-8 bytes (U+0080 to U+07FF: the Latin, Greek, Cyrillic,
+        // Hebrew and Arabic letters) looked up once.
+        twoByteTable_ = std::make_unique<TTwoByteTable>();
+        for (char32_t codePoint = 0x80; codePoint < 0x800; ++codePoint) {
+            (*twoByteTable_)[codePoint - 0x80] = EntryFor(codePoint);
+        }
+    }
+    // A local copy: the writes through `out` could otherwise be taken to change the member.
+    const std::uint16_t* const twoByteTable = twoByteTable_->data();
+    // Never longer than the text: a character of two to four bytes becomes at most two, and a
+    // malformed sequence one space.
+    buffer_.resize(text.size());
+    char* out = buffer_.data();
+    std::memcpy(out, text.data(), asciiPrefix);
+    out += asciiPrefix;
     const char* p = text.data() + asciiPrefix;
     const char* const end = text.data() + text.size();
     while (p < end) {
         const auto lead = static_cast<unsigned char>(*p);
         if (lead < 0x80) {
             const char* run = FindUnplain<false>(p, end);
-            buffer_.append(p, run);
+            std::memcpy(out, p, static_cast<size_t>(run - p));
+            out += run - p;
             p = run;
             continue;
         }
         ++p;
+        if (lead >= 0xC2 && lead <= 0xDF && p < end &&
+            (static_cast<unsigned char>(*p) & 0xC0) == 0x80) {
+            const unsigned index = ((lead & 0x1Fu) << 6 | (static_cast<unsigned char>(*p) & 0x3Fu));
+            out = Put(out, twoByteTable[index - 0x80]);
+            ++p;
+            continue;
+        }
         size_t following;
         char32_t codePoint;
         unsigned char low = 0x80;
@@ -878,26 +908,36 @@ std::string_view TPageConverter::FromUtf8(std::string_view text, size_t asciiPre
             low = lead == 0xF0 ? 0x90 : 0x80;   // no overlong form
             high = lead == 0xF4 ? 0x8F : 0xBF;  // nothing past U+10FFFF
         } else {
-            buffer_.push_back(' ');
+            *out++ = ' ';
             continue;
         }
         bool whole = true;
         for (; following > 0; --following) {
-            const auto next = static_cast<unsigned char>(p < end ? *p : 0);
-            if (p == end || next < low || next > high) {
+            if (p == end || static_cast<unsigned char>(*p) < low ||
+                static_cast<unsigned char>(*p) > high) {
                 whole = false;  // the byte that breaks the sequence is read again
                 break;
             }
-            codePoint = (codePoint << 6) | (next & 0x3F);
+            codePoint = (codePoint << 6) | (static_cast<unsigned char>(*p) & 0x3F);
             ++p;
             low = 0x80;
             high = 0xBF;
         }
-        if (!whole || !project_.AppendChar(codePoint, buffer_)) {
-            buffer_.push_back(' ');
-        }
+        out = Put(out, whole ? EntryFor(codePoint) : std::uint16_t{' '});
     }
+    buffer_.resize(static_cast<size_t>(out - buffer_.data()));
     return buffer_;
+}
+
+std::uint16_t TPageConverter::EntryFor(char32_t codePoint) {
+    scratch_.clear();
+    if (!project_.AppendChar(codePoint, scratch_)) {
+        return ' ';
+    }
+    const auto first = static_cast<unsigned char>(scratch_[0]);
+    return scratch_.size() == 1
+               ? first
+               : static_cast<std::uint16_t>(first << 8 | static_cast<unsigned char>(scratch_[1]));
 }
 
 // A single-byte charset through a table that ICU fills once: ASCII runs are copied whole, and
@@ -911,40 +951,33 @@ std::string_view TPageConverter::FromSingleByte(std::string_view text, size_t as
             return text;
         }
         table = std::make_unique<TByteTable>();
-        std::string bytes;
         for (unsigned byte = 0x80; byte <= 0xFF; ++byte) {
             const char in = static_cast<char>(byte);
             UChar unit = 0;
             UErrorCode status = U_ZERO_ERROR;
             ucnv_resetToUnicode(converter);
             const int32_t length = ucnv_toUChars(converter, &unit, 1, &in, 1, &status);
-            bytes.clear();
-            std::uint16_t entry = ' ';
-            if (U_SUCCESS(status) && length == 1 && project_.AppendChar(unit, bytes)) {
-                entry = bytes.size() == 1
-                            ? static_cast<unsigned char>(bytes[0])
-                            : static_cast<std::uint16_t>(static_cast<unsigned char>(bytes[0]) << 8 |
-                                                         static_cast<unsigned char>(bytes[1]));
-            }
+            const std::uint16_t entry =
+                U_SUCCESS(status) && length == 1 ? EntryFor(unit) : std::uint16_t{' '};
             (*table)[byte - 0x80] = entry;
         }
     }
-    buffer_.clear();
-    buffer_.reserve(text.size() + text.size() / 4);
-    buffer_.append(text.data(), asciiPrefix);
+    // A byte becomes at most two, and two only in a double-byte code page.
+    buffer_.resize(project_.IsDoubleByte() ? 2 * text.size() : text.size());
+    char* out = buffer_.data();
+    std::memcpy(out, text.data(), asciiPrefix);
+    out += asciiPrefix;
     const char* p = text.data() + asciiPrefix;
     const char* const end = text.data() + text.size();
     while (p < end) {
         const char* run = FindUnplain<false>(p, end);
-        buffer_.append(p, run);
+        std::memcpy(out, p, static_cast<size_t>(run - p));
+        out += run - p;
         for (p = run; p < end && static_cast<unsigned char>(*p) >= 0x80; ++p) {
-            const std::uint16_t entry = (*table)[static_cast<unsigned char>(*p) - 0x80];
-            if (entry > 0xFF) {
-                buffer_.push_back(static_cast<char>(entry >> 8));
-            }
-            buffer_.push_back(static_cast<char>(entry & 0xFF));
+            out = Put(out, (*table)[static_cast<unsigned char>(*p) - 0x80]);
         }
     }
+    buffer_.resize(static_cast<size_t>(out - buffer_.data()));
     return buffer_;
 }
 
