@@ -759,7 +759,8 @@ const char* FindUnplain(const char* p, const char* end) {
     return p;
 }
 
-// Writes a table entry (see TPageConverter::TByteTable) and gives the position after it.
+// Writes a character's bytes, given as one value (see TPageConverter::EntryFor), and gives the
+// position after them.
 char* Put(char* out, std::uint16_t entry) {
     if (entry > 0xFF) {
         *out++ = static_cast<char>(entry >> 8);

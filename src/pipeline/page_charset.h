@@ -55,14 +55,11 @@ private:
     // A character's bytes in the project's code page as one value: up to 0xFF one byte, else
     // a lead byte (high) and a trail byte (low); a space for a character the code page lacks.
     std::uint16_t EntryFor(char32_t codePoint);
-
-public:
     // Tables of such values: for each byte from 0x80 up of a single-byte charset, and for each
     // character of two UTF-8 bytes (U+0080 to U+07FF).
     using TByteTable = std::array<std::uint16_t, 0x80>;
     using TTwoByteTable = std::array<std::uint16_t, 0x800 - 0x80>;
 
-private:
     const TCodePage& project_;
     std::string buffer_;
     // ICU's converter for each charset, opened on first use; a charset whose converter could

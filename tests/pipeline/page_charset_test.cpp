@@ -132,6 +132,14 @@ class PageConverterTest : public testing::TestWithParam<TCase> {};
 
 TEST_P(PageConverterTest, Converts) {
     const TCase& c = GetParam();
+    if (c.Name == std::string_view("LabelWithoutConverter")) {
+        UErrorCode status = U_ZERO_ERROR;
+        UConverter* latin10 = ucnv_open("iso-8859_16-2001", &status);
+        ucnv_close(latin10);
+        if (U_SUCCESS(status)) {
+            GTEST_SKIP() << "this ICU has a converter for ISO-8859-16";
+        }
+    }
     TPageConverter converter(TCodePage::For(c.CodePage));
     const std::string_view result = converter.Convert(c.Page);
     EXPECT_EQ(std::string(result), c.Expected);
@@ -139,7 +147,7 @@ TEST_P(PageConverterTest, Converts) {
         result.data() >= c.Page.data() && result.data() <= c.Page.data() + c.Page.size();
     EXPECT_EQ(withinInput, c.Untouched);
     EXPECT_EQ(DeclaredCharset(c.Page), c.Charset);
-    // A second page through the same converter is not changed by the first.
+    // Again, with the buffer, converters and tables kept from the first time.
     EXPECT_EQ(std::string(converter.Convert(c.Page)), c.Expected);
 }
 
