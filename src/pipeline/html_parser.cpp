@@ -105,6 +105,7 @@ bool IsAssetEntry(std::string_view entry) {
 THtmlParser::THtmlParser(size_t lexiconBytes, TTextRules rules)
     : rules_(rules),
       codePage_(TCodePage::For(rules.CodePage)),
+      converter_(std::make_unique<TPageConverter>(codePage_)),
       changedTexts_(4096),
       lexicon_(lexiconBytes, WordCollator::For(rules.CodePage)) {}
 
@@ -163,6 +164,9 @@ void THtmlParser::ParsePage(std::string_view raw, TFileWords& fileWords,
     SetFilters(Filters{defaultList, secondaryList, options});
     // The previous page's words are settled: what it changed is no longer needed.
     changedTexts_.Clear();
+    if (!rules_.AsciiLetters) {
+        raw = converter_->Convert(raw);
+    }
     if (raw.empty()) {
         fileWords.Settle();
         return;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "pipeline/file_words.h"
+#include "pipeline/page_charset.h"
 #include "pipeline/parse_options.h"
 #include "pipeline/text_arena.h"
 #include "support/code_page.h"
@@ -70,7 +71,9 @@ public:
     static constexpr size_t kKeptPageCapacity = 1 << 20;
 
     // Adds the words of a page's bytes to `fileWords` under `options`: the body, title, keyword
-    // and description readers in that order, each candidate through the exclude filters.
+    // and description readers in that order, each candidate through the exclude filters. A page
+    // that declares another charset than the project's code page is converted into it first
+    // (not under the ASCII rule).
     // `defaultList` is consulted only when kUseDefaultExclude is set; `secondaryList` whenever it
     // is given.
     void ParsePage(std::string_view raw, TFileWords& fileWords, const TExcludeList* defaultList,
@@ -127,6 +130,8 @@ private:
 
     TTextRules rules_;
     const TCodePage& codePage_;
+    // Pages in another charset than the project's code page are read through it.
+    std::unique_ptr<TPageConverter> converter_;
     // The words and candidates that letter references changed, kept until the page's words are
     // settled; `scratch_` builds one at a time.
     TTextArena changedTexts_;

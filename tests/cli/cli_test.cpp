@@ -115,21 +115,70 @@ TEST_F(CliTest, ScanOfTheExampleProject) {
 }
 
 TEST_F(CliTest, WordsOfTheExampleProject) {
+    for (const bool asciiLetters : {false, true}) {
+        const std::string words = scratch_.File("words.txt");
+        Strings args = {"-b", "-t", "-k", "-d", "--no-index", "--words", words, Example()};
+        if (asciiLetters) {
+            args.insert(args.begin(), "--ascii-letters");
+        }
+        const CliRun run = Run(args);
+        ASSERT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(run.err, "");
+        const Strings list = WordsIn(words);
+        EXPECT_TRUE(std::is_sorted(list.begin(), list.end(), WordLess()));
+        auto has = [&list](const std::string& word) {
+            return std::find(list.begin(), list.end(), word) != list.end();
+        };
+        // The roses page is listed in other letter case than its file.
+        EXPECT_TRUE(has("Jacqueminot"));
+        // Style and script contents are not words; the default list drops "the"; digits drop.
+        for (const char* absent :
+             {"font-family", "color", "function", "window.status", "the", "The", "2026", "7b"}) {
+            EXPECT_FALSE(has(absent)) << absent;
+        }
+        // Accented letters, written as bytes or as references, are letters; the ASCII rule
+        // trims them and breaks words at the references.
+        EXPECT_EQ(has("caf\xE9"), !asciiLetters);
+        EXPECT_EQ(has("d\xE9"
+                      "bris"),
+                  !asciiLetters);
+        EXPECT_EQ(has("caf"), asciiLetters);
+        EXPECT_EQ(has("bris"), asciiLetters);
+    }
+}
+
+// The Russian example: Windows-1251 words from pages in Windows-1251, UTF-8 and KOI8-R.
+TEST_F(CliTest, WordsOfTheRussianExample) {
     const std::string words = scratch_.File("words.txt");
-    const CliRun run = Run({"-b", "-t", "-k", "-d", "--no-index", "--words", words, Example()});
+    const CliRun run = Run({"-b", "-t", "-k", "-d", "--no-index", "--words", words,
+                            std::string(TARNWICK_SOURCE_DIR) + "/examples/garden-ru/Sad.hhp"});
     ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(run.err, "");
     const Strings list = WordsIn(words);
-    EXPECT_TRUE(std::is_sorted(list.begin(), list.end(), WordLess()));
+    EXPECT_TRUE(std::is_sorted(list.begin(), list.end(), WordLess{&WordCollator::For(1251)}));
     auto has = [&list](const std::string& word) {
         return std::find(list.begin(), list.end(), word) != list.end();
     };
-    // The roses page is listed in other letter case than its file.
-    EXPECT_TRUE(has("Jacqueminot"));
-    // Style and script contents are not words; the default list drops "the"; digits drop.
-    for (const char* absent :
-         {"font-family", "color", "function", "window.status", "the", "The", "2026", "7b"}) {
-        EXPECT_FALSE(has(absent)) << absent;
+    for (const char* present : {
+             "\xD0\xEE\xE7\xFB",                   // Розы
+             "\xCE\xE1\xF0\xE5\xE7\xEA\xF3",       // Обрезку
+             "\xD1\xEE\xF0\xF2",                   // Сорт, its first letter a reference
+             "\xEF\xEB\xE0\xED \xF1\xE0\xE4\xE0",  // план сада, a keyword
+             "caf",                                // é has no place in Windows-1251
+             "\xA8\xEC\xEA\xEE\xF1\xF2\xFC",       // Ёмкость, UTF-8 with a byte-order mark
+             "\xCA\xE8\xF1\xEB\xEE\xF2\xED\xEE\xF1\xF2\xFC",  // Кислотность, UTF-8 by its meta
+             "\xC7\xED\xE0\xEA",  // Знак, before a check mark that becomes a space
+             "\xCA\xE0\xEB\xE5\xED\xE4\xE0\xF0\xFC",  // Календарь, KOI8-R
+             "\xEC\xEE\xF0\xEA\xEE\xE2\xE8",          // моркови, KOI8-R
+         }) {
+        EXPECT_TRUE(has(present)) << present;
+    }
+    // No UTF-8 Cyrillic is left: a lead byte 0xD0 or 0xD1 ("Р", "С") before a byte 0x80-0xBF.
+    for (const std::string& word : list) {
+        for (size_t i = 0; i + 1 < word.size(); ++i) {
+            const auto lead = static_cast<unsigned char>(word[i]);
+            const auto next = static_cast<unsigned char>(word[i + 1]);
+            EXPECT_FALSE((lead == 0xD0 || lead == 0xD1) && next >= 0x80 && next <= 0xBF) << word;
+        }
     }
 }
 
@@ -450,44 +499,59 @@ protected:
     }
 };
 
+// The English example, and the Russian one whose Windows-1251 words come back one "?" per letter.
 TEST_F(ChmRoundTripTest, CompiledIndexHoldsEveryPairWeWrote) {
     if (!HaveChmcmd()) {
         GTEST_SKIP() << "chmcmd (fp-utils) is not installed";
     }
-    const auto folder = project_.Path() / "garden";
-    std::filesystem::copy(std::string(TARNWICK_SOURCE_DIR) + "/examples/garden", folder,
-                          std::filesystem::copy_options::recursive);
-    std::string hhp = testing::Slurp(folder / "Garden.hhp");
-    const std::string misCased = "html\\Plants\\Roses.htm";
-    hhp.replace(hhp.find(misCased), misCased.size(), "html\\plants\\roses.htm");
-    project_.Write("garden/Garden.hhp", hhp);
+    struct Example {
+        const char* Folder;
+        const char* Name;  // of the .hhp, .hhk and .chm
+        size_t MinPairs;
+    };
+    for (const Example& example :
+         {Example{"garden", "Garden", 500}, Example{"garden-ru", "Sad", 90}}) {
+        SCOPED_TRACE(example.Folder);
+        const auto folder = project_.Path() / example.Folder;
+        std::filesystem::copy(std::string(TARNWICK_SOURCE_DIR) + "/examples/" + example.Folder,
+                              folder, std::filesystem::copy_options::recursive);
+        const std::string name = example.Name;
+        std::string hhp = testing::Slurp(folder / (name + ".hhp"));
+        // chmcmd does not look past the letter case of an entry.
+        const std::string misCased = "html\\Plants\\Roses.htm";
+        if (const size_t at = hhp.find(misCased); at != std::string::npos) {
+            hhp.replace(at, misCased.size(), "html\\plants\\roses.htm");
+        }
+        project_.Write(std::string(example.Folder) + "/" + name + ".hhp", hhp);
 
-    const CliRun run = Run({"-b", "-t", "-k", "-d", "--map", "alias", (folder / "Garden.hhp")});
-    ASSERT_EQ(run.status, 0) << run.err;
-    ASSERT_TRUE(std::filesystem::exists(folder / "Garden_alias.h"));
-    ASSERT_TRUE(std::filesystem::exists(folder / "Garden_map.h"));
+        const CliRun run =
+            Run({"-b", "-t", "-k", "-d", "--map", "alias", (folder / (name + ".hhp"))});
+        ASSERT_EQ(run.status, 0) << run.err;
+        ASSERT_TRUE(std::filesystem::exists(folder / (name + "_alias.h")));
+        ASSERT_TRUE(std::filesystem::exists(folder / (name + "_map.h")));
 
-    const std::string compiled =
-        hhp.substr(0, hhp.find("[ALIAS]")) + hhp.substr(hhp.find("[INFOTYPES]"));
-    project_.Write("garden/Compile.hhp", compiled);
-    const std::string log = scratch_.File("chmcmd.log");
-    const std::string command = "cd " + Quoted(folder.string()) + " && chmcmd Compile.hhp >" +
-                                Quoted(log) + " 2>&1" +
-                                " && chmls extractindex Garden.chm back.hhk >/dev/null 2>&1";
-    ASSERT_EQ(std::system(command.c_str()), 0) << testing::Slurp(log);
-    // chmcmd exits 0 even when it fails; its own words tell.
-    for (const std::string& line : Lines(testing::Slurp(log), "\n")) {
-        EXPECT_EQ(line.find("Error"), std::string::npos) << line;
+        const std::string compiled =
+            hhp.substr(0, hhp.find("[ALIAS]")) + hhp.substr(hhp.find("[INFOTYPES]"));
+        project_.Write(std::string(example.Folder) + "/Compile.hhp", compiled);
+        const std::string log = scratch_.File("chmcmd.log");
+        const std::string command = "cd " + Quoted(folder.string()) + " && chmcmd Compile.hhp >" +
+                                    Quoted(log) + " 2>&1" + " && chmls extractindex " + name +
+                                    ".chm back.hhk >/dev/null 2>&1";
+        ASSERT_EQ(std::system(command.c_str()), 0) << testing::Slurp(log);
+        // chmcmd exits 0 even when it fails; its own words tell.
+        for (const std::string& line : Lines(testing::Slurp(log), "\n")) {
+            EXPECT_EQ(line.find("Error"), std::string::npos) << line;
+        }
+        const auto written = Pairs(testing::Slurp(folder / (name + ".hhk")));
+        const auto read = Pairs(testing::Slurp(folder / "back.hhk"));
+        ASSERT_GT(written.size(), example.MinPairs);
+        std::vector<std::pair<std::string, std::string>> missing;
+        std::set_difference(written.begin(), written.end(), read.begin(), read.end(),
+                            std::back_inserter(missing));
+        EXPECT_TRUE(missing.empty())
+            << missing.size() << " pairs missing, first: " << missing.front().first << " -> "
+            << missing.front().second;
     }
-    const auto written = Pairs(testing::Slurp(folder / "Garden.hhk"));
-    const auto read = Pairs(testing::Slurp(folder / "back.hhk"));
-    ASSERT_GT(written.size(), 500u);
-    std::vector<std::pair<std::string, std::string>> missing;
-    std::set_difference(written.begin(), written.end(), read.begin(), read.end(),
-                        std::back_inserter(missing));
-    EXPECT_TRUE(missing.empty()) << missing.size()
-                                 << " pairs missing, first: " << missing.front().first << " -> "
-                                 << missing.front().second;
 }
 
 }  // namespace
