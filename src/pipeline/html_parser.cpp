@@ -8,7 +8,6 @@
 
 #include "pipeline/byte_scan.h"
 #include "pipeline/exclude_list.h"
-#include "pipeline/letter_references.h"
 #include "pipeline/markup.h"
 #include "platform/file_system.h"
 #include "platform/os.h"
@@ -105,6 +104,7 @@ bool IsAssetEntry(std::string_view entry) {
 THtmlParser::THtmlParser(size_t lexiconBytes, TTextRules rules)
     : rules_(rules),
       codePage_(TCodePage::For(rules.CodePage)),
+      references_(TLetterReferences::For(codePage_)),
       converter_(std::make_unique<TPageConverter>(codePage_)),
       changedTexts_(4096),
       lexicon_(lexiconBytes, WordCollator::For(rules.CodePage)) {}
@@ -265,22 +265,25 @@ void THtmlParser::ReadBody(std::string_view raw, TFileWords& fileWords) {
 const char* THtmlParser::ReadWordWithReferences(const char* start, const char* textEnd,
                                                 const char* end, std::string_view raw,
                                                 TFileWords& fileWords) {
-    scratch_.assign(start, textEnd);
+    // Most "&" start other references: the text before one is copied only once a letter
+    // reference follows it.
+    scratch_.clear();
+    size_t length = references_.Append(raw, static_cast<size_t>(textEnd - raw.data()), scratch_);
+    if (length != 0) {
+        scratch_.insert(0, start, static_cast<size_t>(textEnd - start));
+    }
     const char* p = textEnd;
-    bool changed = false;
-    while (p < end && *p == '&') {
-        const size_t length =
-            AppendLetterReference(raw, static_cast<size_t>(p - raw.data()), codePage_, scratch_);
-        if (length == 0) {
-            break;
-        }
-        changed = true;
+    const bool changed = length != 0;
+    while (length != 0) {
         p += length;
         if (p < end && scan::IsTextByte(static_cast<unsigned char>(*p))) {
             const char* const runEnd = scan::SkipText(p + 1, end);
             scratch_.append(p, runEnd);
             p = runEnd;
         }
+        length = p < end && *p == '&'
+                     ? references_.Append(raw, static_cast<size_t>(p - raw.data()), scratch_)
+                     : 0;
     }
     if (!changed) {
         // No letter reference after all: the "&" is markup, and the word the text before it.
@@ -425,7 +428,7 @@ void THtmlParser::ReadMetaDescription(std::string_view raw, TFileWords& fileWord
 
 void THtmlParser::AddCandidate(std::string_view text, TFileWords& fileWords) {
     // Letter references become their bytes before the text is split at the others.
-    if (!rules_.AsciiLetters && ReplaceLetterReferences(text, codePage_, scratch_)) {
+    if (!rules_.AsciiLetters && references_.Replace(text, scratch_)) {
         text = changedTexts_.Store(scratch_);
     }
     // SplitEntities, as a loop: the part before the first "&" holds no "&" and is a plain

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "pipeline/file_words.h"
+#include "pipeline/letter_references.h"
 #include "pipeline/page_charset.h"
 #include "pipeline/parse_options.h"
 #include "pipeline/text_arena.h"
@@ -130,6 +131,7 @@ private:
 
     TTextRules rules_;
     const TCodePage& codePage_;
+    const TLetterReferences& references_;
     // Pages in another charset than the project's code page are read through it.
     std::unique_ptr<TPageConverter> converter_;
     // The words and candidates that letter references changed, kept until the page's words are

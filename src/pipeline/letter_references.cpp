@@ -1,7 +1,9 @@
 #include "pipeline/letter_references.h"
 
-#include <algorithm>
-#include <array>
+#include <iterator>
+#include <map>
+#include <memory>
+#include <mutex>
 
 #include "support/code_page.h"
 
@@ -77,65 +79,85 @@ bool IsAsciiLetterOrDigit(char c) {
     return (c >= '0' && c <= '9') || ((c | 0x20) >= 'a' && (c | 0x20) <= 'z');
 }
 
-// The character the reference at `at` names and the reference's length, or 0 for none.
-char32_t ReferencedChar(std::string_view raw, size_t at, size_t& length) {
-    size_t p = at + 1;
-    if (p < raw.size() && raw[p] == '#') {
-        ++p;
-        const bool hex = p < raw.size() && (raw[p] == 'x' || raw[p] == 'X');
-        p += hex;
-        const size_t digitsFrom = p;
-        char32_t value = 0;
-        for (; p < raw.size() && p - digitsFrom < 8; ++p) {
-            const char c = raw[p];
-            unsigned digit;
-            if (c >= '0' && c <= '9') {
-                digit = static_cast<unsigned>(c - '0');
-            } else if (hex && (c | 0x20) >= 'a' && (c | 0x20) <= 'f') {
-                digit = static_cast<unsigned>((c | 0x20) - 'a' + 10);
-            } else {
-                break;
-            }
-            value = value * (hex ? 16 : 10) + digit;
-        }
-        if (p == digitsFrom || p >= raw.size() || raw[p] != ';') {
-            return 0;
-        }
-        length = p + 1 - at;
-        return value;
+}  // namespace
+
+const TLetterReferences& TLetterReferences::For(const TCodePage& codePage) {
+    static std::mutex mutex;
+    static std::map<int, std::unique_ptr<TLetterReferences>> made;
+    const std::lock_guard lock(mutex);
+    std::unique_ptr<TLetterReferences>& references = made[codePage.Number()];
+    if (!references) {
+        references.reset(new TLetterReferences(codePage));
     }
-    const size_t nameFrom = p;
+    return *references;
+}
+
+TLetterReferences::TLetterReferences(const TCodePage& codePage) : codePage_(codePage) {
+    for (const TNamedReference& entry : kNamed) {
+        std::string bytes;
+        if (TCodePage::IsAlphanumeric(entry.Unit) && codePage.AppendChar(entry.Unit, bytes)) {
+            named_[static_cast<unsigned char>(entry.Name[0])].push_back({entry.Name, bytes});
+        }
+    }
+}
+
+size_t TLetterReferences::Append(std::string_view raw, size_t at, std::string& out) const {
+    const size_t nameFrom = at + 1;
+    if (nameFrom >= raw.size()) {
+        return 0;
+    }
+    const auto first = static_cast<unsigned char>(raw[nameFrom]);
+    if (first == '#') {
+        return AppendNumeric(raw, at, out);
+    }
+    if (first >= 0x80 || named_[first].empty()) {
+        return 0;
+    }
+    size_t p = nameFrom + 1;
     while (p < raw.size() && p - nameFrom <= kLongestName && IsAsciiLetterOrDigit(raw[p])) {
         ++p;
     }
-    if (p == nameFrom || p >= raw.size() || raw[p] != ';') {
+    if (p >= raw.size() || raw[p] != ';') {
         return 0;
     }
     const std::string_view name = raw.substr(nameFrom, p - nameFrom);
-    const auto* found = std::lower_bound(
-        std::begin(kNamed), std::end(kNamed), name,
-        [](const TNamedReference& entry, std::string_view key) { return entry.Name < key; });
-    if (found == std::end(kNamed) || found->Name != name) {
-        return 0;
+    for (const TNamed& named : named_[first]) {
+        if (named.Name == name) {
+            out += named.Bytes;
+            return p + 1 - at;
+        }
     }
-    length = p + 1 - at;
-    return found->Unit;
+    return 0;
 }
 
-}  // namespace
-
-size_t AppendLetterReference(std::string_view raw, size_t at, const TCodePage& codePage,
-                             std::string& out) {
-    size_t length = 0;
-    const char32_t c = ReferencedChar(raw, at, length);
-    if (c == 0 || c > 0xFFFF || !TCodePage::IsAlphanumeric(static_cast<char16_t>(c)) ||
-        !codePage.AppendChar(c, out)) {
+size_t TLetterReferences::AppendNumeric(std::string_view raw, size_t at, std::string& out) const {
+    size_t p = at + 2;
+    const bool hex = p < raw.size() && (raw[p] == 'x' || raw[p] == 'X');
+    p += hex;
+    const size_t digitsFrom = p;
+    char32_t value = 0;
+    // Eight digits are more than any character needs; a longer number names none.
+    for (; p < raw.size() && p - digitsFrom < 8; ++p) {
+        const char c = raw[p];
+        unsigned digit;
+        if (c >= '0' && c <= '9') {
+            digit = static_cast<unsigned>(c - '0');
+        } else if (hex && (c | 0x20) >= 'a' && (c | 0x20) <= 'f') {
+            digit = static_cast<unsigned>((c | 0x20) - 'a' + 10);
+        } else {
+            break;
+        }
+        value = value * (hex ? 16 : 10) + digit;
+    }
+    if (p == digitsFrom || p >= raw.size() || raw[p] != ';' || value == 0 || value > 0xFFFF ||
+        !TCodePage::IsAlphanumeric(static_cast<char16_t>(value)) ||
+        !codePage_.AppendChar(value, out)) {
         return 0;
     }
-    return length;
+    return p + 1 - at;
 }
 
-bool ReplaceLetterReferences(std::string_view text, const TCodePage& codePage, std::string& out) {
+bool TLetterReferences::Replace(std::string_view text, std::string& out) const {
     size_t amp = text.find('&');
     if (amp == std::string_view::npos) {
         return false;
@@ -145,7 +167,7 @@ bool ReplaceLetterReferences(std::string_view text, const TCodePage& codePage, s
     bool replaced = false;
     while (amp != std::string_view::npos) {
         out.append(text.substr(copied, amp - copied));
-        const size_t length = AppendLetterReference(text, amp, codePage, out);
+        const size_t length = Append(text, amp, out);
         if (length == 0) {
             copied = amp;
             amp = text.find('&', amp + 1);

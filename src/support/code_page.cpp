@@ -205,20 +205,9 @@ char16_t TCodePage::StandIn(unsigned char byte) const {
     return static_cast<char16_t>(0xDC00 + byte);
 }
 
-std::string_view TCodePage::TrimToAlphanumeric(std::string_view text) const {
+std::string_view TCodePage::TrimDoubleByte(std::string_view text) const {
     const char* const begin = text.data();
     const char* const end = begin + text.size();
-    if (!doubleByte_) {
-        const char* first = begin;
-        while (first < end && !singleAlphanumeric_[static_cast<unsigned char>(*first)]) {
-            ++first;
-        }
-        const char* last = end;
-        while (last > first && !singleAlphanumeric_[static_cast<unsigned char>(last[-1])]) {
-            --last;
-        }
-        return {first, static_cast<size_t>(last - first)};
-    }
     // A trail byte may look like a character of its own, so the characters are only known from
     // the front: one pass finds the first and the last letter or digit.
     const char* first = nullptr;

@@ -50,7 +50,21 @@ public:
     }
 
     // The text without the whole characters at either end that are not letters or digits.
-    std::string_view TrimToAlphanumeric(std::string_view text) const;
+    // Inline for single-byte code pages, as the parser asks it for every word of every page.
+    std::string_view TrimToAlphanumeric(std::string_view text) const {
+        if (doubleByte_) {
+            return TrimDoubleByte(text);
+        }
+        const char* first = text.data();
+        const char* last = first + text.size();
+        while (first < last && !singleAlphanumeric_[static_cast<unsigned char>(*first)]) {
+            ++first;
+        }
+        while (last > first && !singleAlphanumeric_[static_cast<unsigned char>(last[-1])]) {
+            --last;
+        }
+        return {first, static_cast<size_t>(last - first)};
+    }
 
     // The text as UTF-16 for comparing words: every character its code unit; a byte of no
     // character as U+FFFD. Appends to `out`.
@@ -73,6 +87,7 @@ public:
 
 private:
     explicit TCodePage(int number);
+    std::string_view TrimDoubleByte(std::string_view text) const;
     void BuildWindows1252();
     void BuildFromConverter(const char* name);
     // The stand-in DecodeShown gives a byte that is no character of its own.

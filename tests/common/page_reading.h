@@ -35,7 +35,7 @@ inline void StripMarkup(std::string_view raw, std::string& plain,
     while (j < n) {
         const char c = raw[j];
         if (c == '&' && codePage) {
-            if (const size_t length = AppendLetterReference(raw, j, *codePage, plain)) {
+            if (const size_t length = TLetterReferences::For(*codePage).Append(raw, j, plain)) {
                 j += length;
                 continue;
             }
