@@ -1,6 +1,10 @@
 #include "support/ansi_case.h"
 
+#include <unicode/uchar.h>
+
 #include <array>
+
+#include "support/code_page.h"
 
 namespace tarnwick {
 namespace {
@@ -55,6 +59,29 @@ std::string AnsiLowerCase(std::string_view text) {
     std::string out(text);
     for (char& c : out) {
         c = static_cast<char>(AnsiLower(static_cast<unsigned char>(c)));
+    }
+    return out;
+}
+
+std::string LowerCase(std::string_view text, const TCodePage& codePage) {
+    if (codePage.Number() == 1252) {
+        // Windows-1252 words are lowered as they always were.
+        return AnsiLowerCase(text);
+    }
+    // The Windows-1252 table would be wrong elsewhere even byte for byte: in Windows-1251 it
+    // leaves the capitals Ch and Ya (0xD7, 0xDF) as they are and turns the small dzhe (0x9F)
+    // into ya (0xFF).
+    std::string out;
+    out.reserve(text.size());
+    const char* const end = text.data() + text.size();
+    for (const char* p = text.data(); p < end;) {
+        const size_t length = codePage.CharLength(p, end);
+        const char16_t unit = codePage.CharAt(p, length);
+        const UChar32 lower = unit == 0 ? 0 : u_tolower(unit);
+        if (lower == unit || !codePage.AppendChar(static_cast<char32_t>(lower), out)) {
+            out.append(p, length);
+        }
+        p += length;
     }
     return out;
 }

@@ -37,6 +37,10 @@ public:
 
     WindowHandle Owner;
     std::string Caption = "Tarnwick";
+    // The code page the texts are in: the open project's, whose words and names messages quote
+    // (Windows-1252 when none is open; the program's own texts are ASCII, the same in every code
+    // page). The desktop program sets it as projects open and close; a box decodes with it.
+    int CodePage = 1252;
 
 protected:
     virtual int ShowBox(const std::string& text, const std::string& caption, unsigned style,

@@ -156,16 +156,18 @@ void TdlgAliasMap::FormActivate() {
     }
     rbtnMapClick();
 
+    // Window names are the project's text, shown and compared in its code page.
+    const WordCollator& names = WordCollator::For(session_.TextRules().CodePage);
     cboWindow->clear();
     cboWindow->addItem(QString(), QByteArray());
     for (const std::string& name : session_.Project().WindowNames) {
-        cboWindow->addItem(ToQt(name),
+        cboWindow->addItem(ToQt(name, names.CodePage()),
                            QByteArray(name.data(), static_cast<qsizetype>(name.size())));
     }
     // A name the project no longer has shows as no choice rather than as another window.
     int chosen = -1;
     for (int i = 1; i < cboWindow->count(); ++i) {
-        if (SameWord(FromBytes(cboWindow->itemData(i).toByteArray()), session_.WindowName)) {
+        if (names.Equal(FromBytes(cboWindow->itemData(i).toByteArray()), session_.WindowName)) {
             chosen = i;
             break;
         }

@@ -21,8 +21,9 @@ TdlgBuildNdx::TdlgBuildNdx(QWidget* owner)
     resize(416, 170);
 }
 
-void TdlgBuildNdx::Prepare(const TdlgBuildNdx_InitData& input) {
+void TdlgBuildNdx::Prepare(const TdlgBuildNdx_InitData& input, const TCodePage& codePage) {
     input_ = input;
+    codePage_ = &codePage;
     CentreOverOwner();
 }
 
@@ -34,7 +35,8 @@ void TdlgBuildNdx::FormActivate() {
     TBuildRun run(input_, *this);
     result_ = run.Run();
     ShowPendingCount();
-    EndRun(ToQt(result_.ResultCaption.empty() ? std::string("OK") : result_.ResultCaption));
+    EndRun(result_.ResultCaption.empty() ? QStringLiteral("OK")
+                                         : QString::fromStdString(result_.ResultCaption));
 }
 
 void TdlgBuildNdx::PumpEvents() {
@@ -68,7 +70,7 @@ void TdlgBuildNdx::ShowPendingCount() {
         return;
     }
     countPending_ = false;
-    lblCount->setText(ToQt(pendingCount_));
+    lblCount->setText(QString::fromStdString(pendingCount_));
     ProgBar->setValue(std::min(pendingPosition_, ProgBar->maximum()));
     countClock_.start();
 }
@@ -80,7 +82,7 @@ void TdlgBuildNdx::ReportError(std::string_view text) {
 void TdlgBuildNdx::ShowMessage(std::string_view text) {
     // An error box may follow: the count beside it must be the current one.
     ShowPendingCount();
-    lblMessage->setText(ToQt(text));
+    lblMessage->setText(ToQt(text, *codePage_));
 }
 
 }  // namespace tarnwick

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "output/build_run.h"
+#include "support/code_page.h"
 #include "ui/run_dialog.h"
 
 namespace tarnwick {
@@ -16,8 +17,9 @@ class TdlgBuildNdx : public TRunDialog, private TBuildProgress {
 public:
     explicit TdlgBuildNdx(QWidget* owner);
 
-    // The run's input; centres the dialog over its owner.
-    void Prepare(const TdlgBuildNdx_InitData& input);
+    // The run's input, and the code page of the project whose file names its messages hold;
+    // centres the dialog over its owner.
+    void Prepare(const TdlgBuildNdx_InitData& input, const TCodePage& codePage);
 
     const TBuildResult& Result() const { return result_; }
 
@@ -35,6 +37,7 @@ private:
     void ShowPendingCount();
 
     TdlgBuildNdx_InitData input_;
+    const TCodePage* codePage_ = &TCodePage::Windows1252();
     QElapsedTimer pumpClock_;
     QElapsedTimer countClock_;
     std::string pendingCount_;

@@ -15,7 +15,7 @@ TdlgParse::TdlgParse(QWidget* owner)
     // Long topic paths must not widen the dialog.
     lblMessage->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     resize(416, 158);
-    lblCount->setText(ToQt(ParseCountText(0, 0)));
+    lblCount->setText(QString::fromStdString(ParseCountText(0, 0)));
 }
 
 TdlgParse::~TdlgParse() = default;
@@ -26,7 +26,7 @@ void TdlgParse::Prepare(const TdlgParse_InitData& input, WordViewModel* indexLis
     hasInput_ = !input.ProjectFile.empty() || input.WordList || input.Files || indexList;
     CentreOverOwner();
     const int total = input.Files ? static_cast<int>(input.Files->size()) : 0;
-    lblCount->setText(ToQt(ParseCountText(0, total)));
+    lblCount->setText(QString::fromStdString(ParseCountText(0, total)));
 }
 
 void TdlgParse::FormActivate() {
@@ -45,16 +45,16 @@ void TdlgParse::FormActivate() {
         if (result_.End == ParseEnd::NoFolder) {
             lblMessage->setText(QStringLiteral("The project folder does not exist."));
         } else {
-            caption = ToQt(result_.ResultCaption);
+            caption = QString::fromStdString(result_.ResultCaption);
         }
     } catch (const std::bad_alloc&) {
         Refresh();
         error_ = "Out of memory";
-        lblMessage->setText(ToQt(error_));
+        lblMessage->setText(QString::fromStdString(error_));
     } catch (const std::exception& e) {
         Refresh();
         error_ = e.what();
-        lblMessage->setText(ToQt(error_));
+        lblMessage->setText(ToQt(error_, TCodePage::For(input_.Rules.CodePage)));
     }
     EndRun(caption);
 }
@@ -126,11 +126,12 @@ void TdlgParse::RefreshIfDue() {
 void TdlgParse::Refresh() {
     sinceRefresh_.restart();
     if (messagePending_) {
-        lblMessage->setText(ToQt(pendingMessage_));
+        // Topic file names, in the project's code page.
+        lblMessage->setText(ToQt(pendingMessage_, TCodePage::For(input_.Rules.CodePage)));
         messagePending_ = false;
     }
     if (pendingPosition_ >= 0) {
-        lblCount->setText(ToQt(pendingCount_));
+        lblCount->setText(QString::fromStdString(pendingCount_));
         ProgBar->setValue(std::min(pendingPosition_, ProgBar->maximum()));
         pendingPosition_ = -1;
     }

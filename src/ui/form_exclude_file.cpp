@@ -44,8 +44,9 @@ std::string ListFileName(std::string_view name) {
     return fileName.size() > 4 ? fileName : std::string();
 }
 
-// Sorting list names: the word comparison, and the file system's bytes between names that it
-// finds equal, so that the order never depends on the folder's.
+// Sorting list names: the Windows-1252 word comparison, and the file system's bytes between names
+// that it finds equal, so that the order never depends on the folder's. Names are file names,
+// not the project's words: their order does not change with the project open.
 bool ListNameLess(const std::string& a, const std::string& b) {
     const int order = CompareWords(a, b);
     return order != 0 ? order < 0 : a < b;
@@ -53,7 +54,7 @@ bool ListNameLess(const std::string& a, const std::string& b) {
 
 }  // namespace
 
-TfrmEdit::TfrmEdit(QWidget* owner) : QDialog(owner) {
+TfrmEdit::TfrmEdit(QWidget* owner, const WordCollator& words) : QDialog(owner), collator_(words) {
     setObjectName(QStringLiteral("frmEdit"));
     setWindowTitle(QStringLiteral("Exclude List"));
     setModal(true);
@@ -192,7 +193,7 @@ bool TfrmEdit::LoadView(const std::string& path) {
         Mesg().Show(MessageName(e.what()), kMbError, this);
         return false;
     }
-    std::stable_sort(lines.begin(), lines.end(), WordLess());
+    std::stable_sort(lines.begin(), lines.end(), WordLess{&collator_});
     SetViewWords(std::move(lines));
     UpdateCount();
     currentFile_ = path;

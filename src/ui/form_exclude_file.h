@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/file_system.h"
+#include "support/word_compare.h"
 
 class QAction;
 class QComboBox;
@@ -28,7 +29,8 @@ class QToolButton;
 namespace tarnwick {
 
 // The editor reads and writes list files line by line through its own word view, so it keeps
-// entries that differ only in letter case when a file holds them. Words are Windows-1252 bytes;
+// entries that differ only in letter case when a file holds them. Words are bytes in the code
+// page of the open project, which its collator compares (Windows-1252 with no project open);
 // list names are file names (bytes as the file system holds them). Every message goes through
 // Mesg() with the editor as owner.
 //
@@ -39,11 +41,14 @@ namespace tarnwick {
 class TfrmEdit : public QDialog {
     Q_OBJECT
 public:
-    explicit TfrmEdit(QWidget* owner = nullptr);
+    // `words` compares the words and gives the code page they are shown and typed in: the open
+    // project's (WordCollator::For), or Windows-1252 when no project is open.
+    explicit TfrmEdit(QWidget* owner = nullptr,
+                      const WordCollator& words = WordCollator::Instance());
     ~TfrmEdit() override;
 
     // The list names of the exclude-list folder: every ".txt" file, the default list included,
-    // sorted with the word comparison.
+    // sorted with the Windows-1252 word comparison (file names, whatever project is open).
     void FillListCombo();
     // The exclude-list folder followed by the file-name part of `name` with ".txt" as its
     // extension ("Terms.old" and "Terms" both give ".../Terms.txt"; "Terms.TXT" stays).
@@ -155,6 +160,7 @@ private:
     int ComboIndexOf(std::string_view fileName) const;
     void ChooseCurrentFileInCombo();
 
+    const WordCollator& collator_;
     std::string currentFile_;
     std::vector<std::string> removedWords_;
     Mode editMode_ = Mode::Normal;

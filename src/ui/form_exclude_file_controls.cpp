@@ -26,19 +26,24 @@ namespace {
 
 constexpr int kPanelWidth = 184;
 
-// A word as the user may type it: Windows-1252 text without spaces or control characters.
-// Anything else is refused at the box, typed or pasted, so no word is silently changed.
+// A word as the user may type it: text of the editor's code page without spaces or control
+// characters. Anything else is refused at the box, typed or pasted, so no word is silently
+// changed.
 class WordValidator : public QValidator {
 public:
-    using QValidator::QValidator;
+    WordValidator(const TCodePage& codePage, QObject* parent)
+        : QValidator(parent), codePage_(codePage) {}
     State validate(QString& input, int&) const override {
         for (const QChar c : input) {
             if (c.unicode() <= 0x20) {
                 return Invalid;
             }
         }
-        return ToCp1252(input) ? Acceptable : Invalid;
+        return FromQt(input, codePage_) ? Acceptable : Invalid;
     }
+
+private:
+    const TCodePage& codePage_;
 };
 
 }  // namespace
@@ -119,7 +124,7 @@ QGroupBox* TfrmEdit::CreateListGroup(QWidget* panel) {
 QGroupBox* TfrmEdit::CreateWordGroup(QWidget* panel) {
     gbxWords = new QGroupBox(QStringLiteral("Add word to list"), panel);
     ebxWord = new QLineEdit(gbxWords);
-    ebxWord->setValidator(new WordValidator(ebxWord));
+    ebxWord->setValidator(new WordValidator(collator_.CodePage(), ebxWord));
     btnAdd = new QPushButton(QStringLiteral("Add"), gbxWords);
     auto* wordLayout = new QGridLayout(gbxWords);
     wordLayout->addWidget(ebxWord, 0, 0, 1, 2);

@@ -1,5 +1,6 @@
 // The exclude-list editor's word view: adding, removing and restoring words, the count and the
-// columns. The view and words_ hold the same words, row for row, in the word comparison's order.
+// columns. The view and words_ hold the same words, row for row, in the order of the editor's
+// collator.
 #include <QAction>
 #include <QLabel>
 #include <QLineEdit>
@@ -17,7 +18,7 @@ namespace tarnwick {
 
 void TfrmEdit::UpdateCount() {
     lblCountValue->setText(QStringLiteral("Count = ") +
-                           ToQt(GroupDigits(std::to_string(words_.size()))));
+                           QString::fromStdString(GroupDigits(std::to_string(words_.size()))));
     lblCountValue->repaint();
 }
 
@@ -41,7 +42,7 @@ void TfrmEdit::ApplyColumns(int position) {
 }
 
 void TfrmEdit::actAddWordExecute() {
-    const std::optional<std::string> typed = ToCp1252(ebxWord->text());
+    const std::optional<std::string> typed = FromQt(ebxWord->text(), collator_.CodePage());
     if (!typed) {
         return;
     }
@@ -103,22 +104,22 @@ void TfrmEdit::SetViewWords(std::vector<std::string> words) {
     lbxWords->setUpdatesEnabled(false);
     lbxWords->clear();
     for (const std::string& word : words_) {
-        lbxWords->addItem(ToQt(word));
+        lbxWords->addItem(ToQt(word, collator_.CodePage()));
     }
     lbxWords->setUpdatesEnabled(true);
 }
 
 int TfrmEdit::InsertWord(const std::string& word) {
-    const auto at = std::upper_bound(words_.begin(), words_.end(), word, WordLess());
+    const auto at = std::upper_bound(words_.begin(), words_.end(), word, WordLess{&collator_});
     const int row = static_cast<int>(at - words_.begin());
     words_.insert(at, word);
-    lbxWords->insertItem(row, ToQt(word));
+    lbxWords->insertItem(row, ToQt(word, collator_.CodePage()));
     return row;
 }
 
 int TfrmEdit::FindWord(std::string_view word) const {
-    const auto at = std::lower_bound(words_.begin(), words_.end(), word, WordLess());
-    if (at != words_.end() && SameWord(*at, word)) {
+    const auto at = std::lower_bound(words_.begin(), words_.end(), word, WordLess{&collator_});
+    if (at != words_.end() && collator_.Equal(*at, word)) {
         return static_cast<int>(at - words_.begin());
     }
     return -1;

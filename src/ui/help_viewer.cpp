@@ -30,6 +30,12 @@
 namespace tarnwick {
 namespace {
 
+// Tarnwick's own help is written in Windows-1252, whatever project is open; its keywords are
+// compared as Windows-1252 words too.
+QString HelpText(std::string_view bytes) {
+    return ToQt(bytes, TCodePage::Windows1252());
+}
+
 constexpr int kDefaultWidth = 860;
 constexpr int kDefaultHeight = 620;
 constexpr int kNavigationWidth = 250;
@@ -56,7 +62,7 @@ QString DecodePage(const std::string& bytes) {
     if (head.contains("charset=utf-8") || head.contains("charset=\"utf-8\"")) {
         return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
     }
-    return ToQt(bytes);
+    return HelpText(bytes);
 }
 
 // The object path a reference names when the file has no such object, for the missing-page note.
@@ -293,7 +299,7 @@ void TfrmHelp::FillContents() {
         levels.resize(depth);
         auto* item =
             depth == 0 ? new QTreeWidgetItem(tvContents) : new QTreeWidgetItem(levels.back());
-        item->setText(0, ToQt(entry.Name));
+        item->setText(0, HelpText(entry.Name));
         if (!entry.Topics.empty()) {
             const auto [path, fragment] = SplitFragment(entry.Topics.front().Local);
             const std::string object = help_.ResolveTopic(path);
@@ -328,7 +334,7 @@ void TfrmHelp::FillIndex() {
         }
         if (keywords_.empty() || keywords_.back().Depth != entry.Depth ||
             !SameWord(keywords_.back().Bytes, entry.Name)) {
-            keywords_.push_back({ToQt(entry.Name), entry.Depth, entry.Name, {}});
+            keywords_.push_back({HelpText(entry.Name), entry.Depth, entry.Name, {}});
         }
         TKeyword& keyword = keywords_.back();
         for (const TSitemapTopic& topic : entry.Topics) {
@@ -356,7 +362,7 @@ void TfrmHelp::FillIndex() {
 
 QString TfrmHelp::TopicTitle(const std::string& objectPath, const std::string& givenTitle) {
     if (!givenTitle.empty()) {
-        return ToQt(givenTitle);
+        return HelpText(givenTitle);
     }
     // The contents' name of the page, else the page's own title, else its path; read once.
     const auto known = titles_.find(objectPath);
@@ -367,7 +373,7 @@ QString TfrmHelp::TopicTitle(const std::string& objectPath, const std::string& g
     if (const auto page = help_.ReadObject(objectPath)) {
         const std::string pageTitle = ReadPageTitle(*page);
         if (!pageTitle.empty()) {
-            title = ToQt(pageTitle);
+            title = HelpText(pageTitle);
         }
     }
     titles_.emplace(objectPath, title);
@@ -466,8 +472,8 @@ std::string TfrmHelp::CurrentTopic() const {
 }
 
 void TfrmHelp::SourceChanged(const QUrl& url) {
-    const QString base =
-        help_.System().Title.empty() ? QStringLiteral("Tarnwick Help") : ToQt(help_.System().Title);
+    const QString base = help_.System().Title.empty() ? QStringLiteral("Tarnwick Help")
+                                                      : HelpText(help_.System().Title);
     const QString page = Browser->documentTitle();
     setWindowTitle(url.isEmpty() || page.isEmpty() ? base : base + QStringLiteral(" - ") + page);
     // Keep the contents in step with the page shown, without following the selection.
@@ -494,7 +500,7 @@ void TfrmHelp::tvContentsActivate(QTreeWidgetItem* item) {
 }
 
 void TfrmHelp::ebxIndexFilterChange(const QString& text) {
-    const std::optional<std::string> filter = ToCp1252(text.trimmed());
+    const std::optional<std::string> filter = FromQt(text.trimmed(), TCodePage::Windows1252());
     auto matches = [&](const TKeyword& keyword) {
         if (!filter) {
             return false;

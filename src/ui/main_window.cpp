@@ -82,6 +82,7 @@ TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent) {
 TfrmMain::~TfrmMain() {
     if (Mesg().Owner == this) {
         Mesg().Owner = nullptr;
+        Mesg().CodePage = 1252;
     }
 }
 
@@ -194,12 +195,13 @@ void TfrmMain::ShowOptions() {
 
 void TfrmMain::UpdateFileCount() {
     lblFileCount->setText(QStringLiteral("Count = ") +
-                          ToQt(GroupDigits(std::to_string(lbxFiles->count()))));
+                          QString::fromStdString(GroupDigits(std::to_string(lbxFiles->count()))));
 }
 
 void TfrmMain::UpdateWordCount() {
-    lblCountValue->setText(QStringLiteral("Count = ") +
-                           ToQt(GroupDigits(std::to_string(indexModel_->rowCount()))));
+    lblCountValue->setText(
+        QStringLiteral("Count = ") +
+        QString::fromStdString(GroupDigits(std::to_string(indexModel_->rowCount()))));
     lblCountValue->repaint();
 }
 
@@ -228,24 +230,39 @@ void TfrmMain::Scan() {
     UpdateWordCount();
 
     session_.Open(TypedProjectFile());
+    UseProjectCodePage();
     const THhpScanResult& project = session_.Project();
+    const TCodePage& codePage = ProjectCodePage();
     if (!project.ReadError.empty()) {
         // A project that exists but cannot be read is listed empty; the user hears why.
         Mesg().Show(MessageName(project.ReadError), kMbError);
     }
     lbxFiles->setUpdatesEnabled(false);
     for (const std::string& file : project.Files) {
-        auto* item = new QListWidgetItem(ToQt(file));
+        auto* item = new QListWidgetItem(ToQt(file, codePage));
         item->setData(Qt::UserRole, Bytes(file));
         lbxFiles->addItem(item);
     }
     lbxFiles->setUpdatesEnabled(true);
-    lblHhkValue->setText(ToQt(project.IndexCaption));
-    lblAliasValue->setText(ToQt(project.AliasCaption));
-    lblMapValue->setText(ToQt(project.MapCaption));
+    lblHhkValue->setText(ToQt(project.IndexCaption, codePage));
+    lblAliasValue->setText(ToQt(project.AliasCaption, codePage));
+    lblMapValue->setText(ToQt(project.MapCaption, codePage));
     lblCodePageValue->setText(project.ProjectRead ? QString::number(project.CodePage) : QString());
     UpdateFileCount();
     UpdateBuildIndexButton();
+}
+
+const WordCollator& TfrmMain::ProjectCollator() const {
+    return WordCollator::For(session_.TextRules().CodePage);
+}
+
+const TCodePage& TfrmMain::ProjectCodePage() const {
+    return ProjectCollator().CodePage();
+}
+
+void TfrmMain::UseProjectCodePage() {
+    indexModel_->SetCollator(ProjectCollator());
+    Mesg().CodePage = ProjectCodePage().Number();
 }
 
 bool TfrmMain::RememberProject() {
@@ -384,6 +401,7 @@ void TfrmMain::CloseProject() {
     lblCodePageValue->clear();
     lbxFiles->clear();
     indexModel_->Clear();
+    UseProjectCodePage();
     lblFileCount->setText(QStringLiteral("0"));
     lblCountValue->setText(QStringLiteral("0"));
     UpdateBuildIndexButton();
@@ -402,6 +420,8 @@ void TfrmMain::FillExcludeListCombo() {
     }
     std::vector<std::string> names = ListTextFiles(folder);
     std::erase_if(names, [](const std::string& name) { return name == DefaultExcludeListName; });
+    // File names, not the project's words: sorted as Windows-1252 text whatever project is open,
+    // so that the choice keeps one order (the editor sorts them so too).
     std::stable_sort(names.begin(), names.end(), WordLess());
     for (const std::string& name : names) {
         cboExcludeList->addItem(PathToQt(name), Bytes(name));

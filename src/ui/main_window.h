@@ -40,8 +40,10 @@ namespace tarnwick {
 class TdlgBuildNdx;
 class TdlgParse;
 class TMru;
+class TCodePage;
 class TMruMenuItems;
 class TRunDialog;
+class WordCollator;
 class WordViewModel;
 
 // What tests put in the user's place: a replacement for the open-file dialog, and a look at
@@ -70,7 +72,7 @@ public:
     void Scan();
     // Offers the exclude-list folder's lists, the default one aside, under the secondary choice.
     void FillExcludeListCombo();
-    // The secondary exclude list's file name as chosen (Windows-1252 bytes; empty for none).
+    // The secondary exclude list's file name as chosen (a file name's bytes; empty for none).
     std::string SecondaryListName() const;
     // The words the word view shows, in its order.
     WordViewModel* IndexModel() const { return indexModel_; }
@@ -130,6 +132,13 @@ private:
     void UpdateFileCount();
     void UpdateWordCount();
     void UpdateBuildIndexButton();
+    // The code page of the open project's words (Windows-1252 when none is open) and their
+    // comparison: everything that shows or compares them uses these.
+    const WordCollator& ProjectCollator() const;
+    const TCodePage& ProjectCodePage() const;
+    // Makes the word view and message boxes follow the session's project; run whenever it opens
+    // or closes one.
+    void UseProjectCodePage();
     // Puts the open project on the recently used list with the window's settings; false when its
     // file no longer exists.
     bool RememberProject();

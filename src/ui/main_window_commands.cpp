@@ -96,7 +96,7 @@ void TfrmMain::RunBuild(QObject* source) {
     const TdlgBuildNdx_InitData input = session_.BuildInput(buildIndex, buildMap);
     {
         TdlgBuildNdx dialog(this);
-        dialog.Prepare(input);
+        dialog.Prepare(input, ProjectCodePage());
         if (testHooks_.BuildDialog) {
             testHooks_.BuildDialog(dialog);
         }
@@ -144,9 +144,12 @@ void TfrmMain::MoveSelectedWords(const std::string& listPath) {
     }
     std::sort(rows.begin(), rows.end(), std::greater<>());
     try {
-        TExcludeList list(listPath);
+        // The list's words are compared as the project's are, so that a word it holds in other
+        // letter case stays one word; they are lowered in the project's code page.
+        const WordCollator& collator = ProjectCollator();
+        TExcludeList list(listPath, collator);
         for (int row : rows) {
-            list.AddWord(AnsiLowerCase(indexModel_->Word(row)));
+            list.AddWord(LowerCase(indexModel_->Word(row), collator.CodePage()));
         }
         list.Save();
     } catch (const std::exception& e) {
@@ -163,7 +166,7 @@ void TfrmMain::MoveSelectedWords(const std::string& listPath) {
 void TfrmMain::actEditExcludeFileExecute() {
     const std::string noted = SecondaryListName();
     try {
-        TfrmEdit editor(this);
+        TfrmEdit editor(this, ProjectCollator());
         editor.exec();
     } catch (const std::exception& e) {
         ShowError(e);
@@ -235,7 +238,7 @@ void TfrmMain::actHelpExecute() {
     ShowHelpContext(this, kHelpContextMain);
 }
 
-// File errors carry paths in the file system's encoding; the box shows Windows-1252.
+// File errors carry paths in the file system's encoding; the box shows its code page.
 void TfrmMain::ShowError(const std::exception& error) {
     Mesg().Show(MessageName(error.what()), kMbError);
 }

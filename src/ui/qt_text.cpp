@@ -2,24 +2,18 @@
 
 #include <QFile>
 
-#include "support/cp1252.h"
-
 namespace tarnwick {
 
-QString ToQt(std::string_view cp1252) {
-    QString text(static_cast<qsizetype>(cp1252.size()), Qt::Uninitialized);
-    QChar* out = text.data();
-    for (char c : cp1252) {
-        *out++ = QChar(Cp1252ToUnicode(static_cast<unsigned char>(c)));
-    }
-    return text;
+QString ToQt(std::string_view text, const TCodePage& codePage) {
+    const std::u16string shown = codePage.DecodeShown(text);
+    return QString::fromUtf16(shown.data(), static_cast<qsizetype>(shown.size()));
 }
 
-std::optional<std::string> ToCp1252(const QString& text) {
+std::optional<std::string> FromQt(const QString& text, const TCodePage& codePage) {
     std::string bytes;
-    if (!EncodeCp1252(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()),
-                                          static_cast<size_t>(text.size())),
-                      bytes)) {
+    if (!codePage.EncodeShown(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()),
+                                                  static_cast<size_t>(text.size())),
+                              bytes)) {
         return std::nullopt;
     }
     return bytes;

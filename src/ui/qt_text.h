@@ -1,5 +1,7 @@
-// The Qt boundary for text: the core's Windows-1252 bytes become QStrings only here, and typed
-// text goes back to bytes without loss. Paths are Linux file names, not Windows-1252 text.
+// The Qt boundary for text: a help project's bytes become QStrings only here, and typed text goes
+// back to bytes without loss. Text is in a Windows code page - the open project's for its words
+// and names, Windows-1252 for everything outside a project - and every call names it. Paths are
+// Linux file names, not text of a code page.
 #pragma once
 
 #include <QByteArray>
@@ -8,11 +10,15 @@
 #include <string>
 #include <string_view>
 
+#include "support/code_page.h"
+
 namespace tarnwick {
 
-QString ToQt(std::string_view cp1252);
-// The text as Windows-1252 bytes, or nothing when it holds a character the code page lacks.
-std::optional<std::string> ToCp1252(const QString& text);
+// The bytes as shown: every byte string gives a QString that FromQt turns back into the very
+// bytes (TCodePage::DecodeShown).
+QString ToQt(std::string_view text, const TCodePage& codePage);
+// The text as bytes of the code page, or nothing when it holds a character the code page lacks.
+std::optional<std::string> FromQt(const QString& text, const TCodePage& codePage);
 
 QString PathToQt(const std::string& path);
 std::string PathFromQt(const QString& path);

@@ -7,8 +7,6 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "ui/qt_text.h"
-
 namespace tarnwick {
 
 TRunDialog::TRunDialog(QWidget* owner, const QString& name, const QString& title)
@@ -108,7 +106,7 @@ void TRunDialog::btnCancelDoneClick() {
 
 void TRunDialog::OnTimer() {
     ++elapsedSeconds_;
-    lblTime->setText(ToQt(TimeText(elapsedSeconds_)));
+    lblTime->setText(QString::fromStdString(TimeText(elapsedSeconds_)));
 }
 
 void TRunDialog::closeEvent(QCloseEvent* event) {

@@ -16,9 +16,17 @@ QVariant WordViewModel::data(const QModelIndex& index, int role) const {
         return {};
     }
     if (role == Qt::DisplayRole || role == Qt::ToolTipRole) {
-        return ToQt(words_[static_cast<size_t>(index.row())]);
+        return ToQt(words_[static_cast<size_t>(index.row())], collator_->CodePage());
     }
     return {};
+}
+
+void WordViewModel::SetCollator(const WordCollator& collator) {
+    collator_ = &collator;
+    if (!words_.empty()) {
+        // The same bytes read as other characters.
+        emit dataChanged(index(0), index(static_cast<int>(words_.size()) - 1));
+    }
 }
 
 void WordViewModel::Clear() {
@@ -65,7 +73,7 @@ void WordViewModel::Assign(std::vector<std::string>&& words) {
 void WordViewModel::Sort() {
     emit layoutAboutToBeChanged();
     // Equal words keep their order.
-    SortWordsByKey(words_);
+    SortWordsByKey(words_, *collator_);
     emit layoutChanged();
 }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "support/ansi_case.h"
+#include "support/code_page.h"
 #include "support/cp1252.h"
 #include "support/word_compare.h"
 
@@ -57,6 +58,35 @@ TEST(AnsiCaseTest, PairsInsideAndOutsideAscii) {
         if (AnsiUpper(u) != u) {
             EXPECT_EQ(AnsiLower(AnsiUpper(u)), u) << b;
         }
+    }
+}
+
+// Words moved to an exclude list are lowered in their project's code page, whole characters at
+// a time.
+TEST(AnsiCaseTest, LowerCaseTakesWholeCharactersOfTheCodePage) {
+    const struct {
+        int codePage;
+        std::string text;
+        std::string lower;
+        const char* why;
+    } cases[] = {
+        {1252, "\xC0\xDE\x8A\x9F\xD7", "\xE0\xFE\x9A\xFF\xD7", "the ANSI table as before"},
+        {1251, "\xD0\xEE\xE7\xFB", "\xF0\xEE\xE7\xFB", "Rozy: Cyrillic capitals"},
+        {1251, "\xD7\xDF\xA8\x80", "\xF7\xFF\xB8\x90", "Ch, Ya, Yo, Dje: not in the table"},
+        {1251, "\x9F\xFF\x98", "\x9F\xFF\x98", "small dzhe and ya stay; 0x98 is none"},
+        {1250,
+         "\xA3\xD3"
+         "DZ",
+         "\xB3\xF3"
+         "dz",
+         "Polish L with stroke and O acute"},
+        {932, "\x83\x41\x83\x4E", "\x83\x41\x83\x4E", "katakana: trail bytes A and N stay"},
+        {932, "\x82\x60X", "\x82\x81x", "fullwidth A lowers to fullwidth a"},
+        {932, "\x83", "\x83", "a lead byte at the end"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(LowerCase(c.text, TCodePage::For(c.codePage)), c.lower)
+            << c.codePage << ": " << c.why;
     }
 }
 

@@ -10,8 +10,11 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSpinBox>
 #include <QTemporaryDir>
+#include <QTimer>
+#include <QValidator>
 #include <QtTest>
 #include <filesystem>
 #include <fstream>
@@ -347,6 +350,95 @@ private slots:
         QVERIFY(Control<QAction>(window, "mnuBuildIndex")->isEnabled());
         QVERIFY(!Control<QAction>(window, "mnuBuildMap")->isEnabled());
         QVERIFY(!Control<QAction>(window, "mnuBuildAll")->isEnabled());
+        window.close();
+    }
+
+    // A Windows-1251 project (Language=0x419): its words shown as Cyrillic, in the order of its
+    // collator, pruned into a list as its own lower-case bytes and compared there as its words,
+    // and the editor, opened from the window, shows and compares them the same way.
+    void aRussianProjectShowsSortsAndPrunesItsWordsInItsCodePage() {
+        ScriptedMesg mesg;
+        fs::copy(fs::path(TARNWICK_SOURCE_DIR) / "examples/garden-ru", projects_->Path() / "ru",
+                 fs::copy_options::recursive);
+        const fs::path lists = data_->Path() / "Tarnwick/Exclude_List";
+        fs::create_directories(lists);
+        // "ГЛОРИЯ": equal to "Глория" in Windows-1251, but not when read as Windows-1252, where
+        // the last letters are sharp s and y diaeresis.
+        std::ofstream(lists / "Sad.txt", std::ios::binary) << "\xC3\xCB\xCE\xD0\xC8\xDF\r\n";
+        const std::string roses = "\xD0\xEE\xE7\xFB";           // Розы
+        const std::string gloria = "\xC3\xEB\xEE\xF0\xE8\xFF";  // Глория
+
+        TfrmMain window;
+        CloseWhenDone(window);
+        window.FormCreate();
+        for (const char* box : {"ckbBody", "ckbTitle", "ckbDescription", "ckbKeyWords"}) {
+            Control<QCheckBox>(window, box)->setChecked(true);
+        }
+        TypeProjectPath(window, (projects_->Path() / "ru/Sad.hhp").string());
+        QCOMPARE(Control<QLabel>(window, "lblCodePageValue")->text(), QStringLiteral("1251"));
+        QCOMPARE(mesg.CodePage, 1251);  // message boxes decode the project's names with it
+        Control<QPushButton>(window, "btnParse")->click();
+
+        const WordCollator& russian = WordCollator::For(1251);
+        const auto words = ShownWords(window);
+        const auto row = [&](const std::string& word) {
+            const auto at = std::find_if(words.begin(), words.end(), [&](const std::string& w) {
+                return russian.Equal(w, word);
+            });
+            return at == words.end() ? -1 : static_cast<int>(at - words.begin());
+        };
+        const WordViewModel* model = window.IndexModel();
+        const auto shown = [&](int r) { return model->data(model->index(r), Qt::DisplayRole); };
+        QVERIFY(row(roses) >= 0);
+        QCOMPARE(shown(row(roses)).toString().toLower(), QStringLiteral("розы"));
+        QCOMPARE(shown(row("\xCE\xE1\xF0\xE5\xE7\xEA\xF3")).toString(), QStringLiteral("Обрезку"));
+        // Latin before Cyrillic, and Cyrillic in its alphabet's order: read as Windows-1252,
+        // "Введение" would come first, among the A's.
+        const int order[] = {row("Dijon"), row("Gloire"), row("\xC2\xE2\xE5\xE4\xE5\xED\xE8\xE5"),
+                             row(gloria), row("\xC4\xFD\xE9")};  // Введение, Глория, Дэй
+        for (size_t i = 0; i < std::size(order); ++i) {
+            QVERIFY2(order[i] >= 0 && (i == 0 || order[i - 1] < order[i]),
+                     qPrintable(QString::number(i)));
+        }
+
+        // Chosen after the parse, which would have left out the word it holds.
+        QComboBox* secondary = Control<QComboBox>(window, "cboExcludeList");
+        secondary->setCurrentIndex(secondary->findText("Sad.txt"));
+        QItemSelectionModel* selection = Control<QListView>(window, "lbxIndex")->selectionModel();
+        selection->select(model->index(row(roses)), QItemSelectionModel::Select);
+        selection->select(model->index(row(gloria)), QItemSelectionModel::Select);
+        window.actUserExcludeExecute();
+        QCOMPARE(ShownWords(window).size(), words.size() - 2);
+        // "Глория" is the word the list holds already; "Розы" goes in lowered in Windows-1251.
+        QCOMPARE(Slurp(lists / "Sad.txt"),
+                 std::string("\xC3\xCB\xCE\xD0\xC8\xDF\r\n\xF0\xEE\xE7\xFB\r\n"));
+
+        bool editorSeen = false;
+        QTimer::singleShot(0, &window, [&]() {
+            auto* editor = window.findChild<TfrmEdit*>();
+            QVERIFY(editor);
+            // Ends the modal editor however the checks end, unsaved words or not.
+            const auto end = qScopeGuard([editor]() { editor->done(QDialog::Rejected); });
+            editor->cboFiles->setCurrentIndex(editor->cboFiles->findText("Sad.txt"));
+            editor->cboFilesChange();
+            QCOMPARE(editor->lbxWords->count(), 2);
+            QCOMPARE(editor->lbxWords->item(0)->text(), QStringLiteral("ГЛОРИЯ"));
+            QCOMPARE(editor->lbxWords->item(1)->text(), QStringLiteral("розы"));
+            // A word in other letter case is the word held; one Windows-1251 lacks is refused.
+            editor->ebxWord->setText(QStringLiteral("глория"));
+            editor->actAddWordExecute();
+            QCOMPARE(editor->lbxWords->count(), 2);
+            QString typed = QStringLiteral("caf\u00E9");
+            int at = 0;
+            QCOMPARE(editor->ebxWord->validator()->validate(typed, at), QValidator::Invalid);
+            editorSeen = true;
+        });
+        window.actEditExcludeFileExecute();
+        QVERIFY(editorSeen);
+
+        window.mnuCloseClick();
+        QCOMPARE(mesg.CodePage, 1252);
+        QVERIFY(mesg.shown.empty());
         window.close();
     }
 

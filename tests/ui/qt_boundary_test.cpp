@@ -5,6 +5,7 @@
 #include <QtTest>
 
 #include "platform/qt/single_instance.h"
+#include "support/word_compare.h"
 #include "ui/qt_text.h"
 #include "ui/word_view_model.h"
 
@@ -17,13 +18,23 @@ private slots:
         std::string all;
         for (int b = 0; b < 256; ++b)
             all.push_back(static_cast<char>(b));
-        const QString shown = ToQt(all);
+        const TCodePage& windows1252 = TCodePage::Windows1252();
+        const QString shown = ToQt(all, windows1252);
         QCOMPARE(shown.size(), 256);
         QCOMPARE(shown.at(0x80), QChar(0x20AC));
-        const auto back = ToCp1252(shown);
+        const auto back = FromQt(shown, windows1252);
         QVERIFY(back.has_value());
         QVERIFY(*back == all);
-        QVERIFY(!ToCp1252(QStringLiteral("\u4E2D")).has_value());
+        QVERIFY(!FromQt(QStringLiteral("\u4E2D"), windows1252).has_value());
+        // A project's code page: Cyrillic letters, and lead bytes without their trail byte.
+        const TCodePage& cyrillic = TCodePage::For(1251);
+        QCOMPARE(ToQt("\xD0\xEE\xE7\xFB", cyrillic), QStringLiteral("\u0420\u043E\u0437\u044B"));
+        QVERIFY(!FromQt(QStringLiteral("\u00E9"), cyrillic).has_value());
+        for (int number : {1251, 932}) {
+            const TCodePage& page = TCodePage::For(number);
+            const auto again = FromQt(ToQt(all, page), page);
+            QVERIFY2(again && *again == all, qPrintable(QString::number(number)));
+        }
     }
 
     void pathsAreFileNamesNotWindowsText() {
@@ -48,6 +59,17 @@ private slots:
         model.RemoveRows({4, 0, 1});
         const std::vector<std::string> left = {"Apple2", "Banana"};
         QVERIFY(model.Words() == left);
+
+        // A Windows-1251 project's words, Дэй, ваза, Zebra, База: Latin before Cyrillic, Cyrillic
+        // in its alphabet's order (read as Windows-1252, all three would sort among the A's).
+        model.Clear();
+        model.SetCollator(WordCollator::For(1251));
+        model.Append({"\xC4\xFD\xE9", "\xE2\xE0\xE7\xE0", "Zebra", "\xC1\xE0\xE7\xE0"});
+        model.Sort();
+        const std::vector<std::string> cyrillic = {"Zebra", "\xC1\xE0\xE7\xE0", "\xE2\xE0\xE7\xE0",
+                                                   "\xC4\xFD\xE9"};
+        QVERIFY(model.Words() == cyrillic);
+        QCOMPARE(model.data(model.index(3), Qt::DisplayRole).toString(), QStringLiteral("Дэй"));
     }
 
     void aSecondStartActivatesTheFirst() {

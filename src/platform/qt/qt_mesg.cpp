@@ -3,13 +3,13 @@
 #include <QApplication>
 #include <QMessageBox>
 
-#include "support/cp1252.h"
+#include "support/code_page.h"
 
 namespace tarnwick {
 namespace {
 
-QString FromCp1252(const std::string& bytes) {
-    std::u16string text = DecodeCp1252(bytes);
+QString Decoded(const std::string& bytes, const TCodePage& codePage) {
+    const std::u16string text = codePage.DecodeShown(bytes);
     return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
 }
 
@@ -22,8 +22,9 @@ int TQtMesg::ShowBox(const std::string& text, const std::string& caption, unsign
         parent = static_cast<QWidget*>(owner);
     }
     QMessageBox box(parent);
-    box.setWindowTitle(FromCp1252(caption));
-    box.setText(FromCp1252(text));
+    const TCodePage& codePage = TCodePage::For(CodePage);
+    box.setWindowTitle(Decoded(caption, codePage));
+    box.setText(Decoded(text, codePage));
     switch (style & 0xF0) {
         case 0x10:
             box.setIcon(QMessageBox::Critical);

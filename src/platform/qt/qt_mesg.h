@@ -1,5 +1,5 @@
 // TMesg shown as a QMessageBox: the style picks icon and buttons, the result is the button's
-// Windows number. Texts are Windows-1252 bytes and are decoded only here.
+// Windows number. Texts are bytes in the code page of TMesg::CodePage and are decoded only here.
 #pragma once
 
 #include "support/message.h"
