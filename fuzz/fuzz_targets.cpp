@@ -177,7 +177,8 @@ int FuzzHhpScanner(const std::uint8_t* data, std::size_t size) {
         FUZZ_CHECK(kName, file.find('[') == std::string::npos, "an entry holds no section start");
         longest = std::max(longest, static_cast<int>(file.size()));
         if (i > 0) {
-            FUZZ_CHECK(kName, CompareWords(result.Files[i - 1], file) <= 0,
+            FUZZ_CHECK(kName,
+                       WordCollator::For(result.CodePage).Compare(result.Files[i - 1], file) <= 0,
                        "the topic list is sorted");
         }
     }
