@@ -44,6 +44,16 @@ void AddOptions(CLI::App& app, TCliOptions& o) {
                  "every character reference breaks a word, pages are not converted from their "
                  "charset, and words are Windows-1252 whatever the project's language");
 
+    app.add_option("--max-share", o.MaxShare,
+                   "leave out of the index and the word lists every word found in more than "
+                   "PERCENT % of the project's topics (no exclude list is changed)")
+        ->type_name("PERCENT")
+        ->check(CLI::Range(1, 100).description(""));
+    app.add_option("--counts", o.CountsFile,
+                   "write the word list with the number of topics each word is found in, one "
+                   "\"word<TAB>topics\" line per word, each followed by CR LF")
+        ->type_name("FILE");
+
     app.add_flag("--no-index", o.NoIndex, "do not write the .hhk index");
     const std::map<std::string, MapMode> mapModes = {
         {"none", MapMode::None}, {"alias", MapMode::AliasFiles}, {"header", MapMode::TopicHeader}};

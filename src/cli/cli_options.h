@@ -31,6 +31,9 @@ struct TCliOptions {
     bool Quiet = false;                      // no progress output
     int Jobs = 0;               // threads that read and parse pages; 0: one per available processor
     bool AsciiLetters = false;  // the ASCII rule of earlier versions (TTextRules::AsciiLetters)
+    // Leave out every word found in more than this percentage of the project's topics.
+    std::optional<int> MaxShare;
+    std::optional<std::string> CountsFile;  // write "word<TAB>topics" lines here
 
     // What the build after the parse writes: the .hhk unless NoIndex, and the map files as
     // Map says, with the help window name and first context ID of the header file.

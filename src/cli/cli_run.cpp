@@ -12,6 +12,7 @@
 #include "pipeline/exclude_list.h"
 #include "pipeline/hhp_scanner.h"
 #include "pipeline/parse_run.h"
+#include "pipeline/topic_counts.h"
 #include "pipeline/word_list.h"
 #include "platform/file_system.h"
 #include "platform/os.h"
@@ -180,6 +181,29 @@ int RunCommand(const TCliOptions& options, std::ostream& out, std::ostream& err,
     }
 
     int status = result.UnopenedFiles.empty() ? kExitOk : kExitSomeFilesUnopened;
+    const size_t topics = PageTopicCount(scan.Files);
+    if (options.MaxShare) {
+        // Words found in most topics tell a reader nothing: they leave the index and the lists.
+        session.WordList.RemoveEntries([&](const TIndexEntry& entry) {
+            return IsCommonWord(TopicCount(entry), topics, *options.MaxShare);
+        });
+    }
+    if (options.CountsFile) {
+        std::vector<std::string> lines;
+        lines.reserve(wordList.size());
+        for (const TIndexEntry& entry : wordList) {
+            lines.push_back(entry.Word + '\t' + std::to_string(TopicCount(entry)));
+        }
+        try {
+            if (!ExportWordList(*options.CountsFile, lines)) {
+                err << "No words to count: " << *options.CountsFile << " was not written.\n";
+                status = kExitSomeFilesUnopened;
+            }
+        } catch (const EFileError& error) {
+            err << error.what() << '\n';
+            return kExitFailure;
+        }
+    }
     if (options.WordsFile) {
         try {
             if (!ExportWordList(*options.WordsFile, wordList.size(), [&wordList](size_t i) {

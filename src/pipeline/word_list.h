@@ -94,6 +94,14 @@ public:
                         const NewWordsSink& onNewWords = {});
     // Sorts the entries by Word under the word comparison.
     void SortWordList();
+    // Takes out of the list, once it is sorted, every entry for which `drop` says so; the others
+    // keep their order. What is taken out is gone from the list for good (it is no longer merged
+    // into), but its memory stays until ClearWordList.
+    template <class Drop>
+    void RemoveEntries(const Drop& drop) {
+        std::erase_if(entries_, [&drop](const TIndexEntry* entry) { return drop(*entry); });
+        lastFound_ = nullptr;
+    }
     // Destroys every entry and empties the list.
     void ClearWordList();
 

@@ -182,6 +182,40 @@ TEST_F(CliTest, WordsOfTheRussianExample) {
     }
 }
 
+// Shares are taken of the pages (the picture entry does not count), a word in other letter case
+// is one word, and a word in exactly the share stays.
+TEST_F(CliTest, MaxShareAndTopicCounts) {
+    project_.Write("a.htm", "<p>Common half rare</p>");
+    project_.Write("b.htm", "<p>COMMON half</p>");
+    project_.Write("c.htm", "<p>common</p>");
+    project_.Write("d.htm", "<p>other</p>");
+    const std::string hhp = project_.Write(
+        "p.hhp",
+        "[OPTIONS]\r\nIndex file=p.hhk\r\n[FILES]\r\na.htm\r\nb.htm\r\nc.htm\r\nd.htm\r\n"
+        "pic.png\r\n");
+    const std::string counts = scratch_.File("counts.txt");
+    const std::string words = scratch_.File("words.txt");
+    struct Case {
+        const char* share;
+        Strings counts;
+    };
+    for (const Case& c :
+         {Case{"100", {"Common\t3", "half\t2", "other\t1", "rare\t1"}},
+          Case{"70", {"half\t2", "other\t1", "rare\t1"}},
+          Case{"50", {"half\t2", "other\t1", "rare\t1"}}, Case{"49", {"other\t1", "rare\t1"}}}) {
+        const CliRun run = Run({"--no-default-exclude", "--max-share", c.share, "--counts", counts,
+                                "--words", words, hhp});
+        ASSERT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(WordsIn(counts), c.counts) << c.share;
+        EXPECT_EQ(WordsIn(words).size(), c.counts.size()) << c.share;
+        // The index holds what the lists hold.
+        EXPECT_EQ(testing::Slurp(project_.Path() / "p.hhk").find("Common") != std::string::npos,
+                  c.counts.size() == 4)
+            << c.share;
+    }
+    EXPECT_EQ(Run({"--max-share", "0", hhp}).status, 2);
+}
+
 TEST_F(CliTest, MissingTopicIsReportedAndTheOthersParsed) {
     project_.Write("a.htm", "<p>alpha</p>");
     project_.Write("c.htm", "<p>gamma</p>");
