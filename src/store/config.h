@@ -25,6 +25,9 @@ enum ConfigKey : int {
     kCfgExportPlacement = 4,    // word-list export dialog (left, top and width applied)
     kCfgAliasMapPlacement = 5,  // alias/map options dialog (left and top applied)
     kCfgEditorColumns = 6,      // columns of the editor's word list
+    kCfgMainWordView = 7,       // the main window's word view: 0 the list of columns, 1 details
+    kCfgMainSortColumn = 8,     // the details' sort column: 0 word, 1 topics, 2 first topic
+    kCfgMainSortOrder = 9,      // the details' sort direction: 0 ascending, 1 descending
     kCfgFirstMru = 100,
     kCfgLastMru = 109,
 };

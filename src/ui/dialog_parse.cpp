@@ -103,15 +103,11 @@ void TdlgParse::WordsSorted() {
     }
     // The view holds the word list's words, each appended when the list first took it, and the
     // list has just been sorted with the same comparison: taking its order spares sorting
-    // hundreds of thousands of words a second time while the window waits.
+    // hundreds of thousands of words a second time while the window waits. The view takes the
+    // entries too, which know the topics of each word now that every page is merged.
     const TWordList* list = input_.WordList;
     if (list && list->size() == static_cast<size_t>(indexList_->rowCount())) {
-        std::vector<std::string> words;
-        words.reserve(list->size());
-        for (size_t i = 0; i < list->size(); ++i) {
-            words.push_back((*list)[i].Word);
-        }
-        indexList_->Assign(std::move(words));
+        indexList_->AssignEntries(*list);
     } else {
         indexList_->Sort();
     }

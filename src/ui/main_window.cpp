@@ -12,6 +12,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTreeView>
 #include <algorithm>
 
 #include "app/program_folders.h"
@@ -28,6 +29,7 @@
 #include "ui/qt_text.h"
 #include "ui/run_dialog.h"
 #include "ui/window_placement.h"
+#include "ui/word_details_model.h"
 #include "ui/word_view_model.h"
 
 namespace tarnwick {
@@ -93,15 +95,25 @@ void TfrmMain::FormCreate() {
     t_Placement placement{screen.Width / 2 - width() / 2, screen.Height / 2 - height() / 2,
                           kMainWindowDefaultWidth, kMainWindowDefaultHeight};
     int columns = 1;
+    int wordView = 0;
+    int sortColumn = WordDetailsModel::kWordColumn;
+    int sortOrder = Qt::AscendingOrder;
     try {
         CConfig config(DataFolder(), Mesg());
         config.GetPlacement(kCfgMainPlacement, placement, screen.Width, screen.Height);
         columns = config.ReadInteger(kCfgMainColumns, kDefaultColumns);
+        wordView = config.ReadInteger(kCfgMainWordView, 0);
+        sortColumn = config.ReadInteger(kCfgMainSortColumn, sortColumn);
+        sortOrder = config.ReadInteger(kCfgMainSortOrder, sortOrder);
     } catch (const CKdfException& e) {
         Mesg().Show(e.Message(), kMbError);
     }
     spnColumns->setValue(std::clamp(columns, 1, kMaxColumns));
     spnColumnsClick();
+    cboIndexView->setCurrentIndex(wordView == 1 ? 1 : 0);
+    lvwIndex->sortByColumn(
+        std::clamp(sortColumn, 0, WordDetailsModel::kColumnCount - 1),
+        sortOrder == Qt::DescendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder);
     ApplyPlacement(*this, placement, minimumSize());
 
     OpenHelp(this);
@@ -143,6 +155,9 @@ void TfrmMain::FormClose() {
         CConfig config(DataFolder(), Mesg());
         PutWindowPlacement(config, kCfgMainPlacement, *this);
         config.WriteInteger(kCfgMainColumns, spnColumns->value());
+        config.WriteInteger(kCfgMainWordView, cboIndexView->currentIndex());
+        config.WriteInteger(kCfgMainSortColumn, detailsModel_->SortColumn());
+        config.WriteInteger(kCfgMainSortOrder, detailsModel_->SortOrder());
     } catch (const CKdfException& e) {
         Mesg().Show(e.Message(), kMbError);
     }
@@ -262,6 +277,7 @@ const TCodePage& TfrmMain::ProjectCodePage() const {
 
 void TfrmMain::UseProjectCodePage() {
     indexModel_->SetCollator(ProjectCollator());
+    indexModel_->SetTopics(&session_.Project().Files);
     Mesg().CodePage = ProjectCodePage().Number();
 }
 

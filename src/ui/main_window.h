@@ -19,6 +19,7 @@
 
 #include "app/project_session.h"
 
+class QAbstractItemView;
 class QAction;
 class QCheckBox;
 class QComboBox;
@@ -33,25 +34,32 @@ class QPushButton;
 class QSpinBox;
 class QSplitter;
 class QToolButton;
+class QTreeView;
+class QUrl;
 class QWidget;
 
 namespace tarnwick {
 
 class TdlgBuildNdx;
 class TdlgParse;
+class TdlgWordTopics;
 class TMru;
 class TCodePage;
 class TMruMenuItems;
 class TRunDialog;
 class WordCollator;
+class WordDetailsModel;
 class WordViewModel;
 
-// What tests put in the user's place: a replacement for the open-file dialog, and a look at
-// each run's dialog before it is shown modally. Unset, the window asks the user.
+// What tests put in the user's place: a replacement for the open-file dialog, a look at each
+// run's dialog and the topics dialog before it is shown modally, and a replacement for the
+// desktop's browser. Unset, the window asks the user.
 struct TMainWindowTestHooks {
     std::function<QString(const QString& initial)> OpenFileChooser;
     std::function<void(TdlgParse&)> ParseDialog;
     std::function<void(TdlgBuildNdx&)> BuildDialog;
+    std::function<void(TdlgWordTopics&)> TopicsDialog;
+    std::function<bool(const QUrl&)> UrlOpener;
 };
 
 class TfrmMain : public QMainWindow {
@@ -76,6 +84,8 @@ public:
     std::string SecondaryListName() const;
     // The words the word view shows, in its order.
     WordViewModel* IndexModel() const { return indexModel_; }
+    // The same words in the details mode's table, in its order.
+    WordDetailsModel* DetailsModel() const { return detailsModel_; }
 
     TMainWindowTestHooks& TestHooks() { return testHooks_; }
 
@@ -96,6 +106,10 @@ public slots:
     void pumIndexPopup();
     void pumRefreshListClick();
     void spnColumnsClick();
+    // Shows the word view as the list of columns or as the details table, as cboIndexView says.
+    void cboIndexViewChange();
+    // Lists the current word's topics, each of which opens in the browser.
+    void pumShowTopicsClick();
     void actHelpExecute();
     void mnuAboutClick();
     // Opens the project typed in ebxSource, as Enter in it does.
@@ -157,12 +171,20 @@ private:
     // Carries out a close request that came during a run, once its dialog is gone.
     void CloseIfAsked();
     void ApplyColumns(int columns);
+    // The word view of the mode shown; the selected rows and the current row (-1: none) of that
+    // view or of `of`, as rows of indexModel_.
+    QAbstractItemView* ActiveWordView() const;
+    std::vector<int> SelectedWordRows(const QAbstractItemView* of = nullptr) const;
+    int CurrentWordRow(const QAbstractItemView* of = nullptr) const;
+    // The status bar's "word: n of m topics" for the current word.
+    void UpdateWordTopics();
     void ShowError(const std::exception& error);
 
     TProjectSession session_;
     std::unique_ptr<TMru> mru_;
     std::unique_ptr<TMruMenuItems> mruMenu_;
     WordViewModel* indexModel_ = nullptr;
+    WordDetailsModel* detailsModel_ = nullptr;
     TMainWindowTestHooks testHooks_;
     int columns_ = 1;
     bool closed_ = false;
@@ -202,6 +224,10 @@ private:
     QLabel* lblColumns = nullptr;
     QSpinBox* spnColumns = nullptr;
     QListView* lbxIndex = nullptr;
+    QLabel* lblIndexView = nullptr;
+    QComboBox* cboIndexView = nullptr;  // "List" (lbxIndex) or "Details" (lvwIndex)
+    QTreeView* lvwIndex = nullptr;
+    QLabel* lblWordTopics = nullptr;  // on the status bar's right
 
     QMenu* mnuFile = nullptr;
     QMenu* mnuReOpen = nullptr;
@@ -218,6 +244,7 @@ private:
     QAction* mnuAliasMap = nullptr;
     QAction* mnuAbout = nullptr;
     QAction* pumRefreshList = nullptr;
+    QAction* pumShowTopics = nullptr;
     std::vector<QAction*> mruItems;  // mru10 ... mru19
 
     QAction* actOpen = nullptr;

@@ -7,10 +7,12 @@
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QSpinBox>
+#include <QTreeView>
 #include <algorithm>
 
 #include "app/program_folders.h"
 #include "pipeline/exclude_list.h"
+#include "pipeline/parse_run.h"
 #include "platform/os.h"
 #include "support/ansi_case.h"
 #include "support/message.h"
@@ -19,11 +21,13 @@
 #include "ui/dialog_build_index.h"
 #include "ui/dialog_export.h"
 #include "ui/dialog_parse.h"
+#include "ui/dialog_word_topics.h"
 #include "ui/form_exclude_file.h"
 #include "ui/help.h"
 #include "ui/main_window.h"
 #include "ui/message_text.h"
 #include "ui/qt_text.h"
+#include "ui/word_details_model.h"
 #include "ui/word_view_model.h"
 
 namespace tarnwick {
@@ -115,7 +119,9 @@ void TfrmMain::mnuBuildClick() {
 }
 
 void TfrmMain::pumIndexPopup() {
-    const bool selected = lbxIndex->selectionModel()->hasSelection();
+    const bool selected = ActiveWordView()->selectionModel()->hasSelection();
+    const int current = CurrentWordRow();
+    pumShowTopics->setEnabled(current >= 0 && indexModel_->Entry(current));
     actDefaultExclude->setEnabled(selected);
     const std::string name = SecondaryListName();
     const bool userList = selected && !name.empty() && FileExists(ExcludeListFolder() + name);
@@ -138,10 +144,7 @@ void TfrmMain::actUserExcludeExecute() {
 }
 
 void TfrmMain::MoveSelectedWords(const std::string& listPath) {
-    std::vector<int> rows;
-    for (const QModelIndex& index : lbxIndex->selectionModel()->selectedRows()) {
-        rows.push_back(index.row());
-    }
+    std::vector<int> rows = SelectedWordRows();
     std::sort(rows.begin(), rows.end(), std::greater<>());
     try {
         // The list's words are compared as the project's are, so that a word it holds in other
@@ -158,6 +161,7 @@ void TfrmMain::MoveSelectedWords(const std::string& listPath) {
         return;
     }
     lbxIndex->selectionModel()->clearSelection();
+    lvwIndex->selectionModel()->clearSelection();
     indexModel_->RemoveRows(rows);
     UpdateWordCount();
     UpdateBuildIndexButton();
@@ -232,6 +236,112 @@ void TfrmMain::ApplyColumns(int columns) {
     lbxIndex->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     const int width = std::max(1, lbxIndex->viewport()->width() / columns_);
     lbxIndex->setGridSize(QSize(width, lbxIndex->fontMetrics().height() + 2));
+}
+
+QAbstractItemView* TfrmMain::ActiveWordView() const {
+    return cboIndexView->currentIndex() == 1 ? static_cast<QAbstractItemView*>(lvwIndex)
+                                             : static_cast<QAbstractItemView*>(lbxIndex);
+}
+
+std::vector<int> TfrmMain::SelectedWordRows(const QAbstractItemView* of) const {
+    const QAbstractItemView* view = of ? of : ActiveWordView();
+    const bool details = view == lvwIndex;
+    std::vector<int> rows;
+    for (const QItemSelectionRange& range : view->selectionModel()->selection()) {
+        for (int row = range.top(); row <= range.bottom(); ++row) {
+            rows.push_back(details ? detailsModel_->SourceRow(row) : row);
+        }
+    }
+    // A row selected in more than one column range counts once.
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    return rows;
+}
+
+int TfrmMain::CurrentWordRow(const QAbstractItemView* of) const {
+    const QAbstractItemView* view = of ? of : ActiveWordView();
+    int row = view->currentIndex().isValid() ? view->currentIndex().row() : -1;
+    if (row < 0 && view->selectionModel()->hasSelection()) {
+        row = view->selectionModel()->selection().first().top();
+    }
+    if (row < 0 || row >= indexModel_->rowCount()) {
+        return -1;
+    }
+    return view == lvwIndex ? detailsModel_->SourceRow(row) : row;
+}
+
+void TfrmMain::UpdateWordTopics() {
+    lblWordTopics->setText(indexModel_->TopicSummary(CurrentWordRow()));
+}
+
+void TfrmMain::cboIndexViewChange() {
+    const bool details = cboIndexView->currentIndex() == 1;
+    QAbstractItemView* from = details ? static_cast<QAbstractItemView*>(lbxIndex)
+                                      : static_cast<QAbstractItemView*>(lvwIndex);
+    QAbstractItemView* to = details ? static_cast<QAbstractItemView*>(lvwIndex)
+                                    : static_cast<QAbstractItemView*>(lbxIndex);
+    // The words selected and the current word stay so in the other mode. The selection goes
+    // over as runs of neighbouring rows, so that even every word selected is a quick change.
+    auto shown = [this, details](int sourceRow) {
+        return details ? detailsModel_->mapFromSource(indexModel_->index(sourceRow)).row()
+                       : sourceRow;
+    };
+    const int current = from->currentIndex().isValid() ? CurrentWordRow(from) : -1;
+    std::vector<int> selected;
+    for (int row : SelectedWordRows(from)) {
+        selected.push_back(shown(row));
+    }
+    lbxIndex->setVisible(!details);
+    lvwIndex->setVisible(details);
+    lblColumns->setEnabled(!details);
+    spnColumns->setEnabled(!details);
+    std::sort(selected.begin(), selected.end());
+    QItemSelection selection;
+    QAbstractItemModel* model = to->model();
+    const int lastColumn = model->columnCount() - 1;
+    for (size_t i = 0; i < selected.size();) {
+        size_t j = i;
+        while (j + 1 < selected.size() && selected[j + 1] == selected[j] + 1) {
+            ++j;
+        }
+        selection.select(model->index(selected[i], 0), model->index(selected[j], lastColumn));
+        i = j + 1;
+    }
+    to->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+    if (current >= 0) {
+        const QModelIndex index = model->index(shown(current), 0);
+        to->selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
+        to->scrollTo(index);
+    }
+    UpdateWordTopics();
+}
+
+void TfrmMain::pumShowTopicsClick() {
+    const int row = CurrentWordRow();
+    const TIndexEntry* entry = row >= 0 ? indexModel_->Entry(row) : nullptr;
+    if (!entry) {
+        return;
+    }
+    const std::vector<std::string>& files = session_.Project().Files;
+    std::vector<std::string> topics;
+    topics.reserve(entry->Files.size());
+    for (TopicIndex file : entry->Files) {
+        if (file < files.size()) {
+            topics.push_back(files[file]);
+        }
+    }
+    try {
+        TdlgWordTopics dialog(this);
+        dialog.UrlOpener = testHooks_.UrlOpener;
+        dialog.Prepare(ToQt(indexModel_->Word(row), ProjectCodePage()), topics, ProjectCodePage(),
+                       ProjectFolderOf(session_.ProjectFile()));
+        if (testHooks_.TopicsDialog) {
+            testHooks_.TopicsDialog(dialog);
+        }
+        dialog.exec();
+    } catch (const std::exception& e) {
+        ShowError(e);
+    }
 }
 
 void TfrmMain::actHelpExecute() {

@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -16,10 +17,12 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolButton>
+#include <QTreeView>
 #include <QVBoxLayout>
 
 #include "ui/hints.h"
 #include "ui/main_window.h"
+#include "ui/word_details_model.h"
 #include "ui/word_view_model.h"
 
 namespace tarnwick {
@@ -34,6 +37,9 @@ void TfrmMain::CreateControls() {
     outer->addWidget(CreateFileAndWordPanes(central), 1);
     setCentralWidget(central);
     statusBar()->setSizeGripEnabled(true);
+    // The current word's topics stay on the right while the hints come and go on the left.
+    lblWordTopics = new QLabel(statusBar());
+    statusBar()->addPermanentWidget(lblWordTopics);
     NameControls();
     ConnectControls();
 }
@@ -165,7 +171,13 @@ QWidget* TfrmMain::CreateWordPane(QWidget* parent) {
     spnColumns = new QSpinBox(wordPanel);
     spnColumns->setRange(1, kMaxColumns);
     spnColumns->setValue(1);
+    lblIndexView = new QLabel(QStringLiteral("View:"), wordPanel);
+    cboIndexView = new QComboBox(wordPanel);
+    cboIndexView->addItem(QStringLiteral("List"));
+    cboIndexView->addItem(QStringLiteral("Details"));
     wordHead->addWidget(lblCountValue, 1);
+    wordHead->addWidget(lblIndexView);
+    wordHead->addWidget(cboIndexView);
     wordHead->addWidget(lblColumns);
     wordHead->addWidget(spnColumns);
     lbxIndex = new QListView(wordPanel);
@@ -177,8 +189,27 @@ QWidget* TfrmMain::CreateWordPane(QWidget* parent) {
     lbxIndex->setLayoutMode(QListView::Batched);
     lbxIndex->setBatchSize(5000);
     lbxIndex->setContextMenuPolicy(Qt::CustomContextMenu);
+    // The details mode: the same words as a table in an order of its own.
+    lvwIndex = new QTreeView(wordPanel);
+    detailsModel_ = new WordDetailsModel(indexModel_, lvwIndex);
+    lvwIndex->setModel(detailsModel_);
+    lvwIndex->setRootIsDecorated(false);
+    lvwIndex->setItemsExpandable(false);
+    lvwIndex->setUniformRowHeights(true);
+    lvwIndex->setAllColumnsShowFocus(true);
+    lvwIndex->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    lvwIndex->setSelectionBehavior(QAbstractItemView::SelectRows);
+    lvwIndex->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    lvwIndex->setContextMenuPolicy(Qt::CustomContextMenu);
+    lvwIndex->setColumnWidth(WordDetailsModel::kWordColumn, 160);
+    lvwIndex->setColumnWidth(WordDetailsModel::kTopicsColumn, 60);
+    // Sorted by word until the user clicks a heading (a header's own default is descending).
+    lvwIndex->header()->setSortIndicator(WordDetailsModel::kWordColumn, Qt::AscendingOrder);
+    lvwIndex->setSortingEnabled(true);
+    lvwIndex->hide();
     wordLayout->addLayout(wordHead);
     wordLayout->addWidget(lbxIndex);
+    wordLayout->addWidget(lvwIndex);
     return wordPanel;
 }
 
@@ -216,6 +247,10 @@ void TfrmMain::NameControls() {
         {lblColumns, "lblColumns"},
         {spnColumns, "spnColumns"},
         {lbxIndex, "lbxIndex"},
+        {lblIndexView, "lblIndexView"},
+        {cboIndexView, "cboIndexView"},
+        {lvwIndex, "lvwIndex"},
+        {lblWordTopics, "lblWordTopics"},
     };
     for (const auto& [object, name] : names) {
         object->setObjectName(QLatin1String(name));
@@ -237,6 +272,21 @@ void TfrmMain::ConnectControls() {
         pumIndexPopup();
         pumIndex->exec(lbxIndex->viewport()->mapToGlobal(pos));
     });
+    connect(lvwIndex, &QTreeView::customContextMenuRequested, this, [this](const QPoint& pos) {
+        pumIndexPopup();
+        pumIndex->exec(lvwIndex->viewport()->mapToGlobal(pos));
+    });
+    connect(lvwIndex, &QTreeView::doubleClicked, this, &TfrmMain::pumShowTopicsClick);
+    connect(cboIndexView, &QComboBox::currentIndexChanged, this, &TfrmMain::cboIndexViewChange);
+    for (QAbstractItemView* view :
+         {static_cast<QAbstractItemView*>(lbxIndex), static_cast<QAbstractItemView*>(lvwIndex)}) {
+        connect(view->selectionModel(), &QItemSelectionModel::currentChanged, this,
+                &TfrmMain::UpdateWordTopics);
+        connect(view->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+                &TfrmMain::UpdateWordTopics);
+    }
+    connect(indexModel_, &QAbstractItemModel::modelReset, this, &TfrmMain::UpdateWordTopics);
+    connect(indexModel_, &QAbstractItemModel::rowsRemoved, this, &TfrmMain::UpdateWordTopics);
     connect(lbxFiles, &QListWidget::customContextMenuRequested, this,
             [this](const QPoint& pos) { pumFiles->exec(lbxFiles->viewport()->mapToGlobal(pos)); });
 }
@@ -330,6 +380,11 @@ void TfrmMain::CreatePopupMenus() {
     pumIndex->setObjectName(QStringLiteral("pumIndex"));
     pumIndex->addAction(actDefaultExclude);
     pumIndex->addAction(actUserExclude);
+    pumIndex->addSeparator();
+    pumShowTopics = pumIndex->addAction(QStringLiteral("Show Topics"));
+    pumShowTopics->setObjectName(QStringLiteral("pumShowTopics"));
+    pumShowTopics->setStatusTip(QStringLiteral(" List the topics the word is found in"));
+    connect(pumShowTopics, &QAction::triggered, this, &TfrmMain::pumShowTopicsClick);
     pumFiles = new QMenu(this);
     pumFiles->setObjectName(QStringLiteral("pumFiles"));
     pumRefreshList = pumFiles->addAction(QStringLiteral("Refresh List"));
@@ -364,6 +419,10 @@ void TfrmMain::SetHints() {
         {spnColumns, "Set parsed words columns|Set the number of colmuns to view parsed words"},
         {lbxFiles, "|List of topic files in the HHP (HTML Help Project file)"},
         {lbxIndex, "|List of index words parsed from the topic files in the project"},
+        {cboIndexView,
+         "Word view|Show the parsed words in columns, or as details with their topic counts"},
+        {lvwIndex,
+         "|Index words with the number of topics each is found in; click a heading to sort"},
     };
     for (const auto& [widget, hint] : hints) {
         SetHint(widget, QString::fromLatin1(hint));

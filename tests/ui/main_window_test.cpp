@@ -3,6 +3,7 @@
 // time, closing in the middle of a run, and stored placements that no longer fit the screen.
 #include <QCheckBox>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -14,6 +15,7 @@
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QTreeView>
 #include <QValidator>
 #include <QtTest>
 #include <filesystem>
@@ -39,9 +41,11 @@
 #include "ui/dialog_build_index.h"
 #include "ui/dialog_export.h"
 #include "ui/dialog_parse.h"
+#include "ui/dialog_word_topics.h"
 #include "ui/form_exclude_file.h"
 #include "ui/main_window.h"
 #include "ui/window_placement.h"
+#include "ui/word_details_model.h"
 #include "ui/word_view_model.h"
 
 using namespace tarnwick;
@@ -351,6 +355,128 @@ private slots:
         QVERIFY(!Control<QAction>(window, "mnuBuildMap")->isEnabled());
         QVERIFY(!Control<QAction>(window, "mnuBuildAll")->isEnabled());
         window.close();
+    }
+
+    // The details mode: each word with its topic count and first topic, sorted by any column
+    // (counts with ties in word order, words by the collator, never as Qt strings), the current
+    // word's count on the status bar, its topics opened as pages found in any letter case, words
+    // moved to a list from the table, and the mode and sort kept over a restart.
+    void detailsModeCountsSortsAndOpensTopics() {
+        ScriptedMesg mesg;
+        {
+            TfrmMain window;
+            CloseWhenDone(window);
+            window.FormCreate();
+            Control<QCheckBox>(window, "ckbBody")->setChecked(true);
+            TypeProjectPath(window, garden_);
+            Control<QPushButton>(window, "btnParse")->click();
+            Control<QComboBox>(window, "cboIndexView")->setCurrentIndex(1);
+            auto* table = Control<QTreeView>(window, "lvwIndex");
+            QVERIFY(!table->isHidden());
+            QVERIFY(Control<QListView>(window, "lbxIndex")->isHidden());
+            const WordDetailsModel* details = window.DetailsModel();
+            const auto cell = [details](int row, int column) {
+                return details->data(details->index(row, column), Qt::DisplayRole).toString();
+            };
+            const auto rowOf = [&](const char* word) {
+                for (int row = 0; row < details->rowCount(); ++row) {
+                    if (SameWord(window.IndexModel()->Word(details->SourceRow(row)), word))
+                        return row;
+                }
+                return -1;
+            };
+            QCOMPARE(details->headerData(2, Qt::Horizontal, Qt::DisplayRole).toString(),
+                     QStringLiteral("First Topic"));
+            // Found in the library page and its own, which the project writes in other case.
+            const int roses = rowOf("roses");
+            QCOMPARE(cell(roses, 0).toLower(), QStringLiteral("roses"));
+            QCOMPARE(cell(roses, 1), QStringLiteral("2"));
+            QCOMPARE(cell(roses, 2), QStringLiteral("html\\plants\\library.htm"));
+
+            // By count, most first: ties keep the word order, whatever their letter case.
+            table->header()->setSortIndicator(1, Qt::DescendingOrder);
+            const WordCollator& collator = WordCollator::For(1252);
+            QCOMPARE(details->rowCount(), window.IndexModel()->rowCount());
+            for (int row = 1; row < details->rowCount(); ++row) {
+                const int above = cell(row - 1, 1).toInt();
+                const int count = cell(row, 1).toInt();
+                QVERIFY2(above > count ||
+                             (above == count &&
+                              collator.Less(window.IndexModel()->Word(details->SourceRow(row - 1)),
+                                            window.IndexModel()->Word(details->SourceRow(row)))),
+                         qPrintable(cell(row, 0)));
+            }
+            QCOMPARE(cell(0, 1).toInt(), 14);  // in every page
+            // And back by word: the list mode's (the collator's) order.
+            table->header()->setSortIndicator(0, Qt::AscendingOrder);
+            for (int row = 0; row < details->rowCount(); ++row) {
+                QCOMPARE(details->SourceRow(row), row);
+            }
+
+            // The current word on the status bar, and its topics.
+            table->header()->setSortIndicator(2, Qt::DescendingOrder);
+            table->setCurrentIndex(details->index(rowOf("roses"), 0));
+            QCOMPARE(Control<QLabel>(window, "lblWordTopics")->text(),
+                     cell(rowOf("roses"), 0) + QStringLiteral(": 2 of 14 topics"));
+            QStringList listed;
+            std::vector<QUrl> opened;
+            bool openWorks = true;
+            window.TestHooks().UrlOpener = [&](const QUrl& url) {
+                opened.push_back(url);
+                return openWorks;
+            };
+            window.TestHooks().TopicsDialog = [&](TdlgWordTopics& dialog) {
+                for (int row = 0; row < dialog.lbxTopics->count(); ++row) {
+                    listed << dialog.lbxTopics->item(row)->text();
+                }
+                dialog.lbxTopics->setCurrentRow(1);
+                dialog.btnOpen->click();
+                openWorks = false;
+                dialog.btnOpen->click();
+                QTimer::singleShot(0, &dialog, &QDialog::accept);
+            };
+            window.pumIndexPopup();
+            QVERIFY(Control<QAction>(window, "pumShowTopics")->isEnabled());
+            Control<QAction>(window, "pumShowTopics")->trigger();
+            QCOMPARE(listed, (QStringList{QStringLiteral("html\\plants\\library.htm"),
+                                          QStringLiteral("html\\Plants\\Roses.htm")}));
+            QCOMPARE(opened.size(), size_t(2));
+            QCOMPARE(opened[0].toLocalFile(),
+                     QString::fromStdString(
+                         (projects_->Path() / "garden/html/plants/roses.htm").string()));
+            QCOMPARE(mesg.shown.size(), size_t(1));
+            QCOMPARE(QString::fromStdString(mesg.shown[0].text),
+                     QStringLiteral("Unable to open browser."));
+            mesg.shown.clear();
+
+            // Moved to a list from the table: the words go, the rest keep the table's order.
+            table->header()->setSortIndicator(1, Qt::DescendingOrder);
+            const int words = details->rowCount();
+            const QString first = cell(0, 0);
+            const QString third = cell(2, 0);
+            table->selectionModel()->select(
+                details->index(0, 0),
+                QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+            table->selectionModel()->select(
+                details->index(2, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+            window.actDefaultExcludeExecute();
+            QCOMPARE(details->rowCount(), words - 2);
+            QCOMPARE(window.IndexModel()->rowCount(), words - 2);
+            QVERIFY(!Contains(ShownWords(window), first.toStdString()));
+            QVERIFY(!Contains(ShownWords(window), third.toStdString()));
+            for (int row = 1; row < details->rowCount(); ++row) {
+                QVERIFY(cell(row - 1, 1).toInt() >= cell(row, 1).toInt());
+            }
+            QVERIFY2(mesg.shown.empty(), mesg.shown.empty() ? "" : mesg.shown[0].text.c_str());
+            window.close();
+        }
+        TfrmMain again;
+        again.FormCreate();
+        QCOMPARE(Control<QComboBox>(again, "cboIndexView")->currentIndex(), 1);
+        QVERIFY(!Control<QTreeView>(again, "lvwIndex")->isHidden());
+        QCOMPARE(again.DetailsModel()->SortColumn(), 1);
+        QCOMPARE(again.DetailsModel()->SortOrder(), Qt::DescendingOrder);
+        again.close();
     }
 
     // A Windows-1251 project (Language=0x419): its words shown as Cyrillic, in the order of its
