@@ -25,6 +25,7 @@ enum ConfigKey : int {
     kCfgExportPlacement = 4,    // word-list export dialog (left, top and width applied)
     kCfgAliasMapPlacement = 5,  // alias/map options dialog (left and top applied)
     kCfgEditorColumns = 6,      // columns of the editor's word list
+    kCfgCommonPercent = 7,      // the share last chosen under Exclude Common Words
     kCfgFirstMru = 100,
     kCfgLastMru = 109,
 };

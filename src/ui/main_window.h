@@ -38,7 +38,9 @@ class QWidget;
 namespace tarnwick {
 
 class TdlgBuildNdx;
+class TdlgCommonWords;
 class TdlgParse;
+class TFileSystem;
 class TMru;
 class TCodePage;
 class TMruMenuItems;
@@ -52,6 +54,10 @@ struct TMainWindowTestHooks {
     std::function<QString(const QString& initial)> OpenFileChooser;
     std::function<void(TdlgParse&)> ParseDialog;
     std::function<void(TdlgBuildNdx&)> BuildDialog;
+    // The Exclude Common Words dialog before it is shown modally.
+    std::function<void(TdlgCommonWords&)> CommonWordsDialog;
+    // Where moved words are saved into their list; unset, the real file system.
+    TFileSystem* ListFileSystem = nullptr;
 };
 
 class TfrmMain : public QMainWindow {
@@ -76,6 +82,10 @@ public:
     std::string SecondaryListName() const;
     // The words the word view shows, in its order.
     WordViewModel* IndexModel() const { return indexModel_; }
+    // Moves the view's words among `words` into the exclude list at `listPath` as the popup's
+    // Move To does; false, the failure shown and the view and the list as they were, when the
+    // list could not be read or saved.
+    bool MoveWords(const std::vector<std::string>& words, const std::string& listPath);
 
     TMainWindowTestHooks& TestHooks() { return testHooks_; }
 
@@ -93,6 +103,7 @@ public slots:
     void actEditExcludeFileExecute();
     void actDefaultExcludeExecute();
     void actUserExcludeExecute();
+    void mnuCommonWordsClick();
     void pumIndexPopup();
     void pumRefreshListClick();
     void spnColumnsClick();
@@ -151,6 +162,7 @@ private:
     void ShowOpenProject();
     void SelectExcludeList(const std::string& name);
     void MoveSelectedWords(const std::string& listPath);
+    bool MoveRows(std::vector<int> rows, const std::string& listPath);
     void RunBuild(QObject* source);
     // Shows a run's dialog modally; a close request meanwhile stops the run and is noted.
     void RunModal(TRunDialog& dialog);
@@ -215,6 +227,7 @@ private:
     QAction* mnuBuildIndex = nullptr;
     QAction* mnuBuildMap = nullptr;
     QAction* mnuExport = nullptr;
+    QAction* mnuCommonWords = nullptr;
     QAction* mnuAliasMap = nullptr;
     QAction* mnuAbout = nullptr;
     QAction* pumRefreshList = nullptr;
