@@ -298,10 +298,11 @@ void TdlgCommonWords::spnShareChange() {
 
 void TdlgCommonWords::UpdateSummary() {
     const int ticked = model_->TickedCount();
-    lblSummary->setText(
-        QStringLiteral("%1 of %2 words ticked")
-            .arg(QString::fromStdString(GroupDigits(std::to_string(ticked))),
-                 QString::fromStdString(GroupDigits(std::to_string(model_->rowCount())))));
+    auto grouped = [](size_t n) { return QString::fromStdString(GroupDigits(std::to_string(n))); };
+    lblSummary->setText(QStringLiteral("%1 of %2 words ticked; the project has %3 topics")
+                            .arg(grouped(static_cast<size_t>(ticked)),
+                                 grouped(static_cast<size_t>(model_->rowCount())),
+                                 grouped(model_->TopicTotal())));
     btnMove->setEnabled(ticked > 0 && cboList->count() > 0);
 }
 

@@ -69,6 +69,8 @@ public:
     // The words of the ticked rows, in row order.
     std::vector<std::string> TickedWords() const;
     int TickedCount() const;
+    // The page topics the shares are taken of.
+    size_t TopicTotal() const { return topics_; }
 
 signals:
     void TicksChanged();
