@@ -147,6 +147,7 @@ private slots:
                 gardenStaysUnticked = model.data(model.index(RowOf(model, "garden"), 0),
                                                  Qt::CheckStateRole) == Qt::Unchecked &&
                                       model.TickedCount() == model.rowCount() - 1;
+                dialog.spnShare->setValue(60);  // remembered for the next time
             });
         };
         window.mnuCommonWordsClick();
@@ -171,10 +172,13 @@ private slots:
         faulty.TemporaryError = ENOSPC;
         window.TestHooks().ListFileSystem = &faulty;
         bool stayedUp = false;
+        int startShare = 0;
         size_t moved = 0;
         window.TestHooks().CommonWordsDialog = [&](TdlgCommonWords& dialog) {
             QTimer::singleShot(0, &dialog, [&]() {
                 const auto closing = qScopeGuard([&dialog]() { dialog.btnCancel->click(); });
+                startShare = dialog.spnShare->value();
+                dialog.spnShare->setValue(50);
                 CommonWordsModel& model = *dialog.Model();
                 model.setData(model.index(RowOf(model, "garden"), 0), Qt::Unchecked,
                               Qt::CheckStateRole);
@@ -185,6 +189,7 @@ private slots:
         };
         window.mnuCommonWordsClick();
         QVERIFY(stayedUp);
+        QCOMPARE(startShare, 60);
         QCOMPARE(mesg.shown.size(), size_t(1));
         QCOMPARE(mesg.shown[0].style, unsigned(kMbError));
         QCOMPARE(window.IndexModel()->Words(), parsed);
