@@ -5,6 +5,8 @@
 // takes to stop. Prints the gaps (largest, 99th percentile, how many over 100 ms) per run.
 // Between the parse and the build it shows the words in details mode, sorts them by their
 // topic counts and back by word, and scrolls the table, timing each step as the user waits it.
+// Before the parse and the build, Exclude Common Words is opened and each share typed into it timed
+// until its preview shows.
 //
 // Usage: tarnwick-bench-gui PROJECT.hhp   (writes the project's .hhk; a data folder of its own)
 // With TARNWICK_BENCH_STEPS set, also prints which pages the parse had reached, every 40 ms.
@@ -17,6 +19,8 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSpinBox>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -24,10 +28,12 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <tuple>
 #include <utility>
 #include <vector>
 
 #include "ui/dialog_build_index.h"
+#include "ui/dialog_common_words.h"
 #include "ui/dialog_parse.h"
 #include "ui/main_window.h"
 #include "ui/word_view_model.h"
@@ -213,6 +219,48 @@ int Run(const char* project) {
     clock.restart();
     Control<QPushButton>(window, "btnBuildIndex")->click();
     buildGaps.Print("build index", clock.elapsed() / 1000.0);
+
+    // Exclude Common Words: how long the dialog takes to open, and each share typed into it
+    // (digit by digit, as a user types "5", "50", "1", "10") until its preview is shown.
+    GapRecorder shareGaps;
+    qint64 openTime = -1;
+    // (share, words shown, ms until its preview was shown)
+    std::vector<std::tuple<int, int, qint64>> shareTimes;
+    window.TestHooks().CommonWordsDialog = [&](TdlgCommonWords& dialog) {
+        openTime = clock.elapsed();
+        shareGaps.Watch(dialog);
+        QTimer::singleShot(0, &dialog, [&] {
+            QElapsedTimer typing;
+            QTest::keyClick(dialog.spnShare, Qt::Key_A, Qt::ControlModifier);
+            for (const char* typed : {"5", "0", "\b\b1", "0", "\b\b50"}) {
+                for (const char* key = typed; *key; ++key) {
+                    typing.restart();
+                    if (*key == '\b') {
+                        QTest::keyClick(dialog.spnShare, Qt::Key_Backspace);
+                    } else {
+                        QTest::keyClicks(dialog.spnShare, QString(QLatin1Char(*key)));
+                    }
+                    QCoreApplication::processEvents();
+                    shareTimes.push_back(
+                        {dialog.spnShare->value(), dialog.Model()->rowCount(), typing.elapsed()});
+                }
+            }
+            typing.restart();
+            dialog.tblWords->sortByColumn(CommonWordsModel::kWordColumn, Qt::AscendingOrder);
+            QCoreApplication::processEvents();
+            std::printf("%-28s %8lld ms\n", "  sorted by word",
+                        static_cast<long long>(typing.elapsed()));
+            dialog.btnCancel->click();
+        });
+    };
+    clock.restart();
+    window.mnuCommonWordsClick();
+    shareGaps.Print("exclude common words", clock.elapsed() / 1000.0);
+    std::printf("%-28s %8lld ms\n", "  dialog open", static_cast<long long>(openTime));
+    for (const auto& [share, words, ms] : shareTimes) {
+        std::printf("    share %3d %%  %7d words  %5lld ms\n", share, words,
+                    static_cast<long long>(ms));
+    }
 
     GapRecorder cancelGaps;
     QElapsedTimer sinceCancel;

@@ -28,6 +28,7 @@ enum ConfigKey : int {
     kCfgMainWordView = 7,       // the main window's word view: 0 the list of columns, 1 details
     kCfgMainSortColumn = 8,     // the details' sort column: 0 word, 1 topics, 2 first topic
     kCfgMainSortOrder = 9,      // the details' sort direction: 0 ascending, 1 descending
+    kCfgCommonPercent = 10,     // the share last chosen under Exclude Common Words
     kCfgFirstMru = 100,
     kCfgLastMru = 109,
 };

@@ -41,8 +41,10 @@ class QWidget;
 namespace tarnwick {
 
 class TdlgBuildNdx;
+class TdlgCommonWords;
 class TdlgParse;
 class TdlgWordTopics;
+class TFileSystem;
 class TMru;
 class TCodePage;
 class TMruMenuItems;
@@ -60,6 +62,10 @@ struct TMainWindowTestHooks {
     std::function<void(TdlgBuildNdx&)> BuildDialog;
     std::function<void(TdlgWordTopics&)> TopicsDialog;
     std::function<bool(const QUrl&)> UrlOpener;
+    // The Exclude Common Words dialog before it is shown modally.
+    std::function<void(TdlgCommonWords&)> CommonWordsDialog;
+    // Where moved words are saved into their list; unset, the real file system.
+    TFileSystem* ListFileSystem = nullptr;
 };
 
 class TfrmMain : public QMainWindow {
@@ -86,6 +92,10 @@ public:
     WordViewModel* IndexModel() const { return indexModel_; }
     // The same words in the details mode's table, in its order.
     WordDetailsModel* DetailsModel() const { return detailsModel_; }
+    // Moves the view's words among `words` into the exclude list at `listPath` as the popup's
+    // Move To does; false, the failure shown and the view and the list as they were, when the
+    // list could not be read or saved.
+    bool MoveWords(const std::vector<std::string>& words, const std::string& listPath);
 
     TMainWindowTestHooks& TestHooks() { return testHooks_; }
 
@@ -103,6 +113,7 @@ public slots:
     void actEditExcludeFileExecute();
     void actDefaultExcludeExecute();
     void actUserExcludeExecute();
+    void mnuCommonWordsClick();
     void pumIndexPopup();
     void pumRefreshListClick();
     void spnColumnsClick();
@@ -165,6 +176,7 @@ private:
     void ShowOpenProject();
     void SelectExcludeList(const std::string& name);
     void MoveSelectedWords(const std::string& listPath);
+    bool MoveRows(std::vector<int> rows, const std::string& listPath);
     void RunBuild(QObject* source);
     // Shows a run's dialog modally; a close request meanwhile stops the run and is noted.
     void RunModal(TRunDialog& dialog);
@@ -241,6 +253,7 @@ private:
     QAction* mnuBuildIndex = nullptr;
     QAction* mnuBuildMap = nullptr;
     QAction* mnuExport = nullptr;
+    QAction* mnuCommonWords = nullptr;
     QAction* mnuAliasMap = nullptr;
     QAction* mnuAbout = nullptr;
     QAction* pumRefreshList = nullptr;

@@ -9,16 +9,21 @@
 #include <QSpinBox>
 #include <QTreeView>
 #include <algorithm>
+#include <string_view>
+#include <unordered_set>
 
 #include "app/program_folders.h"
 #include "pipeline/exclude_list.h"
 #include "pipeline/parse_run.h"
+#include "pipeline/topic_counts.h"
+#include "platform/file_system.h"
 #include "platform/os.h"
 #include "support/ansi_case.h"
 #include "support/message.h"
 #include "ui/dialog_about.h"
 #include "ui/dialog_alias_map.h"
 #include "ui/dialog_build_index.h"
+#include "ui/dialog_common_words.h"
 #include "ui/dialog_export.h"
 #include "ui/dialog_parse.h"
 #include "ui/dialog_word_topics.h"
@@ -145,6 +150,21 @@ void TfrmMain::actUserExcludeExecute() {
 
 void TfrmMain::MoveSelectedWords(const std::string& listPath) {
     std::vector<int> rows = SelectedWordRows();
+    MoveRows(std::move(rows), listPath);
+}
+
+bool TfrmMain::MoveWords(const std::vector<std::string>& words, const std::string& listPath) {
+    const std::unordered_set<std::string_view> moving(words.begin(), words.end());
+    std::vector<int> rows;
+    for (int row = 0; row < indexModel_->rowCount(); ++row) {
+        if (moving.contains(indexModel_->Word(row))) {
+            rows.push_back(row);
+        }
+    }
+    return MoveRows(std::move(rows), listPath);
+}
+
+bool TfrmMain::MoveRows(std::vector<int> rows, const std::string& listPath) {
     std::sort(rows.begin(), rows.end(), std::greater<>());
     try {
         // The list's words are compared as the project's are, so that a word it holds in other
@@ -154,17 +174,56 @@ void TfrmMain::MoveSelectedWords(const std::string& listPath) {
         for (int row : rows) {
             list.AddWord(LowerCase(indexModel_->Word(row), collator.CodePage()));
         }
-        list.Save();
+        list.Save(testHooks_.ListFileSystem ? *testHooks_.ListFileSystem : TFileSystem::Default());
     } catch (const std::exception& e) {
         // The words leave the view only once they are safely in the list's file.
         ShowError(e);
-        return;
+        return false;
     }
     lbxIndex->selectionModel()->clearSelection();
     lvwIndex->selectionModel()->clearSelection();
     indexModel_->RemoveRows(rows);
     UpdateWordCount();
     UpdateBuildIndexButton();
+    return true;
+}
+
+void TfrmMain::mnuCommonWordsClick() {
+    if (indexModel_->rowCount() == 0) {
+        Mesg().Show("There are no parsed words: parse the project first.", kMbInformation);
+        return;
+    }
+    ShowOpenProject();
+    // The lists the popup's Move To offers: the default one and those of the secondary choice.
+    const std::string folder = ExcludeListFolder();
+    std::vector<std::pair<QString, std::string>> lists;
+    lists.emplace_back(QStringLiteral("Default Exclude List"),
+                       folder + std::string(DefaultExcludeListName));
+    for (int i = 0; i < cboExcludeList->count(); ++i) {
+        const std::string name = FromBytes(cboExcludeList->itemData(i).toByteArray());
+        if (!name.empty()) {
+            lists.emplace_back(PathToQt(name), folder + name);
+        }
+    }
+    std::vector<std::string_view> words;
+    words.reserve(static_cast<size_t>(indexModel_->rowCount()));
+    for (int row = 0; row < indexModel_->rowCount(); ++row) {
+        words.emplace_back(indexModel_->Word(row));
+    }
+    try {
+        TdlgCommonWords dialog(this);
+        dialog.Prepare(words, session_.WordList, PageTopicCount(session_.Project().Files),
+                       ProjectCollator(), lists,
+                       [this](const std::vector<std::string>& moving, const std::string& path) {
+                           return MoveWords(moving, path);
+                       });
+        if (testHooks_.CommonWordsDialog) {
+            testHooks_.CommonWordsDialog(dialog);
+        }
+        dialog.exec();
+    } catch (const std::exception& e) {
+        ShowError(e);
+    }
 }
 
 void TfrmMain::actEditExcludeFileExecute() {

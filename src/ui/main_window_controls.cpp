@@ -359,6 +359,12 @@ void TfrmMain::CreateMenus() {
     mnuTools = menuBar()->addMenu(QStringLiteral("Tools"));
     mnuTools->setObjectName(QStringLiteral("mnuTools"));
     mnuTools->addAction(actEditExcludeFile);
+    mnuCommonWords = mnuTools->addAction(QStringLiteral("Exclude Common Words ..."));
+    mnuCommonWords->setObjectName(QStringLiteral("mnuCommonWords"));
+    mnuCommonWords->setStatusTip(QStringLiteral(" Move the words found in most topics to a list"));
+    connect(mnuCommonWords, &QAction::triggered, this, &TfrmMain::mnuCommonWordsClick);
+    connect(mnuTools, &QMenu::aboutToShow, this,
+            [this]() { mnuCommonWords->setEnabled(indexModel_->rowCount() > 0); });
     mnuExport = mnuTools->addAction(QStringLiteral("Export Index ..."));
     mnuExport->setObjectName(QStringLiteral("mnuExport"));
     connect(mnuExport, &QAction::triggered, this, &TfrmMain::mnuExportClick);
