@@ -155,6 +155,7 @@ bool THtmlParser::ParseTopicFile(const std::string& path, TFileWords& fileWords,
     ParsePage(raw_.View(), fileWords, defaultList, secondaryList, options);
     // A huge page should not keep its memory for the rest of the run.
     raw_.Shrink(kKeptPageCapacity);
+    converter_->Shrink(kKeptPageCapacity);
     return true;
 }
 

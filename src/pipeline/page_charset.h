@@ -44,6 +44,17 @@ public:
     // valid until the next call.
     std::string_view Convert(std::string_view raw);
 
+    // Gives the memory back when a page was much larger than the usual ones, so that one huge
+    // page does not keep its converted copy for the rest of the run.
+    void Shrink(size_t keep) {
+        if (buffer_.capacity() > keep) {
+            std::string().swap(buffer_);
+        }
+        if (scratch_.capacity() > keep) {
+            std::string().swap(scratch_);
+        }
+    }
+
 private:
     std::string_view FromUtf8(std::string_view text, size_t asciiPrefix);
     std::string_view FromSingleByte(std::string_view text, size_t asciiPrefix, size_t charset);
