@@ -232,10 +232,22 @@ private slots:
             window.Session().InitialId = 100;
             window.UpdateMapControls();
             QVERIFY(Control<QPushButton>(window, "btnBuildMap")->isEnabled());
+            QString mapMessage;
+            window.TestHooks().BuildDialog = [&](TdlgBuildNdx& dialog) {
+                QObject::connect(
+                    &dialog, &TdlgBuildNdx::RunFinished, &dialog,
+                    [&]() {
+                        mapMessage = dialog.lblMessage->text();
+                        dialog.btnCancelDone->click();
+                    },
+                    Qt::QueuedConnection);
+            };
             Control<QPushButton>(window, "btnBuildMap")->click();
             QVERIFY(fs::exists(projects_->Path() / "garden/Garden_alias.h"));
             QVERIFY(fs::exists(projects_->Path() / "garden/Garden_map.h"));
             QVERIFY2(mesg.shown.empty(), mesg.shown.empty() ? "" : mesg.shown[0].text.c_str());
+            // The user reads one "&" where the run's text doubles it.
+            QCOMPARE(mapMessage, QStringLiteral("\nAlias File & Map File Successfully Created."));
 
             window.setGeometry(40, 50, 700, 640);
             window.close();
