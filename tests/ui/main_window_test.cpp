@@ -509,10 +509,13 @@ private slots:
         TfrmMain window;
         CloseWhenDone(window);
         window.FormCreate();
+        QCOMPARE(window.windowTitle(), QStringLiteral("Tarnwick"));
         for (const char* box : {"ckbBody", "ckbTitle", "ckbDescription", "ckbKeyWords"}) {
             Control<QCheckBox>(window, box)->setChecked(true);
         }
         TypeProjectPath(window, (projects_->Path() / "ru/Sad.hhp").string());
+        // The project's file name, not its folder, before the program's name.
+        QCOMPARE(window.windowTitle(), QStringLiteral("Sad.hhp \u2014 Tarnwick"));
         QCOMPARE(Control<QLabel>(window, "lblCodePageValue")->text(), QStringLiteral("1251"));
         QCOMPARE(mesg.CodePage, 1251);  // message boxes decode the project's names with it
         Control<QPushButton>(window, "btnParse")->click();
@@ -575,6 +578,7 @@ private slots:
         QVERIFY(editorSeen);
 
         window.mnuCloseClick();
+        QCOMPARE(window.windowTitle(), QStringLiteral("Tarnwick"));
         QCOMPARE(mesg.CodePage, 1252);
         QVERIFY(mesg.shown.empty());
         window.close();
