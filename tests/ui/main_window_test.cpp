@@ -8,6 +8,8 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -20,6 +22,7 @@
 #include <QtTest>
 #include <filesystem>
 #include <fstream>
+#include <set>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -138,6 +141,29 @@ private slots:
         QCOMPARE(mesg.shown[0].style, 0x40u);
         // The default list was set up in the new data folder.
         QVERIFY(fs::exists(data_->Path() / "Tarnwick/Exclude_List/Default_Exclude_List.txt"));
+    }
+
+    // Alt+letter reaches every menu and item: each has a mnemonic, none shared within the menu
+    // bar or one menu (a shared one would only cycle between the items).
+    void everyMenuAndItemHasItsOwnMnemonic() {
+        ScriptedMesg mesg;
+        TfrmMain window;
+        window.FormCreate();
+        std::vector<QWidget*> menus{window.menuBar()};
+        for (QAction* item : window.menuBar()->actions()) {
+            menus.push_back(item->menu());
+        }
+        for (QWidget* menu : menus) {
+            std::set<QKeySequence> seen;
+            for (QAction* item : menu->actions()) {
+                if (item->isSeparator()) {
+                    continue;
+                }
+                const QKeySequence key = QKeySequence::mnemonic(item->text());
+                QVERIFY2(!key.isEmpty() && seen.insert(key).second, qPrintable(item->text()));
+            }
+        }
+        window.close();
     }
 
     void openParsePruneBuildQuitAndComeBack() {
