@@ -287,6 +287,9 @@ void TfrmMain::ConnectControls() {
     }
     connect(indexModel_, &QAbstractItemModel::modelReset, this, &TfrmMain::UpdateWordTopics);
     connect(indexModel_, &QAbstractItemModel::rowsRemoved, this, &TfrmMain::UpdateWordTopics);
+    // The parse hands its words over in batches while its dialog is up: the count behind the
+    // dialog follows each batch rather than reading 0 until the end.
+    connect(indexModel_, &QAbstractItemModel::rowsInserted, this, &TfrmMain::UpdateWordCount);
     connect(lbxFiles, &QListWidget::customContextMenuRequested, this,
             [this](const QPoint& pos) { pumFiles->exec(lbxFiles->viewport()->mapToGlobal(pos)); });
 }

@@ -192,9 +192,22 @@ private slots:
             QComboBox* secondary = Control<QComboBox>(window, "cboExcludeList");
             secondary->setCurrentIndex(secondary->findText("Gardening.txt"));
             Control<QSpinBox>(window, "spnColumns")->setValue(3);
+            // The count behind the dialog follows the words as they arrive.
+            QString countAtTheEnd;
+            window.TestHooks().ParseDialog = [&](TdlgParse& dialog) {
+                QObject::connect(&dialog, &TdlgParse::RunFinished, &dialog, [&]() {
+                    countAtTheEnd = Control<QLabel>(window, "lblCountValue")->text();
+                });
+                QObject::connect(
+                    &dialog, &TdlgParse::RunFinished, &dialog,
+                    [&dialog]() { dialog.btnCancelDone->click(); }, Qt::QueuedConnection);
+            };
             Control<QPushButton>(window, "btnParse")->click();
             const auto words = ShownWords(window);
             QVERIFY(words.size() > 100);
+            QCOMPARE(countAtTheEnd,
+                     QStringLiteral("Count = ") +
+                         QString::fromStdString(GroupDigits(std::to_string(words.size()))));
             QVERIFY(Contains(words, "Garden"));
             QVERIFY(!Contains(words, "the"));   // default list
             QVERIFY(!Contains(words, "soil"));  // secondary list
