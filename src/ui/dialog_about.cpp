@@ -156,6 +156,9 @@ void TdlgAbout::btnOkClick() {
 }
 
 void TdlgAbout::lblDotComClick() {
+    // The click left the focus on the link; Enter must now close the box, not open the site
+    // once more.
+    btnOk->setFocus();
     const bool opened =
         UrlOpener ? UrlOpener(WebAddress()) : QDesktopServices::openUrl(WebAddress());
     if (!opened) {

@@ -82,7 +82,9 @@ void TdlgBuildNdx::ReportError(std::string_view text) {
 void TdlgBuildNdx::ShowMessage(std::string_view text) {
     // An error box may follow: the count beside it must be the current one.
     ShowPendingCount();
-    lblMessage->setText(ToQt(text, *codePage_));
+    // The run's texts write one "&" as "&&", as a label that underlines mnemonics needs; this
+    // label shows its text as it is, so the pair becomes the one "&" the user should read.
+    lblMessage->setText(ToQt(text, *codePage_).replace(QStringLiteral("&&"), QStringLiteral("&")));
 }
 
 }  // namespace tarnwick

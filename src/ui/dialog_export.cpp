@@ -21,6 +21,7 @@
 #include "store/config.h"
 #include "store/kdf.h"
 #include "support/message.h"
+#include "support/utils.h"
 #include "ui/message_text.h"
 #include "ui/qt_text.h"
 #include "ui/window_placement.h"
@@ -64,9 +65,11 @@ TdlgExport::TdlgExport(QWidget* owner) : QDialog(owner) {
     grid->addWidget(btnExport, 2, 0, 1, 2, Qt::AlignRight);
     grid->setColumnStretch(0, 1);
 
+    lblMessage = new QLabel(this);
+    lblMessage->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     btnClose = new QPushButton(QStringLiteral("Close"), this);
     auto* bottom = new QHBoxLayout;
-    bottom->addStretch(1);
+    bottom->addWidget(lblMessage, 1);
     bottom->addWidget(btnClose);
 
     auto* outer = new QVBoxLayout(this);
@@ -82,7 +85,8 @@ TdlgExport::TdlgExport(QWidget* owner) : QDialog(owner) {
     const std::pair<QObject*, const char*> names[] = {
         {gbxExport, "gbxExport"},         {lblExportFile, "lblExportFile"},
         {ebxExportFile, "ebxExportFile"}, {btnExportFile, "btnExportFile"},
-        {btnExport, "btnExport"},         {btnClose, "btnClose"},
+        {btnExport, "btnExport"},         {lblMessage, "lblMessage"},
+        {btnClose, "btnClose"},
     };
     for (const auto& [object, name] : names) {
         object->setObjectName(QLatin1String(name));
@@ -140,6 +144,14 @@ void TdlgExport::btnExportClick() {
     try {
         ExportWordList(path, *words_, *FileSystem);
         btnExport->setEnabled(false);
+        // Empty entries are not written, so they are not counted either.
+        const auto written = std::count_if(words_->begin(), words_->end(),
+                                           [](const std::string& word) { return !word.empty(); });
+        lblMessage->setText(
+            QStringLiteral("%1 %2 written to %3.")
+                .arg(QString::fromStdString(GroupDigits(std::to_string(written))),
+                     written == 1 ? QStringLiteral("word") : QStringLiteral("words"),
+                     PathToQt(std::string(FileNamePart(path)))));
     } catch (const std::exception& e) {
         Mesg().Show(MessageName(e.what()), kMbError, this);
     }
@@ -147,18 +159,20 @@ void TdlgExport::btnExportClick() {
 
 void TdlgExport::ebxExportFileChange() {
     btnExport->setEnabled(true);
+    lblMessage->clear();
 }
 
 void TdlgExport::btnExportFileClick() {
+    // A save dialog: the author usually names a new list; it asks before an existing file is
+    // replaced.
     const QString chosen = FileChooser ? FileChooser(ebxExportFile->text())
-                                       : QFileDialog::getOpenFileName(
-                                             this, QStringLiteral("Open"), ebxExportFile->text(),
+                                       : QFileDialog::getSaveFileName(
+                                             this, QStringLiteral("Save As"), ebxExportFile->text(),
                                              QStringLiteral("Text files (*.txt)"));
     if (chosen.isEmpty()) {
         return;
     }
-    const std::string path = PathFromQt(chosen);
-    if (FileExists(path) && path != ExportFile()) {
+    if (PathFromQt(chosen) != ExportFile()) {
         ebxExportFile->setText(chosen);
         btnExport->setEnabled(true);
     }

@@ -37,13 +37,16 @@ public:
     QLineEdit* ebxExportFile = nullptr;
     QToolButton* btnExportFile = nullptr;
     QPushButton* btnExport = nullptr;
+    // Says what the last export wrote; emptied when the path changes.
+    QLabel* lblMessage = nullptr;
     QPushButton* btnClose = nullptr;
 
     // Where the export is written; tests hand the dialog one that fails.
     TFileSystem* FileSystem = &TFileSystem::Default();
 
     // Browse's file chooser: given the path in the box, the chosen file or an empty text when
-    // the user cancels. Unset, a file-open dialog asks; tests put their own here.
+    // the user cancels. Unset, a save dialog asks (a new name may be typed; an existing file is
+    // replaced only once the user agrees); tests put their own here.
     std::function<QString(const QString& initial)> FileChooser;
 
     // Every way of closing stores the placement.
@@ -51,8 +54,8 @@ public:
 
 public slots:
     // Gives ".txt" to the path shown, then writes the words. A file that cannot be created or
-    // written is reported in an error box and Export stays available; after a successful export
-    // Export waits for another path.
+    // written is reported in an error box and Export stays available; a successful export says
+    // in the message line how many words went to which file, and Export waits for another path.
     void btnExportClick();
     void btnExportFileClick();
     void ebxExportFileChange();

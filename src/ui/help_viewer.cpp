@@ -1,5 +1,6 @@
 #include "ui/help_viewer.h"
 
+#include <QAction>
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QEvent>
@@ -196,6 +197,16 @@ TfrmHelp::TfrmHelp(const CHtmlHelp& help, QWidget* owner)
     }
     SourceChanged(QUrl());
     resize(kDefaultWidth, kDefaultHeight);
+
+    // Esc or the desktop's close keys put the help away, from whichever of its parts has focus.
+    auto* closeHelp = new QAction(this);
+    closeHelp->setObjectName(QStringLiteral("actCloseHelp"));
+    QList<QKeySequence> closeKeys = QKeySequence::keyBindings(QKeySequence::Close);
+    closeKeys.prepend(QKeySequence(Qt::Key_Escape));
+    closeHelp->setShortcuts(closeKeys);
+    closeHelp->setShortcutContext(Qt::WindowShortcut);
+    connect(closeHelp, &QAction::triggered, this, &QWidget::close);
+    addAction(closeHelp);
 }
 
 TfrmHelp::~TfrmHelp() = default;

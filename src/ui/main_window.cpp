@@ -14,6 +14,7 @@
 #include <QSpinBox>
 #include <QTreeView>
 #include <algorithm>
+#include <filesystem>
 
 #include "app/program_folders.h"
 #include "platform/file_system.h"
@@ -33,6 +34,22 @@
 #include "ui/word_view_model.h"
 
 namespace tarnwick {
+
+namespace {
+
+// The title names the open project's file, so that windows of several projects can be told
+// apart; with none open it is the program's name alone.
+void ShowProjectInTitle(QWidget& window, const std::string& projectFile) {
+    const QString program = QStringLiteral("Tarnwick");
+    if (projectFile.empty()) {
+        window.setWindowTitle(program);
+        return;
+    }
+    const std::string name = std::filesystem::path(projectFile).filename().string();
+    window.setWindowTitle(PathToQt(name) + QStringLiteral(" \u2014 ") + program);
+}
+
+}  // namespace
 
 // The ten "ReOpen" items as the recently used list sees them.
 class TMruMenuItems : public TMruMenu {
@@ -245,6 +262,7 @@ void TfrmMain::Scan() {
     UpdateWordCount();
 
     session_.Open(TypedProjectFile());
+    ShowProjectInTitle(*this, session_.ProjectFile());
     UseProjectCodePage();
     const THhpScanResult& project = session_.Project();
     const TCodePage& codePage = ProjectCodePage();
@@ -408,6 +426,7 @@ void TfrmMain::CloseProject() {
         Mesg().Show(e.Message(), kMbError);
     }
     session_.Close();
+    ShowProjectInTitle(*this, session_.ProjectFile());
     ShowOptions();
     cboExcludeList->setCurrentIndex(-1);
     ebxSource->clear();

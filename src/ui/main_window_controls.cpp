@@ -287,6 +287,9 @@ void TfrmMain::ConnectControls() {
     }
     connect(indexModel_, &QAbstractItemModel::modelReset, this, &TfrmMain::UpdateWordTopics);
     connect(indexModel_, &QAbstractItemModel::rowsRemoved, this, &TfrmMain::UpdateWordTopics);
+    // The parse hands its words over in batches while its dialog is up: the count behind the
+    // dialog follows each batch rather than reading 0 until the end.
+    connect(indexModel_, &QAbstractItemModel::rowsInserted, this, &TfrmMain::UpdateWordCount);
     connect(lbxFiles, &QListWidget::customContextMenuRequested, this,
             [this](const QPoint& pos) { pumFiles->exec(lbxFiles->viewport()->mapToGlobal(pos)); });
 }
@@ -297,7 +300,8 @@ void TfrmMain::CreateActions() {
         action->setObjectName(QLatin1String(name));
         return action;
     };
-    actOpen = makeAction(QStringLiteral("Open"), "actOpen");
+    actOpen = makeAction(QStringLiteral("&Open"), "actOpen");
+    actOpen->setShortcut(QKeySequence::Open);
     actOpen->setStatusTip(QStringLiteral(" Open an hhp file"));
     actParse = makeAction(QStringLiteral("Parse HTML"), "actParse");
     actDefaultExclude =
@@ -305,12 +309,18 @@ void TfrmMain::CreateActions() {
     actDefaultExclude->setStatusTip(QStringLiteral(" Move to Default Exclude File"));
     actUserExclude =
         makeAction(QStringLiteral("Move To Secondary Exclude  List"), "actUserExclude");
-    actEditExcludeFile = makeAction(QStringLiteral("Edit Exclude List ..."), "actEditExcludeFile");
+    actEditExcludeFile = makeAction(QStringLiteral("&Edit Exclude List ..."), "actEditExcludeFile");
     actEditExcludeFile->setStatusTip(QStringLiteral(" Edit Exclude File"));
-    actHelp = makeAction(QStringLiteral("Help"), "actHelp");
-    actHelp->setShortcut(QKeySequence(Qt::Key_F1));
+    actHelp = makeAction(QStringLiteral("&Help"), "actHelp");
+    // F1 everywhere, and whatever else the desktop binds to help.
+    QList<QKeySequence> helpKeys = QKeySequence::keyBindings(QKeySequence::HelpContents);
+    if (!helpKeys.contains(QKeySequence(Qt::Key_F1))) {
+        helpKeys.prepend(QKeySequence(Qt::Key_F1));
+    }
+    actHelp->setShortcuts(helpKeys);
     actHelp->setShortcutContext(Qt::WindowShortcut);
-    actExit = makeAction(QStringLiteral("Exlit"), "actExit");
+    actExit = makeAction(QStringLiteral("E&xlit"), "actExit");
+    actExit->setShortcut(QKeySequence::Quit);
     actExit->setStatusTip(QStringLiteral(" Exit"));
     addAction(actHelp);
 
@@ -325,10 +335,10 @@ void TfrmMain::CreateActions() {
 }
 
 void TfrmMain::CreateMenus() {
-    mnuFile = menuBar()->addMenu(QStringLiteral(" File"));
+    mnuFile = menuBar()->addMenu(QStringLiteral(" &File"));
     mnuFile->setObjectName(QStringLiteral("mnuFile"));
     mnuFile->addAction(actOpen);
-    mnuReOpen = mnuFile->addMenu(QStringLiteral("ReOpen"));
+    mnuReOpen = mnuFile->addMenu(QStringLiteral("&ReOpen"));
     mnuReOpen->setObjectName(QStringLiteral("mnuReOpen"));
     for (int i = 0; i < 10; ++i) {
         QAction* item = mnuReOpen->addAction(QString());
@@ -337,17 +347,17 @@ void TfrmMain::CreateMenus() {
         connect(item, &QAction::triggered, this, &TfrmMain::OnMRU);
         mruItems.push_back(item);
     }
-    mnuClose = mnuFile->addAction(QStringLiteral("Close"));
+    mnuClose = mnuFile->addAction(QStringLiteral("&Close"));
     mnuClose->setObjectName(QStringLiteral("mnuClose"));
     connect(mnuClose, &QAction::triggered, this, &TfrmMain::mnuCloseClick);
     mnuFile->addSeparator();
     mnuFile->addAction(actExit);
 
-    mnuBuild = menuBar()->addMenu(QStringLiteral("Build"));
+    mnuBuild = menuBar()->addMenu(QStringLiteral("&Build"));
     mnuBuild->setObjectName(QStringLiteral("mnuBuild"));
-    mnuBuildAll = mnuBuild->addAction(QStringLiteral("All"));
-    mnuBuildIndex = mnuBuild->addAction(QStringLiteral("Index"));
-    mnuBuildMap = mnuBuild->addAction(QStringLiteral("Map"));
+    mnuBuildAll = mnuBuild->addAction(QStringLiteral("&All"));
+    mnuBuildIndex = mnuBuild->addAction(QStringLiteral("&Index"));
+    mnuBuildMap = mnuBuild->addAction(QStringLiteral("&Map"));
     mnuBuildAll->setObjectName(QStringLiteral("mnuBuildAll"));
     mnuBuildIndex->setObjectName(QStringLiteral("mnuBuildIndex"));
     mnuBuildMap->setObjectName(QStringLiteral("mnuBuildMap"));
@@ -356,26 +366,26 @@ void TfrmMain::CreateMenus() {
     }
     connect(mnuBuild, &QMenu::aboutToShow, this, &TfrmMain::mnuBuildClick);
 
-    mnuTools = menuBar()->addMenu(QStringLiteral("Tools"));
+    mnuTools = menuBar()->addMenu(QStringLiteral("&Tools"));
     mnuTools->setObjectName(QStringLiteral("mnuTools"));
     mnuTools->addAction(actEditExcludeFile);
-    mnuCommonWords = mnuTools->addAction(QStringLiteral("Exclude Common Words ..."));
+    mnuCommonWords = mnuTools->addAction(QStringLiteral("Exclude &Common Words ..."));
     mnuCommonWords->setObjectName(QStringLiteral("mnuCommonWords"));
     mnuCommonWords->setStatusTip(QStringLiteral(" Move the words found in most topics to a list"));
     connect(mnuCommonWords, &QAction::triggered, this, &TfrmMain::mnuCommonWordsClick);
     connect(mnuTools, &QMenu::aboutToShow, this,
             [this]() { mnuCommonWords->setEnabled(indexModel_->rowCount() > 0); });
-    mnuExport = mnuTools->addAction(QStringLiteral("Export Index ..."));
+    mnuExport = mnuTools->addAction(QStringLiteral("E&xport Index ..."));
     mnuExport->setObjectName(QStringLiteral("mnuExport"));
     connect(mnuExport, &QAction::triggered, this, &TfrmMain::mnuExportClick);
-    mnuAliasMap = mnuTools->addAction(QStringLiteral("Alias/Map Files ..."));
+    mnuAliasMap = mnuTools->addAction(QStringLiteral("A&lias/Map Files ..."));
     mnuAliasMap->setObjectName(QStringLiteral("mnuAliasMap"));
     connect(mnuAliasMap, &QAction::triggered, this, &TfrmMain::mnuAliasMapClick);
 
-    mnuHelp = menuBar()->addMenu(QStringLiteral("Help"));
+    mnuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
     mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
     mnuHelp->addAction(actHelp);
-    mnuAbout = mnuHelp->addAction(QStringLiteral("About"));
+    mnuAbout = mnuHelp->addAction(QStringLiteral("&About"));
     mnuAbout->setObjectName(QStringLiteral("mnuAbout"));
     connect(mnuAbout, &QAction::triggered, this, &TfrmMain::mnuAboutClick);
 }

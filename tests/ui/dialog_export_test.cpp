@@ -2,6 +2,7 @@
 // another path after a success, failures told in an error box, Browse, sizing and placement, and
 // the main window's menu command exporting the words its view shows.
 #include <QApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -78,11 +79,17 @@ private slots:
                  std::string("Ampersand\r\nHelp\r\ncaf\xE9\r\n"));
         QVERIFY(!dialog.btnExport->isEnabled());
         QVERIFY(QGuiApplication::overrideCursor() == nullptr);
+        // Said in the dialog, not in a box: the words written (the empty entry is not one) and
+        // the file's name.
+        QCOMPARE(dialog.lblMessage->text(), QStringLiteral("3 words written to ") +
+                                                written.section(QLatin1Char('/'), -1) +
+                                                QLatin1Char('.'));
 
         // A second export needs another path; an edit makes Export available again.
         QTest::keyClick(dialog.ebxExportFile, Qt::Key_End);
         QTest::keyClick(dialog.ebxExportFile, Qt::Key_Backspace);
         QVERIFY(dialog.btnExport->isEnabled());
+        QVERIFY(dialog.lblMessage->text().isEmpty());
         QVERIFY(mesg.shown.empty());
     }
 
@@ -128,7 +135,7 @@ private slots:
         QVERIFY(mesg.shown.empty());
     }
 
-    void browseTakesOnlyAnExistingOtherFile() {
+    void browseTakesAnotherFileNewOrExisting() {
         ScriptedMesg mesg;
         const std::string existing = out_->Write("old.txt", "x\r\n");
         TdlgExport dialog;
@@ -142,7 +149,7 @@ private slots:
             return answer;
         };
         const QString proposed = dialog.ebxExportFile->text();
-        answer = QString::fromStdString(out_->File("new.txt"));  // does not exist: ignored
+        answer = proposed;  // the file just written: Export keeps waiting for another
         dialog.btnExportFile->click();
         QCOMPARE(offered, proposed);
         QCOMPARE(dialog.ebxExportFile->text(), proposed);
@@ -150,10 +157,15 @@ private slots:
         answer.clear();  // cancelled
         dialog.btnExportFile->click();
         QCOMPARE(dialog.ebxExportFile->text(), proposed);
+        QVERIFY(!dialog.btnExport->isEnabled());
         answer = QString::fromStdString(existing);
         dialog.btnExportFile->click();
         QCOMPARE(dialog.ebxExportFile->text(), answer);
         QVERIFY(dialog.btnExport->isEnabled());
+        // A new name, typed in the save dialog, is taken as well.
+        answer = QString::fromStdString(out_->File("new.txt"));
+        dialog.btnExportFile->click();
+        QCOMPARE(dialog.ebxExportFile->text(), answer);
         QVERIFY(mesg.shown.empty());
     }
 

@@ -109,6 +109,19 @@ private slots:
                  "the page area looks blank");
     }
 
+    // Esc and the desktop's close keys put the help away from any of its parts.
+    void escAndCtrlWCloseTheHelp() {
+        for (const QKeySequence& keys :
+             {QKeySequence(Qt::Key_Escape), QKeySequence(QKeySequence::Close)}) {
+            window_->ShowOver(nullptr);
+            window_->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+            window_->Browser->setFocus();
+            QTest::keySequence(window_->Browser, keys);
+            QVERIFY2(!window_->isVisible(), qPrintable(keys.toString()));
+        }
+    }
+
     void contextWithoutTopicShowsTheHomePage() {
         QVERIFY(!window_->ShowContext(2));
         QCOMPARE(window_->CurrentTopic(), std::string("/html/welcome.htm"));

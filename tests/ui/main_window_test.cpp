@@ -8,6 +8,8 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -20,6 +22,7 @@
 #include <QtTest>
 #include <filesystem>
 #include <fstream>
+#include <set>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -140,6 +143,29 @@ private slots:
         QVERIFY(fs::exists(data_->Path() / "Tarnwick/Exclude_List/Default_Exclude_List.txt"));
     }
 
+    // Alt+letter reaches every menu and item: each has a mnemonic, none shared within the menu
+    // bar or one menu (a shared one would only cycle between the items).
+    void everyMenuAndItemHasItsOwnMnemonic() {
+        ScriptedMesg mesg;
+        TfrmMain window;
+        window.FormCreate();
+        std::vector<QWidget*> menus{window.menuBar()};
+        for (QAction* item : window.menuBar()->actions()) {
+            menus.push_back(item->menu());
+        }
+        for (QWidget* menu : menus) {
+            std::set<QKeySequence> seen;
+            for (QAction* item : menu->actions()) {
+                if (item->isSeparator()) {
+                    continue;
+                }
+                const QKeySequence key = QKeySequence::mnemonic(item->text());
+                QVERIFY2(!key.isEmpty() && seen.insert(key).second, qPrintable(item->text()));
+            }
+        }
+        window.close();
+    }
+
     void openParsePruneBuildQuitAndComeBack() {
         ScriptedMesg mesg;
         const fs::path listFolder = data_->Path() / "Tarnwick/Exclude_List";
@@ -166,9 +192,22 @@ private slots:
             QComboBox* secondary = Control<QComboBox>(window, "cboExcludeList");
             secondary->setCurrentIndex(secondary->findText("Gardening.txt"));
             Control<QSpinBox>(window, "spnColumns")->setValue(3);
+            // The count behind the dialog follows the words as they arrive.
+            QString countAtTheEnd;
+            window.TestHooks().ParseDialog = [&](TdlgParse& dialog) {
+                QObject::connect(&dialog, &TdlgParse::RunFinished, &dialog, [&]() {
+                    countAtTheEnd = Control<QLabel>(window, "lblCountValue")->text();
+                });
+                QObject::connect(
+                    &dialog, &TdlgParse::RunFinished, &dialog,
+                    [&dialog]() { dialog.btnCancelDone->click(); }, Qt::QueuedConnection);
+            };
             Control<QPushButton>(window, "btnParse")->click();
             const auto words = ShownWords(window);
             QVERIFY(words.size() > 100);
+            QCOMPARE(countAtTheEnd,
+                     QStringLiteral("Count = ") +
+                         QString::fromStdString(GroupDigits(std::to_string(words.size()))));
             QVERIFY(Contains(words, "Garden"));
             QVERIFY(!Contains(words, "the"));   // default list
             QVERIFY(!Contains(words, "soil"));  // secondary list
@@ -232,10 +271,22 @@ private slots:
             window.Session().InitialId = 100;
             window.UpdateMapControls();
             QVERIFY(Control<QPushButton>(window, "btnBuildMap")->isEnabled());
+            QString mapMessage;
+            window.TestHooks().BuildDialog = [&](TdlgBuildNdx& dialog) {
+                QObject::connect(
+                    &dialog, &TdlgBuildNdx::RunFinished, &dialog,
+                    [&]() {
+                        mapMessage = dialog.lblMessage->text();
+                        dialog.btnCancelDone->click();
+                    },
+                    Qt::QueuedConnection);
+            };
             Control<QPushButton>(window, "btnBuildMap")->click();
             QVERIFY(fs::exists(projects_->Path() / "garden/Garden_alias.h"));
             QVERIFY(fs::exists(projects_->Path() / "garden/Garden_map.h"));
             QVERIFY2(mesg.shown.empty(), mesg.shown.empty() ? "" : mesg.shown[0].text.c_str());
+            // The user reads one "&" where the run's text doubles it.
+            QCOMPARE(mapMessage, QStringLiteral("\nAlias File & Map File Successfully Created."));
 
             window.setGeometry(40, 50, 700, 640);
             window.close();
@@ -497,10 +548,13 @@ private slots:
         TfrmMain window;
         CloseWhenDone(window);
         window.FormCreate();
+        QCOMPARE(window.windowTitle(), QStringLiteral("Tarnwick"));
         for (const char* box : {"ckbBody", "ckbTitle", "ckbDescription", "ckbKeyWords"}) {
             Control<QCheckBox>(window, box)->setChecked(true);
         }
         TypeProjectPath(window, (projects_->Path() / "ru/Sad.hhp").string());
+        // The project's file name, not its folder, before the program's name.
+        QCOMPARE(window.windowTitle(), QStringLiteral("Sad.hhp \u2014 Tarnwick"));
         QCOMPARE(Control<QLabel>(window, "lblCodePageValue")->text(), QStringLiteral("1251"));
         QCOMPARE(mesg.CodePage, 1251);  // message boxes decode the project's names with it
         Control<QPushButton>(window, "btnParse")->click();
@@ -563,6 +617,7 @@ private slots:
         QVERIFY(editorSeen);
 
         window.mnuCloseClick();
+        QCOMPARE(window.windowTitle(), QStringLiteral("Tarnwick"));
         QCOMPARE(mesg.CodePage, 1252);
         QVERIFY(mesg.shown.empty());
         window.close();
