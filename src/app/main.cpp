@@ -1,5 +1,6 @@
 // tarnwick: the desktop program. One instance per user; the main window does the rest.
 #include <QApplication>
+#include <QDir>
 
 #include "platform/qt/qt_mesg.h"
 #include "platform/qt/single_instance.h"
@@ -11,8 +12,11 @@ int main(int argc, char** argv) {
     tarnwick::TQtMesg mesg;
     tarnwick::SetMesg(&mesg);
 
+    // A project named on the command line opens here, or in the instance already running.
+    const QString project =
+        tarnwick::ProjectToOpen(QCoreApplication::arguments(), QDir::currentPath());
     tarnwick::TSingleInstance instance;
-    if (!instance.Claim()) {
+    if (!instance.Claim(project)) {
         tarnwick::SetMesg(nullptr);
         return 0;
     }
@@ -22,12 +26,18 @@ int main(int argc, char** argv) {
     int code = 0;
     {
         tarnwick::TfrmMain window;
-        QObject::connect(&instance, &tarnwick::TSingleInstance::ActivateRequested, &window,
-                         [&window]() {
-                             window.setWindowState(window.windowState() & ~Qt::WindowMinimized);
-                             window.show();
-                             window.raise();
-                             window.activateWindow();
+        auto raise = [&window]() {
+            window.setWindowState(window.windowState() & ~Qt::WindowMinimized);
+            window.show();
+            window.raise();
+            window.activateWindow();
+        };
+        QObject::connect(&instance, &tarnwick::TSingleInstance::ActivateRequested, &window, raise);
+        // The window comes to the front first, so that a message about the project is seen.
+        QObject::connect(&instance, &tarnwick::TSingleInstance::OpenRequested, &window,
+                         [&window, raise](const QString& path) {
+                             raise();
+                             window.OpenProject(path);
                          });
         // The session ending closes the window like Exit does, so nothing is lost.
         QObject::connect(&app, &QGuiApplication::commitDataRequest, &window,
@@ -35,6 +45,9 @@ int main(int argc, char** argv) {
         tarnwick::CloseOnTerminationSignals(&window);
         window.FormCreate();
         window.show();
+        if (!project.isEmpty()) {
+            window.OpenProject(project);
+        }
         code = app.exec();
     }
     tarnwick::SetMesg(nullptr);

@@ -1,18 +1,24 @@
 #include "ui/main_window.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QListWidget>
+#include <QMimeData>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTreeView>
+#include <QUrl>
 #include <algorithm>
 #include <filesystem>
 
@@ -73,6 +79,7 @@ TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent) {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Tarnwick"));
     setMinimumSize(485, 353);
+    setAcceptDrops(true);
 
     CreateControls();
     CreateActions();
@@ -404,6 +411,57 @@ void TfrmMain::ebxSourceKeyPress() {
     // The typed project is listed with the settings it is opened with.
     RememberProjectAt(typed);
     Scan();
+}
+
+void TfrmMain::OpenProject(const QString& path) {
+    if (activeRun_ || QApplication::activeModalWidget()) {
+        // A run works on the open project's words, and a dialog on its lists or words: opening
+        // another project under them would pull those away. The user finishes first.
+        return;
+    }
+    const std::string file = PathFromQt(path);
+    if (PathExists(file) && RegularFileProblem(file).empty() &&
+        QFileInfo(path).suffix().compare(QStringLiteral("hhp"), Qt::CaseInsensitive) != 0) {
+        Mesg().Show("The file \"" + MessageName(file) + "\" is not an HTML Help project (.hhp).",
+                    kMbError);
+        return;
+    }
+    ebxSource->setText(path);
+    ebxSourceKeyPress();
+    ebxSource->setCursorPosition(static_cast<int>(ebxSource->text().size()));
+}
+
+namespace {
+
+// The first local project file (.hhp, in any letter case) among dragged files; empty for none.
+QString DroppedProject(const QMimeData* data) {
+    if (!data || !data->hasUrls()) {
+        return QString();
+    }
+    for (const QUrl& url : data->urls()) {
+        if (url.isLocalFile() &&
+            url.toLocalFile().endsWith(QStringLiteral(".hhp"), Qt::CaseInsensitive)) {
+            return url.toLocalFile();
+        }
+    }
+    return QString();
+}
+
+}  // namespace
+
+void TfrmMain::dragEnterEvent(QDragEnterEvent* event) {
+    if (!activeRun_ && !DroppedProject(event->mimeData()).isEmpty()) {
+        event->acceptProposedAction();
+    }
+}
+
+void TfrmMain::dropEvent(QDropEvent* event) {
+    const QString project = DroppedProject(event->mimeData());
+    if (project.isEmpty()) {
+        return;
+    }
+    event->acceptProposedAction();
+    OpenProject(project);
 }
 
 void TfrmMain::ShowOpenProject() {

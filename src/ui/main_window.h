@@ -23,6 +23,8 @@ class QAbstractItemView;
 class QAction;
 class QCheckBox;
 class QComboBox;
+class QDragEnterEvent;
+class QDropEvent;
 class QGroupBox;
 class QHBoxLayout;
 class QLabel;
@@ -125,10 +127,17 @@ public slots:
     void mnuAboutClick();
     // Opens the project typed in ebxSource, as Enter in it does.
     void ebxSourceKeyPress();
+    // Opens the project at `path` as if typed into ebxSource and entered: the project being left
+    // goes onto the recently used list. A path that is not a project (.hhp) is refused with a
+    // message; nothing opens while a parse or build runs or a dialog is open.
+    void OpenProject(const QString& path);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // A project file (.hhp) dropped on the window opens as through OpenProject.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     // The word view shows one to this many columns.

@@ -42,6 +42,7 @@ expected=(
     usr/share/tarnwick/Default_Exclude_List.txt
     usr/share/tarnwick/Tarnwick.chm
     usr/share/applications/tarnwick.desktop
+    usr/share/mime/packages/tarnwick.xml
     usr/share/icons/hicolor/scalable/apps/tarnwick.svg
     usr/share/icons/hicolor/48x48/apps/tarnwick.png
     usr/share/icons/hicolor/128x128/apps/tarnwick.png
@@ -58,7 +59,10 @@ for program in usr/bin/tarnwick-cli usr/bin/tarnwick; do
 done
 # Nothing of the build's own leaks into the tree: no probe, no tests, no build paths.
 [ -z "$(find "$root" -name '*test*' -o -name 'program_folder_probe')" ] || fail "test files installed"
-grep -q '^Exec=tarnwick$' "$root/usr/share/applications/tarnwick.desktop" || fail "desktop Exec"
+grep -q '^Exec=tarnwick %f$' "$root/usr/share/applications/tarnwick.desktop" || fail "desktop Exec"
+grep -q '^MimeType=application/x-hhp;$' "$root/usr/share/applications/tarnwick.desktop" ||
+    fail "desktop MimeType"
+grep -q '<glob pattern="\*.hhp"' "$root/usr/share/mime/packages/tarnwick.xml" || fail "mime glob"
 grep -q '^Icon=tarnwick$' "$root/usr/share/applications/tarnwick.desktop" || fail "desktop Icon"
 
 # The program folder as an installed program finds it, from beside the installed programs.

@@ -10,6 +10,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -701,6 +702,80 @@ private slots:
         QCOMPARE(Control<QLineEdit>(again, "ebxSource")->text(), QString::fromStdString(garden_));
         QCOMPARE(int(again.Session().MapMode), 2);
         again.close();
+    }
+
+    // A project handed over by a later start or the command line, or dropped on the window,
+    // opens as one typed and entered does; what is no project is refused and changes nothing.
+    void projectsOpenFromOutside() {
+        ScriptedMesg mesg;
+        const std::string other = projects_->Write("other/OTHER.HHP",
+                                                   "[OPTIONS]\r\nIndex file=Other.hhk\r\n"
+                                                   "[FILES]\r\nother.htm\r\n");
+        const std::string text = projects_->Write("other/notes.txt", "[FILES]\r\na.htm\r\n");
+        TfrmMain window;
+        window.FormCreate();
+        TypeProjectPath(window, garden_);
+        QLineEdit* source = Control<QLineEdit>(window, "ebxSource");
+        auto reOpens = [&window](const std::string& path) {
+            for (QAction* item :
+                 window.findChildren<QAction*>(QRegularExpression(QStringLiteral("^mru1\\d$")))) {
+                if (item->isVisible() && item->data().toByteArray().toStdString() == path)
+                    return true;
+            }
+            return false;
+        };
+
+        window.OpenProject(QString::fromStdString(other));
+        QCOMPARE(source->text(), QString::fromStdString(other));
+        QCOMPARE(Control<QListWidget>(window, "lbxFiles")->count(), 1);
+        QVERIFY(reOpens(garden_));
+        QCOMPARE(mesg.shown.size(), size_t(0));
+
+        const std::string missing = (projects_->Path() / "other/Gone.hhp").string();
+        window.OpenProject(QString::fromStdString(missing));
+        window.OpenProject(QString::fromStdString(text));
+        QCOMPARE(mesg.shown.size(), size_t(2));
+        QCOMPARE(
+            QString::fromStdString(mesg.shown[0].text),
+            QStringLiteral("The file \"%1\" does not exist.").arg(QString::fromStdString(missing)));
+        QVERIFY(QString::fromStdString(mesg.shown[1].text)
+                    .contains(QStringLiteral("not an HTML Help project")));
+        QCOMPARE(source->text(), QString::fromStdString(other));
+        QCOMPARE(window.Session().ProjectFile(), other);
+
+        // Drops: only local project files are taken, the first of them opens.
+        QVERIFY(window.acceptDrops());
+        auto urls = [](std::initializer_list<std::string> paths) {
+            auto* data = new QMimeData;
+            QList<QUrl> list;
+            for (const std::string& path : paths)
+                list << QUrl::fromLocalFile(QString::fromStdString(path));
+            data->setUrls(list);
+            return std::unique_ptr<QMimeData>(data);
+        };
+        auto enters = [&window](const QMimeData* data) {
+            QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, data, Qt::LeftButton,
+                                  Qt::NoModifier);
+            enter.ignore();
+            QApplication::sendEvent(&window, &enter);
+            return enter.isAccepted();
+        };
+        const auto notes = urls({text});
+        QVERIFY(!enters(notes.get()));
+        QVERIFY(enters(urls({other}).get()));  // OTHER.HHP: the extension in any letter case
+        auto remote = std::make_unique<QMimeData>();
+        remote->setUrls({QUrl(QStringLiteral("https://example.org/Help.hhp"))});
+        QVERIFY(!enters(remote.get()));
+        const auto both = urls({text, garden_, other});
+        QVERIFY(enters(both.get()));
+        QDropEvent drop(QPointF(10, 10), Qt::CopyAction, both.get(), Qt::LeftButton,
+                        Qt::NoModifier);
+        QApplication::sendEvent(&window, &drop);
+        QCOMPARE(source->text(), QString::fromStdString(garden_));
+        QCOMPARE(window.Session().ProjectFile(), garden_);
+        QVERIFY(reOpens(other));
+        QCOMPARE(mesg.shown.size(), size_t(2));
+        window.close();
     }
 
     // Pipes, devices and folders where a project, a list or the configuration should be: each is

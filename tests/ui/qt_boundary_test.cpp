@@ -87,6 +87,58 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(activated.count(), 1, 5000);
         second.join();
         QVERIFY(!secondClaimed);
+
+        // A start given a project hands its path over: opened first, then brought to the front.
+        QSignalSpy opened(&first, &TSingleInstance::OpenRequested);
+        const QString project = QStringLiteral("/tmp/caf\u00E9 & co\n%41/Proj.hhp");
+        std::thread third([&]() {
+            TSingleInstance other(runtime.path());
+            secondClaimed = other.Claim(project);
+        });
+        QTRY_COMPARE_WITH_TIMEOUT(activated.count(), 2, 5000);
+        third.join();
+        QVERIFY(!secondClaimed);
+        QCOMPARE(opened.count(), 1);
+        QCOMPARE(opened[0][0].toString(), project);
+    }
+
+    // Requests as they arrive, one line each: the bare "activate" of older starts keeps working;
+    // anything else is passed over.
+    void requestsFromLaterStarts() {
+        QTemporaryDir runtime;
+        TSingleInstance first(runtime.path());
+        QSignalSpy activated(&first, &TSingleInstance::ActivateRequested);
+        QSignalSpy opened(&first, &TSingleInstance::OpenRequested);
+        first.HandleRequest("activate");
+        first.HandleRequest("open %2Fhome%2Fa%20b%2FP.hhp");
+        first.HandleRequest("open ");
+        first.HandleRequest("activated");
+        first.HandleRequest("close");
+        QCOMPARE(activated.count(), 1);
+        QCOMPARE(opened.count(), 1);
+        QCOMPARE(opened[0][0].toString(), QStringLiteral("/home/a b/P.hhp"));
+    }
+
+    void theCommandLineNamesTheProjectToOpen_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("project");
+        QTest::newRow("none") << QStringList{} << QString();
+        QTest::newRow("absolute") << QStringList{QStringLiteral("/p/Help.HHP")}
+                                  << QStringLiteral("/p/Help.HHP");
+        QTest::newRow("relative") << QStringList{QStringLiteral("../docs/./Help.hhp")}
+                                  << QStringLiteral("/home/u/docs/Help.hhp");
+        QTest::newRow("unknown option")
+            << QStringList{QStringLiteral("--frobnicate"), QStringLiteral("Help.hhp")}
+            << QStringLiteral("/home/u/work/Help.hhp");
+        QTest::newRow("only an option") << QStringList{QStringLiteral("-x")} << QString();
+        QTest::newRow("after --") << QStringList{QStringLiteral("--"), QStringLiteral("-a.hhp")}
+                                  << QStringLiteral("/home/u/work/-a.hhp");
+    }
+    void theCommandLineNamesTheProjectToOpen() {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, project);
+        arguments.prepend(QStringLiteral("tarnwick"));
+        QCOMPARE(ProjectToOpen(arguments, QStringLiteral("/home/u/work")), project);
     }
 };
 

@@ -10,7 +10,8 @@ namespace tarnwick {
 namespace {
 
 constexpr int kWaitMs = 2000;
-const QByteArray kActivate = QByteArrayLiteral("activate\n");
+const QByteArray kActivate = QByteArrayLiteral("activate");
+const QByteArray kOpen = QByteArrayLiteral("open ");
 
 }  // namespace
 
@@ -33,7 +34,7 @@ TSingleInstance::~TSingleInstance() {
     }
 }
 
-bool TSingleInstance::Claim() {
+bool TSingleInstance::Claim(const QString& openPath) {
     lock_ = std::make_unique<QLockFile>(lockPath_);
     if (lock_->tryLock(100)) {
         // A socket left by a crashed instance would make listen() fail.
@@ -41,11 +42,17 @@ bool TSingleInstance::Claim() {
         server_ = std::make_unique<QLocalServer>();
         connect(server_.get(), &QLocalServer::newConnection, this, [this]() {
             while (QLocalSocket* peer = server_->nextPendingConnection()) {
+                // The requests may come in pieces: each is carried out once its line is whole,
+                // and the last one ("activate") ends the conversation.
                 connect(peer, &QLocalSocket::readyRead, this, [this, peer]() {
-                    if (peer->readAll().contains(kActivate.trimmed())) {
-                        emit ActivateRequested();
+                    while (peer->canReadLine()) {
+                        const QByteArray line = peer->readLine().trimmed();
+                        HandleRequest(line);
+                        if (line == kActivate) {
+                            peer->disconnectFromServer();
+                            return;
+                        }
                     }
-                    peer->disconnectFromServer();
                 });
                 connect(peer, &QLocalSocket::disconnected, peer, &QObject::deleteLater);
             }
@@ -57,11 +64,42 @@ bool TSingleInstance::Claim() {
     QLocalSocket socket;
     socket.connectToServer(socketPath_);
     if (socket.waitForConnected(kWaitMs)) {
-        socket.write(kActivate);
+        if (!openPath.isEmpty()) {
+            socket.write(kOpen + openPath.toUtf8().toPercentEncoding() + '\n');
+        }
+        socket.write(kActivate + '\n');
         socket.waitForBytesWritten(kWaitMs);
         socket.waitForDisconnected(kWaitMs);
     }
     return false;
+}
+
+void TSingleInstance::HandleRequest(const QByteArray& line) {
+    if (line == kActivate) {
+        emit ActivateRequested();
+    } else if (line.startsWith(kOpen)) {
+        const QString path =
+            QString::fromUtf8(QByteArray::fromPercentEncoding(line.mid(kOpen.size())));
+        if (!path.isEmpty()) {
+            emit OpenRequested(path);
+        }
+    }
+}
+
+QString ProjectToOpen(const QStringList& arguments, const QString& workingFolder) {
+    bool options = true;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
+        if (options && argument == QStringLiteral("--")) {
+            options = false;  // what follows is a path, even one starting with "-"
+            continue;
+        }
+        if (argument.isEmpty() || (options && argument.startsWith(QLatin1Char('-')))) {
+            continue;
+        }
+        return QDir::cleanPath(QDir(workingFolder).absoluteFilePath(argument));
+    }
+    return QString();
 }
 
 }  // namespace tarnwick
