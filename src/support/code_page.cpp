@@ -199,7 +199,12 @@ bool TCodePage::IsCanonical(const char* p, size_t length, char16_t unit) const {
 }
 
 char16_t TCodePage::StandIn(unsigned char byte) const {
-    if (byte >= 0x80 && byte <= 0x9F && encode_[byte] == 0) {
+    // The control character of the byte's number may stand in only where nothing else claims
+    // it: the code page writes no character as it, and reads no character from that byte alone
+    // (Windows-1252's 0x80 is the euro sign, so U+0080 must not become 0x80).
+    const bool byteIsCharacter =
+        !lead_[byte] && single_[byte] != 0 && encode_[single_[byte]] == byte;
+    if (byte >= 0x80 && byte <= 0x9F && encode_[byte] == 0 && !byteIsCharacter) {
         return byte;
     }
     return static_cast<char16_t>(0xDC00 + byte);

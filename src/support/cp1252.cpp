@@ -34,33 +34,4 @@ std::optional<unsigned char> UnicodeToCp1252(char32_t codePoint) {
     return std::nullopt;
 }
 
-void AppendDecodedCp1252(std::string_view bytes, std::u16string& out) {
-    const size_t start = out.size();
-    out.resize(start + bytes.size());
-    char16_t* dst = out.data() + start;
-    for (char c : bytes) {
-        *dst++ = Cp1252ToUnicode(static_cast<unsigned char>(c));
-    }
-}
-
-std::u16string DecodeCp1252(std::string_view bytes) {
-    std::u16string out;
-    AppendDecodedCp1252(bytes, out);
-    return out;
-}
-
-bool EncodeCp1252(std::u16string_view text, std::string& out) {
-    out.clear();
-    out.reserve(text.size());
-    for (char16_t unit : text) {
-        // A surrogate half never maps to Windows-1252, so code units are enough here.
-        auto byte = UnicodeToCp1252(unit);
-        if (!byte) {
-            return false;
-        }
-        out.push_back(static_cast<char>(*byte));
-    }
-    return true;
-}
-
 }  // namespace tarnwick

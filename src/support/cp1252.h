@@ -1,11 +1,8 @@
-// Windows-1252 text at the edge of the Unicode world.
-// The core keeps every text as the bytes it read; these tables turn those bytes into UTF-16 for
-// the collator and for Qt, and back again, so that every byte string round-trips unchanged.
+// Windows-1252, the code page of everything outside a help project, as one table: TCodePage
+// builds its Windows-1252 from it, and Tarnwick's own help is read with it.
 #pragma once
 
 #include <optional>
-#include <string>
-#include <string_view>
 
 namespace tarnwick {
 
@@ -15,13 +12,5 @@ char16_t Cp1252ToUnicode(unsigned char byte);
 
 // The Windows-1252 byte of a code point, or nothing when Windows-1252 cannot hold it.
 std::optional<unsigned char> UnicodeToCp1252(char32_t codePoint);
-
-std::u16string DecodeCp1252(std::string_view bytes);
-// Appends the decoded text to `out` (keeps `out`'s capacity: the hot paths reuse one buffer).
-void AppendDecodedCp1252(std::string_view bytes, std::u16string& out);
-
-// Encodes UTF-16 text. Returns false, leaving `out` unspecified, when a character cannot be held
-// (the caller refuses the input rather than replace it).
-bool EncodeCp1252(std::u16string_view text, std::string& out);
 
 }  // namespace tarnwick

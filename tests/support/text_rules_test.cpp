@@ -17,10 +17,11 @@ TEST(Cp1252Test, EveryByteRoundTrips) {
     std::string all;
     for (int b = 0; b < 256; ++b)
         all.push_back(static_cast<char>(b));
-    std::u16string text = DecodeCp1252(all);
+    const TCodePage& cp1252 = TCodePage::Windows1252();
+    std::u16string text = cp1252.DecodeShown(all);
     ASSERT_EQ(text.size(), 256u);
     std::string back;
-    ASSERT_TRUE(EncodeCp1252(text, back));
+    ASSERT_TRUE(cp1252.EncodeShown(text, back));
     EXPECT_EQ(back, all);
     // No two bytes share a character, or the round trip above could not hold for both.
     std::vector<char16_t> sorted(text.begin(), text.end());
@@ -39,10 +40,12 @@ TEST(Cp1252Test, HighControlsAndUndefinedBytes) {
 }
 
 TEST(Cp1252Test, CharactersOutsideTheCodePageAreRefused) {
+    const TCodePage& cp1252 = TCodePage::Windows1252();
     std::string out;
-    EXPECT_FALSE(EncodeCp1252(u"caf\u00E9 \u4E2D", out));
-    EXPECT_FALSE(EncodeCp1252(u"\u0080", out));  // C1 control that Windows-1252 uses for the euro
-    EXPECT_TRUE(EncodeCp1252(u"\u20AC\u0081", out));
+    EXPECT_FALSE(cp1252.EncodeShown(u"caf\u00E9 \u4E2D", out));
+    // C1 control that Windows-1252 uses for the euro
+    EXPECT_FALSE(cp1252.EncodeShown(u"\u0080", out));
+    EXPECT_TRUE(cp1252.EncodeShown(u"\u20AC\u0081", out));
     EXPECT_EQ(out, "\x80\x81");
 }
 
