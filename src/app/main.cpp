@@ -43,11 +43,8 @@ int main(int argc, char** argv) {
         QObject::connect(&app, &QGuiApplication::commitDataRequest, &window,
                          [&window](QSessionManager&) { window.close(); });
         tarnwick::CloseOnTerminationSignals(&window);
-        window.FormCreate();
+        window.FormCreate(project);
         window.show();
-        if (!project.isEmpty()) {
-            window.OpenProject(project);
-        }
         code = app.exec();
     }
     tarnwick::SetMesg(nullptr);

@@ -17,10 +17,12 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTimer>
 #include <QTreeView>
 #include <QUrl>
 #include <algorithm>
 #include <filesystem>
+#include <utility>
 
 #include "app/program_folders.h"
 #include "platform/file_system.h"
@@ -112,7 +114,7 @@ TfrmMain::~TfrmMain() {
     }
 }
 
-void TfrmMain::FormCreate() {
+void TfrmMain::FormCreate(const QString& project) {
     FillExcludeListCombo();
 
     const t_Placement screen = AvailableScreenArea();
@@ -142,16 +144,27 @@ void TfrmMain::FormCreate() {
 
     OpenHelp(this);
 
+    // A project named on the command line opens with the settings it was last used with; the
+    // last project is not opened first, so its messages never come before the one asked for.
     TMruItem item;
-    mru_->TakeFirst(item);
-    ebxSource->setText(PathToQt(item.ProjectFile));
+    const bool named = !project.isEmpty() && !RefuseNonProject(project);
+    if (!named) {
+        mru_->TakeFirst(item);
+    } else if (const TMruItem* known = mru_->Find(PathFromQt(project))) {
+        item = *known;
+    }
+    ebxSource->setText(named ? project : PathToQt(item.ProjectFile));
     session_.WindowName = item.WindowName;
     session_.InitialId = item.InitialId;
     session_.SetAllOptions(item.Options);
     ShowOptions();
     cboExcludeList->setCurrentIndex(-1);
     SelectExcludeList(item.ExcludeListName);
-    Scan();
+    if (named) {
+        ebxSourceKeyPress();
+    } else {
+        Scan();
+    }
     ebxSource->setCursorPosition(static_cast<int>(ebxSource->text().size()));
     mru_->RefreshMenu();
 }
@@ -416,19 +429,39 @@ void TfrmMain::ebxSourceKeyPress() {
 void TfrmMain::OpenProject(const QString& path) {
     if (activeRun_ || QApplication::activeModalWidget()) {
         // A run works on the open project's words, and a dialog on its lists or words: opening
-        // another project under them would pull those away. The user finishes first.
+        // another project under them would pull those away. The project waits until the user
+        // has finished; a later request replaces it.
+        const bool waiting = !pendingProject_.isEmpty();
+        pendingProject_ = path;
+        if (!waiting) {
+            QTimer::singleShot(kPendingProjectRetryMs, this, &TfrmMain::OpenPendingProject);
+        }
         return;
     }
-    const std::string file = PathFromQt(path);
-    if (PathExists(file) && RegularFileProblem(file).empty() &&
-        QFileInfo(path).suffix().compare(QStringLiteral("hhp"), Qt::CaseInsensitive) != 0) {
-        Mesg().Show("The file \"" + MessageName(file) + "\" is not an HTML Help project (.hhp).",
-                    kMbError);
+    if (RefuseNonProject(path)) {
         return;
     }
     ebxSource->setText(path);
     ebxSourceKeyPress();
     ebxSource->setCursorPosition(static_cast<int>(ebxSource->text().size()));
+}
+
+void TfrmMain::OpenPendingProject() {
+    const QString path = std::exchange(pendingProject_, QString());
+    if (!path.isEmpty()) {
+        OpenProject(path);
+    }
+}
+
+bool TfrmMain::RefuseNonProject(const QString& path) {
+    const std::string file = PathFromQt(path);
+    if (PathExists(file) && RegularFileProblem(file).empty() &&
+        QFileInfo(path).suffix().compare(QStringLiteral("hhp"), Qt::CaseInsensitive) != 0) {
+        Mesg().Show("The file \"" + MessageName(file) + "\" is not an HTML Help project (.hhp).",
+                    kMbError);
+        return true;
+    }
+    return false;
 }
 
 namespace {

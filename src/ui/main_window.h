@@ -77,7 +77,9 @@ public:
     ~TfrmMain() override;
 
     // The most recent project, placement and columns: run once, before the window is shown.
-    void FormCreate();
+    // Restores the window and opens the last project, or `project` (a path from the command line)
+    // instead: the last project then stays on the recently used list, unopened.
+    void FormCreate(const QString& project = QString());
 
     // The open project and the choices made for it. Its parse options follow the check boxes;
     // after a change of the map choice from outside, UpdateMapControls shows it.
@@ -129,7 +131,8 @@ public slots:
     void ebxSourceKeyPress();
     // Opens the project at `path` as if typed into ebxSource and entered: the project being left
     // goes onto the recently used list. A path that is not a project (.hhp) is refused with a
-    // message; nothing opens while a parse or build runs or a dialog is open.
+    // message. While a parse or build runs or a dialog is open, the latest such path waits and
+    // opens once the window is free again.
     void OpenProject(const QString& path);
 
 protected:
@@ -142,6 +145,8 @@ protected:
 private:
     // The word view shows one to this many columns.
     static constexpr int kMaxColumns = 10;
+    // How often a waiting project checks whether the window is free again.
+    static constexpr int kPendingProjectRetryMs = 200;
 
     // Building the window (main_window_controls.cpp), top to bottom.
     void CreateControls();
@@ -183,6 +188,9 @@ private:
     std::string TypedProjectFile() const;
     // Drops a path typed but not entered: the source box names the open project again.
     void ShowOpenProject();
+    // True, after saying so, when `path` is an existing file that is not a project (.hhp).
+    bool RefuseNonProject(const QString& path);
+    void OpenPendingProject();
     void SelectExcludeList(const std::string& name);
     void MoveSelectedWords(const std::string& listPath);
     bool MoveRows(std::vector<int> rows, const std::string& listPath);
@@ -212,6 +220,8 @@ private:
     // The run whose dialog is up, and whether the window was asked to close meanwhile.
     TRunDialog* activeRun_ = nullptr;
     bool closeAfterRun_ = false;
+    // A project handed over or dropped while the window was busy; empty when none waits.
+    QString pendingProject_;
 
     // Controls, under the names the handlers use; each carries its name as its object name.
     QGroupBox* gbxInclude = nullptr;

@@ -3,6 +3,7 @@
 // time, closing in the middle of a run, and stored placements that no longer fit the screen.
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -716,14 +717,15 @@ private slots:
         window.FormCreate();
         TypeProjectPath(window, garden_);
         QLineEdit* source = Control<QLineEdit>(window, "ebxSource");
-        auto reOpens = [&window](const std::string& path) {
+        auto reOpensIn = [](const TfrmMain& in, const std::string& path) {
             for (QAction* item :
-                 window.findChildren<QAction*>(QRegularExpression(QStringLiteral("^mru1\\d$")))) {
+                 in.findChildren<QAction*>(QRegularExpression(QStringLiteral("^mru1\\d$")))) {
                 if (item->isVisible() && item->data().toByteArray().toStdString() == path)
                     return true;
             }
             return false;
         };
+        auto reOpens = [&](const std::string& path) { return reOpensIn(window, path); };
 
         window.OpenProject(QString::fromStdString(other));
         QCOMPARE(source->text(), QString::fromStdString(other));
@@ -775,7 +777,25 @@ private slots:
         QCOMPARE(window.Session().ProjectFile(), garden_);
         QVERIFY(reOpens(other));
         QCOMPARE(mesg.shown.size(), size_t(2));
+
+        // Handed over while a dialog is open: the project waits for the dialog, then opens.
+        QDialog dialog(&window);
+        dialog.setModal(true);
+        dialog.show();
+        window.OpenProject(QString::fromStdString(other));
+        QTest::qWait(300);
+        QCOMPARE(window.Session().ProjectFile(), garden_);
+        dialog.close();
+        QTRY_COMPARE(window.Session().ProjectFile(), other);
         window.close();
+
+        // Named on the command line: that project opens, and the last one waits on the list.
+        TfrmMain started;
+        started.FormCreate(QString::fromStdString(garden_));
+        QCOMPARE(started.Session().ProjectFile(), garden_);
+        QVERIFY(reOpensIn(started, other));
+        QCOMPARE(mesg.shown.size(), size_t(2));
+        started.close();
     }
 
     // Pipes, devices and folders where a project, a list or the configuration should be: each is
