@@ -9,6 +9,7 @@ TARNWICK_PACKAGES=(
     libicu-dev libcli11-dev libgtest-dev libgmock-dev libbenchmark-dev
     libchm-dev libchm1 fp-utils clang libclang-rt-14-dev
     fonts-dejavu-core
+    shared-mime-info desktop-file-utils xdg-utils libglib2.0-bin
 )
 
 tarnwick_install_packages() {

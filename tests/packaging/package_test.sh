@@ -65,6 +65,22 @@ grep -q '^MimeType=application/x-hhp;$' "$root/usr/share/applications/tarnwick.d
 grep -q '<glob pattern="\*.hhp"' "$root/usr/share/mime/packages/tarnwick.xml" || fail "mime glob"
 grep -q '^Icon=tarnwick$' "$root/usr/share/applications/tarnwick.desktop" || fail "desktop Icon"
 
+# The file manager offers Tarnwick for help projects: with the installed tree's MIME and desktop
+# databases built as a package's triggers build them, a .hhp is application/x-hhp and Tarnwick
+# is its default program. XDG_CURRENT_DESKTOP=GNOME makes xdg-mime ask gio, which reads the
+# shared MIME database; the generic fallback guesses from the content with file(1).
+share=$root/usr/share
+update-mime-database "$share/mime" >/dev/null 2>&1 || fail "update-mime-database"
+update-desktop-database "$share/applications" || fail "update-desktop-database"
+printf '[OPTIONS]\r\nTitle=Sample\r\n' >"$work/Sample.hhp"
+filetype=$(XDG_CURRENT_DESKTOP=GNOME XDG_DATA_DIRS=$share:/usr/share XDG_DATA_HOME=$work/xdg \
+    xdg-mime query filetype "$work/Sample.hhp")
+[ "$filetype" = application/x-hhp ] || fail "a .hhp is $filetype, not application/x-hhp"
+default=$(XDG_CURRENT_DESKTOP=GNOME XDG_DATA_DIRS=$share:/usr/share XDG_DATA_HOME=$work/xdg \
+    XDG_CONFIG_HOME=$work/config XDG_CONFIG_DIRS=$work/config xdg-mime query default \
+    application/x-hhp)
+[ "$default" = tarnwick.desktop ] || fail "the default program for a .hhp is '$default'"
+
 # The program folder as an installed program finds it, from beside the installed programs.
 cp "$probe" "$root/usr/bin/"
 "$root/usr/bin/$(basename "$probe")" || fail "the installed tree is not what the programs expect"
