@@ -89,6 +89,8 @@ public:
     mode_t Mode() const { return mode_; }
     // The size when opened; the file may still grow or shrink while it is read.
     std::uint64_t Size() const { return size_; }
+    // The open descriptor, or -1; it stays this object's.
+    int Descriptor() const { return fd_; }
     // Up to `size` bytes at the current position: the count (0 at the end), or -1 with errno set.
     ssize_t Read(char* data, size_t size);
     // The reason a failure gives the user: the system's text, or what the file is instead.
