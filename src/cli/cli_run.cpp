@@ -221,8 +221,9 @@ int RunCommand(const TCliOptions& options, std::ostream& out, std::ostream& err,
 
     // As Parse HTML followed by Build All in the main window: the index (which says so when there
     // are no words to put in it), the map files when a map choice was given.
-    const TdlgBuildNdx_InitData build =
+    TdlgBuildNdx_InitData build =
         session.BuildInput(!options.NoIndex, session.MapMode != MapMode::None);
+    build.Jobs = options.Jobs;
     if (!build.BuildIndex && !build.BuildMap) {
         return status;
     }

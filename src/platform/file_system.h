@@ -215,6 +215,15 @@ public:
     // that cannot reserve is no error: the writes report any real shortage.
     void Reserve(std::uint64_t size);
 
+    // Positional writing, for a caller that lays out the whole file itself and fills it from
+    // several threads at once. Only a file that is replaced at Close can be written so (not a
+    // device or pipe). WriteAt may be called from several threads at once, but never mixed with
+    // Write, Room or Flush; SetEnd follows the last WriteAt, before Close. Both throw EWriteError.
+    bool Positional() const { return fd_ >= 0 && !temporary_.empty(); }
+    void WriteAt(std::uint64_t offset, std::string_view bytes);
+    // The file ends at `size`: what was written past it is cut off.
+    void SetEnd(std::uint64_t size);
+
     const std::string& Path() const { return path_; }
     // After Close(): the path of the previous version kept, or empty when none was (the file was
     // new, unchanged, or no backup was asked for).

@@ -260,6 +260,47 @@ void TFileWriter::Write(std::string_view bytes) {
     buffered_ += bytes.size();
 }
 
+void TFileWriter::WriteAt(std::uint64_t offset, std::string_view bytes) {
+    if (!Positional()) {
+        throw EWriteError();
+    }
+    const char* data = bytes.data();
+    size_t size = bytes.size();
+    std::uint64_t at = offset;
+    while (size > 0) {
+        const ssize_t n = system_.WriteAt(fd_, data, size, static_cast<std::int64_t>(at));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            throw EWriteError(SystemErrorText(errno));
+        }
+        if (n == 0) {
+            throw EWriteError();
+        }
+        data += n;
+        size -= static_cast<size_t>(n);
+        at += static_cast<std::uint64_t>(n);
+    }
+#if defined(SYNC_FILE_RANGE_WRITE)
+    // As in WriteToFile: a large piece is handed to the disk at once.
+    if (bytes.size() >= kBufferSize) {
+        ::sync_file_range(fd_, static_cast<off_t>(offset), static_cast<off_t>(bytes.size()),
+                          SYNC_FILE_RANGE_WRITE);
+    }
+#endif
+}
+
+void TFileWriter::SetEnd(std::uint64_t size) {
+    if (!Positional() || buffered_ != 0) {
+        throw EWriteError();
+    }
+    if (::ftruncate(fd_, static_cast<off_t>(size)) != 0) {
+        throw EWriteError(SystemErrorText(errno));
+    }
+    written_ = size;
+    reserved_ = std::min(reserved_, size);
+}
+
 char* TFileWriter::Room(size_t size) {
     if (fd_ < 0 || size > kBufferSize) {
         throw EWriteError();
