@@ -383,6 +383,7 @@ void TBuildRun::WriteIndexInPieces(THtmlIndexFile& file, const std::vector<Index
                                    int workers) {
     file.WriteHeaderAt();
     std::mutex mutex;
+    std::mutex writeMutex;
     std::condition_variable pieceDone;
     std::vector<char> done(pieces.size(), 0);
     std::exception_ptr failure;
@@ -411,6 +412,9 @@ void TBuildRun::WriteIndexInPieces(THtmlIndexFile& file, const std::vector<Index
                         p = THtmlIndexFile::FormatEntry(p, entry.Word, topics[topic]);
                     }
                 }
+                // One writer at a time: the file system serialises writes to one file anyway,
+                // and threads queueing in it spin where they wait here asleep.
+                std::lock_guard writing(writeMutex);
                 file.WritePieceAt(piece.Offset, std::string_view(buffer.get(), piece.Size));
             } catch (...) {
                 std::lock_guard lock(mutex);
