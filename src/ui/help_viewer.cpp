@@ -27,6 +27,7 @@
 #include "support/ansi_case.h"
 #include "support/word_compare.h"
 #include "ui/qt_text.h"
+#include "ui/window_placement.h"
 
 namespace tarnwick {
 namespace {
@@ -402,7 +403,9 @@ void TfrmHelp::ShowOver(QWidget* owner) {
     }
     if (!wasOpen) {
         QScreen* screen = owner ? owner->screen() : QGuiApplication::primaryScreen();
-        const QRect available = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
+        // Within the screen frame and all (FrameMargins), so the title bar stays on it.
+        const QRect available = (screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768))
+                                    .marginsRemoved(FrameMargins(*this));
         const QSize size(std::min(width(), available.width()),
                          std::min(height(), available.height()));
         const QPoint centre =
