@@ -2,7 +2,6 @@
 // are created in the order Tab visits them.
 #include <QAction>
 #include <QComboBox>
-#include <QEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -12,13 +11,13 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QStyleOptionComboBox>
-#include <QStylePainter>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QValidator>
 #include <algorithm>
 
 #include "ui/dialog_resources.h"
+#include "ui/elided_text.h"
 #include "ui/form_exclude_file.h"
 #include "ui/hints.h"
 #include "ui/qt_text.h"
@@ -31,66 +30,6 @@ constexpr int kPanelWidth = 184;
 // The widest list name the panel grows for, in average characters; a longer name is shortened in
 // the middle, where "Project_Terms_2024_old.txt" keeps both its start and its extension.
 constexpr int kWidestListName = 40;
-
-// The list choice: the chosen name is drawn whole when it fits, else shortened in the middle with
-// the whole name as the tooltip (the hint comes back when a name fits again).
-class ListChoice : public QComboBox {
-public:
-    explicit ListChoice(QWidget* parent) : QComboBox(parent) {
-        connect(this, &QComboBox::currentIndexChanged, this, &ListChoice::FitToolTip);
-    }
-
-    // Whether the chosen name is shortened to fit.
-    bool Elided() const { return ShownText() != currentText(); }
-
-    // The whole name as the tooltip while it is shortened, the hint otherwise.
-    void FitToolTip() {
-        const bool elided = Elided();
-        if (elided) {
-            if (!elided_) {
-                hint_ = toolTip();
-            }
-            setToolTip(currentText());
-        } else if (elided_) {
-            setToolTip(hint_);
-        }
-        elided_ = elided;
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QStylePainter painter(this);
-        painter.setPen(palette().color(QPalette::Text));
-        QStyleOptionComboBox option;
-        initStyleOption(&option);
-        painter.drawComplexControl(QStyle::CC_ComboBox, option);
-        option.currentText = ShownText();
-        painter.drawControl(QStyle::CE_ComboBoxLabel, option);
-    }
-    void resizeEvent(QResizeEvent* event) override {
-        QComboBox::resizeEvent(event);
-        FitToolTip();
-    }
-    void changeEvent(QEvent* event) override {
-        QComboBox::changeEvent(event);
-        if (event->type() == QEvent::FontChange) {
-            FitToolTip();
-        }
-    }
-
-private:
-    QString ShownText() const {
-        QStyleOptionComboBox option;
-        initStyleOption(&option);
-        const QRect field = style()->subControlRect(QStyle::CC_ComboBox, &option,
-                                                    QStyle::SC_ComboBoxEditField, this);
-        // The label is drawn a pixel in from each side of the field.
-        return fontMetrics().elidedText(currentText(), Qt::ElideMiddle, field.width() - 4);
-    }
-
-    QString hint_;
-    bool elided_ = false;
-};
 
 // A word as the user may type it: text of the editor's code page without spaces or control
 // characters. Anything else is refused at the box, typed or pasted, so no word is silently
@@ -178,18 +117,17 @@ void TfrmEdit::FitListChoice() {
     // "Remove Selected" is the longest caption: with larger fonts the panel grows with it.
     panel_->setFixedWidth(std::max(kPanelWidth, panel_->minimumSizeHint().width()));
     // The popup shows names whole where the screen allows.
-    cboFiles->view()->setTextElideMode(Qt::ElideMiddle);
     cboFiles->view()->setMinimumWidth(widest + metrics.averageCharWidth() * 4);
     if (layout()) {
         setMinimumWidth(std::max(kMinWidth, layout()->totalMinimumSize().width()));
     }
-    static_cast<ListChoice*>(cboFiles)->FitToolTip();
+    static_cast<ElidingComboBox*>(cboFiles)->FitToolTip();
 }
 
 // The list choice, or the name box in its place, with New, Save, Delete and Copy.
 QGroupBox* TfrmEdit::CreateListGroup(QWidget* panel) {
     gbxFile = new QGroupBox(QStringLiteral("List"), panel);
-    cboFiles = new ListChoice(gbxFile);
+    cboFiles = new ElidingComboBox(gbxFile);
     cboFiles->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     cboFiles->setMinimumContentsLength(6);
     ebxNew = new QLineEdit(gbxFile);

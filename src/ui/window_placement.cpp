@@ -106,7 +106,8 @@ QMargins FrameMargins(const QWidget& window) {
     }
     for (const QWidget* other : QApplication::topLevelWidgets()) {
         const QMargins frame = other == &window ? QMargins() : OwnFrameMargins(*other);
-        if (!frame.isNull() && other->isWindow() && !(other->windowFlags() & Qt::Popup)) {
+        if (!frame.isNull() && other->windowType() != Qt::Popup &&
+            other->windowType() != Qt::ToolTip) {
             return frame;
         }
     }
