@@ -115,6 +115,10 @@ void TfrmEdit::FitListChoice() {
     cboFiles->setMinimumWidth(
         cboFiles->style()->sizeFromContents(QStyle::CT_ComboBox, &option, field, cboFiles).width());
     // "Remove Selected" is the longest caption: with larger fonts the panel grows with it.
+    // The group's size, cached in the panel's layout, is taken afresh.
+    gbxFile->layout()->invalidate();
+    gbxFile->updateGeometry();
+    panel_->layout()->invalidate();
     panel_->setFixedWidth(std::max(kPanelWidth, panel_->minimumSizeHint().width()));
     // The popup shows names whole where the screen allows.
     cboFiles->view()->setMinimumWidth(widest + metrics.averageCharWidth() * 4);

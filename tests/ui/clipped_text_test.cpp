@@ -9,6 +9,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QLayout>
 #include <QListView>
 #include <QPushButton>
 #include <QRadioButton>
@@ -214,6 +215,14 @@ QStringList Clipped(QWidget* window) {
         if (!widget->isVisibleTo(window) || widget->window() != window) {
             continue;
         }
+        // A control that its layout places partly outside its parent is cut off by the parent.
+        const QWidget* parent = widget->parentWidget();
+        if (parent && parent->layout() && parent->layout()->indexOf(widget) >= 0 &&
+            !parent->rect().contains(widget->geometry())) {
+            clipped << QStringLiteral("%1 %2 runs past %3")
+                           .arg(QLatin1String(widget->metaObject()->className()),
+                                widget->objectName(), parent->objectName());
+        }
         if (const auto* label = qobject_cast<const QLabel*>(widget)) {
             CheckLabel(label, clipped);
         } else if (const auto* button = qobject_cast<const QAbstractButton*>(widget)) {
@@ -390,7 +399,10 @@ const ClippedTextTest::Window ClippedTextTest::kWindows[] = {
                  },
                  Qt::QueuedConnection);
          };
-         t.window_->OnBuildIndex();
+         // Every file: the longest messages.
+         t.window_->Session().MapMode = MapMode::AliasFiles;
+         t.window_->UpdateMapControls();
+         Control<QAction>(*t.window_, "mnuBuildAll")->trigger();
      }},
     {"export",
      [](ClippedTextTest& t) {
