@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPalette>
 #include <QPushButton>
 #include <QScreen>
 #include <QSplitter>
@@ -109,6 +110,15 @@ THelpBrowser::THelpBrowser(const CHtmlHelp& help, QWidget* parent)
     setOpenLinks(false);  // links are followed by FollowLink, so none leaves unchecked
     OpenExternal = [](const QUrl& url) { QDesktopServices::openUrl(url); };
     connect(this, &QTextBrowser::anchorClicked, this, &THelpBrowser::FollowLink);
+    // Help pages are written for a white page, their text dark ("color: #1f2328"): in a dark
+    // desktop theme the page stays white, or the text of every topic would vanish.
+    QPalette page = palette();
+    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+        page.setColor(group, QPalette::Base, Qt::white);
+        page.setColor(group, QPalette::Text, Qt::black);
+        page.setColor(group, QPalette::Link, QColor(0x00, 0x66, 0xcc));
+    }
+    setPalette(page);
 }
 
 QUrl THelpBrowser::TopicUrl(const std::string& objectPath) {
