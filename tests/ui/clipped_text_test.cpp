@@ -31,6 +31,7 @@
 #include "common/scripted_mesg.h"
 #include "common/temp_folder.h"
 #include "find_control.h"
+#include "store/config.h"
 #include "ui/dialog_build_index.h"
 #include "ui/dialog_common_words.h"
 #include "ui/dialog_parse.h"
@@ -306,7 +307,8 @@ private slots:
     // The main window of a first start, with no placement stored, lies centred in the area.
     void aFirstStartIsCentred() {
         TfrmMain first;
-        QFile::remove(QString::fromStdString(DataFolder()) + QStringLiteral("Tarnwick.kdf"));
+        QVERIFY(!QFile::exists(QString::fromStdString(CConfig::FilePath(DataFolder()))) ||
+                QFile::remove(QString::fromStdString(CConfig::FilePath(DataFolder()))));
         first.FormCreate();
         first.show();
         QApplication::sendPostedEvents();
