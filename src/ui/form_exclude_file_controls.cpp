@@ -21,6 +21,7 @@
 #include "ui/form_exclude_file.h"
 #include "ui/hints.h"
 #include "ui/qt_text.h"
+#include "ui/window_placement.h"
 
 namespace tarnwick {
 
@@ -104,11 +105,11 @@ QWidget* TfrmEdit::CreatePanel() {
 
 void TfrmEdit::FitListChoice() {
     const QFontMetrics metrics = cboFiles->fontMetrics();
-    int widest = 0;
+    int longest = 0;
     for (int i = 0; i < cboFiles->count(); ++i) {
-        widest = std::max(widest, metrics.horizontalAdvance(cboFiles->itemText(i)));
+        longest = std::max(longest, metrics.horizontalAdvance(cboFiles->itemText(i)));
     }
-    widest = std::min(widest, metrics.averageCharWidth() * kWidestListName);
+    const int widest = std::min(longest, metrics.averageCharWidth() * kWidestListName);
     QStyleOptionComboBox option;
     option.initFrom(cboFiles);
     const QSize field(widest + 4, metrics.height());
@@ -121,7 +122,8 @@ void TfrmEdit::FitListChoice() {
     panel_->layout()->invalidate();
     panel_->setFixedWidth(std::max(kPanelWidth, panel_->minimumSizeHint().width()));
     // The popup shows names whole where the screen allows.
-    cboFiles->view()->setMinimumWidth(widest + metrics.averageCharWidth() * 4);
+    cboFiles->view()->setMinimumWidth(
+        std::min(longest + metrics.averageCharWidth() * 4, AvailableScreenArea().Width));
     if (layout()) {
         setMinimumWidth(std::max(kMinWidth, layout()->totalMinimumSize().width()));
     }

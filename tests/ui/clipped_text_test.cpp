@@ -364,10 +364,14 @@ const ClippedTextTest::Window ClippedTextTest::kWindows[] = {
              if (!editor) {
                  return;
              }
+             // The default list's name whole, the long one shortened with its tooltip.
              auto* lists = Control<QComboBox>(*editor, "cboFiles");
-             lists->setCurrentIndex(lists->findText(kLongListName));
-             emit lists->activated(lists->currentIndex());
-             t.Check(editor);
+             for (const QString& name :
+                  {QStringLiteral("Default_Exclude_List.txt"), kLongListName}) {
+                 lists->setCurrentIndex(lists->findText(name));
+                 emit lists->activated(lists->currentIndex());
+                 t.Check(editor);
+             }
              editor->reject();
          });
          t.window_->actEditExcludeFileExecute();
