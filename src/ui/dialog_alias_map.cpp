@@ -119,11 +119,11 @@ void TdlgAliasMap::FormCreate() {
     const QSize hint = sizeHint();
     setFixedSize(std::max(kFormWidth, hint.width()), std::max(kFormHeight, hint.height()));
     const t_Placement screen = AvailableScreenArea();
-    t_Placement placement{screen.Width / 2 - width() / 2, screen.Height / 2 - height() / 2, width(),
-                          height()};
+    t_Placement placement = CentredPlacement(size(), *this);
+    bool stored = false;
     try {
         CConfig config(DataFolder(), Mesg());
-        config.GetPlacement(kCfgAliasMapPlacement, placement, screen.Width, screen.Height);
+        stored = config.GetPlacement(kCfgAliasMapPlacement, placement, screen.Width, screen.Height);
     } catch (const CKdfException& e) {
         Mesg().Show(e.Message(), kMbError);
     }
@@ -131,7 +131,7 @@ void TdlgAliasMap::FormCreate() {
     // as every window of the program keeps them.
     placement.Width = width();
     placement.Height = height();
-    ApplyPlacement(*this, placement, size());
+    ApplyPlacement(*this, placement, size(), !stored);
 }
 
 void TdlgAliasMap::showEvent(QShowEvent* event) {

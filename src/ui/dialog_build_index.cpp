@@ -6,6 +6,7 @@
 
 #include "support/message.h"
 #include "ui/qt_text.h"
+#include "ui/window_placement.h"
 
 namespace tarnwick {
 
@@ -18,7 +19,7 @@ TdlgBuildNdx::TdlgBuildNdx(QWidget* owner)
     fixed.setStyleHint(QFont::Monospace);
     fixed.setFamily(QStringLiteral("DejaVu Sans Mono"));
     lblCount->setFont(fixed);
-    resize(416, 170);
+    resize(FittedSize(QSize(416, 170), *this));
 }
 
 void TdlgBuildNdx::Prepare(const TdlgBuildNdx_InitData& input, const TCodePage& codePage) {

@@ -22,6 +22,7 @@
 #include "support/utils.h"
 #include "support/word_compare.h"
 #include "ui/qt_text.h"
+#include "ui/window_placement.h"
 
 namespace tarnwick {
 
@@ -247,7 +248,7 @@ TdlgCommonWords::TdlgCommonWords(QWidget* owner) : QDialog(owner) {
     outer->addWidget(tblWords, 1);
     outer->addWidget(lblSummary);
     outer->addLayout(bottom);
-    resize(420, 480);
+    resize(FittedSize(QSize(420, 480), *this));
 
     const std::pair<QObject*, const char*> names[] = {
         {lblShare, "lblShare"}, {spnShare, "spnShare"},     {lblShareEnd, "lblShareEnd"},

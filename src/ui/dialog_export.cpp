@@ -102,17 +102,17 @@ TdlgExport::TdlgExport(QWidget* owner) : QDialog(owner) {
     formWidth_ = std::max(kFormWidth, hint.width());
     const int height = std::max(kFormHeight, hint.height());
     const t_Placement screen = AvailableScreenArea();
-    t_Placement placement{screen.Width / 2 - formWidth_ / 2, screen.Height / 2 - height / 2,
-                          formWidth_, height};
+    t_Placement placement = CentredPlacement(QSize(formWidth_, height), *this);
+    bool stored = false;
     try {
         CConfig config(DataFolder(), Mesg());
-        config.GetPlacement(kCfgExportPlacement, placement, screen.Width, screen.Height);
+        stored = config.GetPlacement(kCfgExportPlacement, placement, screen.Width, screen.Height);
     } catch (const CKdfException& e) {
         Mesg().Show(e.Message(), kMbError);
     }
     // The stored height is not applied: the dialog keeps the height its controls need.
     placement.Height = height;
-    ApplyPlacement(*this, placement, QSize(formWidth_, height));
+    ApplyPlacement(*this, placement, QSize(formWidth_, height), !stored);
 }
 
 void TdlgExport::Prepare(const std::vector<std::string>* words, const std::string& projectPath) {

@@ -6,6 +6,7 @@
 
 #include "support/message.h"
 #include "ui/qt_text.h"
+#include "ui/window_placement.h"
 #include "ui/word_view_model.h"
 
 namespace tarnwick {
@@ -14,7 +15,7 @@ TdlgParse::TdlgParse(QWidget* owner)
     : TRunDialog(owner, QStringLiteral("dlgParse"), QStringLiteral("Tarnwick - Parsing HTML")) {
     // Long topic paths must not widen the dialog.
     lblMessage->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    resize(416, 158);
+    resize(FittedSize(QSize(416, 158), *this));
     lblCount->setText(QString::fromStdString(ParseCountText(0, 0)));
 }
 

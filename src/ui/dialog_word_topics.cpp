@@ -11,6 +11,7 @@
 #include "support/message.h"
 #include "ui/message_text.h"
 #include "ui/qt_text.h"
+#include "ui/window_placement.h"
 
 namespace tarnwick {
 
@@ -42,7 +43,7 @@ TdlgWordTopics::TdlgWordTopics(QWidget* owner) : QDialog(owner) {
     connect(btnOpen, &QPushButton::clicked, this, &TdlgWordTopics::btnOpenClick);
     connect(btnClose, &QPushButton::clicked, this, &QDialog::accept);
     connect(lbxTopics, &QListWidget::itemActivated, this, &TdlgWordTopics::btnOpenClick);
-    resize(420, 300);
+    resize(FittedSize(QSize(420, 300), *this));
 }
 
 void TdlgWordTopics::Prepare(const QString& word, const std::vector<std::string>& topics,

@@ -34,8 +34,6 @@ namespace tarnwick {
 namespace {
 
 constexpr int kHelpContextEditor = 4;
-constexpr int kEditorMinWidth = 353;
-constexpr int kEditorMinHeight = 371;
 
 // A list's file name from a typed name: its file-name part with ".txt" as the extension; empty
 // when nothing is left to name a file by (an empty name, or one such as ".old").
@@ -58,7 +56,7 @@ TfrmEdit::TfrmEdit(QWidget* owner, const WordCollator& words) : QDialog(owner), 
     setObjectName(QStringLiteral("frmEdit"));
     setWindowTitle(QStringLiteral("Exclude List"));
     setModal(true);
-    setMinimumSize(kEditorMinWidth, kEditorMinHeight);
+    setMinimumSize(kMinWidth, kMinHeight);
     setSizeGripEnabled(true);
     InitDialogResources();
 
@@ -86,14 +84,14 @@ TfrmEdit::~TfrmEdit() = default;
 
 void TfrmEdit::RestoreSettings() {
     const t_Placement screen = AvailableScreenArea();
-    t_Placement placement{screen.Width / 2 - kEditorDefaultWidth / 2,
-                          screen.Height / 2 - kEditorDefaultHeight / 2, kEditorDefaultWidth,
-                          kEditorDefaultHeight};
+    t_Placement placement =
+        CentredPlacement(QSize(kEditorDefaultWidth, kEditorDefaultHeight), *this);
+    bool stored = false;
     std::string lastList;
     int columns = kDefaultColumns;
     try {
         CConfig config(DataFolder(), Mesg());
-        config.GetPlacement(kCfgEditorPlacement, placement, screen.Width, screen.Height);
+        stored = config.GetPlacement(kCfgEditorPlacement, placement, screen.Width, screen.Height);
         lastList = config.GetText(kCfgEditorListName, "");
         columns = config.ReadInteger(kCfgEditorColumns, kDefaultColumns);
     } catch (const CKdfException& e) {
@@ -104,7 +102,7 @@ void TfrmEdit::RestoreSettings() {
     }
     spnColumns->setValue(std::clamp(columns, kMinColumns, kMaxColumns));
     ApplyColumns(spnColumns->value());
-    ApplyPlacement(*this, placement, minimumSize());
+    ApplyPlacement(*this, placement, minimumSize(), !stored);
 }
 
 void TfrmEdit::StoreSettings() {
@@ -122,6 +120,7 @@ void TfrmEdit::FillListCombo() {
     cboFiles->clear();
     const std::string& folder = ExcludeListFolder();
     if (folder.empty() || !FolderExists(folder)) {
+        FitListChoice();
         return;
     }
     std::vector<std::string> names = ListTextFiles(folder);
@@ -129,6 +128,7 @@ void TfrmEdit::FillListCombo() {
     for (const std::string& name : names) {
         cboFiles->addItem(PathToQt(name), Bytes(name));
     }
+    FitListChoice();
 }
 
 std::string TfrmEdit::ListPath(std::string_view name) {

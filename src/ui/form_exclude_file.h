@@ -125,6 +125,9 @@ private:
     // The columns spinner's range.
     static constexpr int kMinColumns = 1;
     static constexpr int kMaxColumns = 20;
+    // The smallest window, unless a long list name needs more.
+    static constexpr int kMinWidth = 353;
+    static constexpr int kMinHeight = 371;
 
     // Building the window (form_exclude_file_controls.cpp), left to right and top to bottom.
     void CreateControls();
@@ -133,6 +136,9 @@ private:
     QGroupBox* CreateWordGroup(QWidget* panel);
     QHBoxLayout* CreateRemoveRow(QWidget* panel);
     QHBoxLayout* CreateBottomRow(QWidget* panel);
+    // Widens the panel so that the list choice shows the longest list name whole, up to a limit
+    // beyond which names are shortened in the middle (form_exclude_file_controls.cpp).
+    void FitListChoice();
     void CreateActions();
     void NameControls();
     void ConnectControls();
@@ -161,6 +167,8 @@ private:
     void ChooseCurrentFileInCombo();
 
     const WordCollator& collator_;
+    // The control panel on the right, as wide as its captions and the list names need.
+    QWidget* panel_ = nullptr;
     std::string currentFile_;
     std::vector<std::string> removedWords_;
     Mode editMode_ = Mode::Normal;

@@ -10,21 +10,27 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QStyleOptionComboBox>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QValidator>
 #include <algorithm>
 
 #include "ui/dialog_resources.h"
+#include "ui/elided_text.h"
 #include "ui/form_exclude_file.h"
 #include "ui/hints.h"
 #include "ui/qt_text.h"
+#include "ui/window_placement.h"
 
 namespace tarnwick {
 
 namespace {
 
 constexpr int kPanelWidth = 184;
+// The widest list name the panel grows for, in average characters; a longer name is shortened in
+// the middle, where "Project_Terms_2024_old.txt" keeps both its start and its extension.
+constexpr int kWidestListName = 40;
 
 // A word as the user may type it: text of the editor's code page without spaces or control
 // characters. Anything else is refused at the box, typed or pasted, so no word is silently
@@ -92,15 +98,42 @@ QWidget* TfrmEdit::CreatePanel() {
     }
     ebxWord->setMinimumWidth(0);
     ebxWord->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
-    // "Remove Selected" is the longest caption: with larger fonts the panel grows with it.
-    panel->setFixedWidth(std::max(kPanelWidth, panel->minimumSizeHint().width()));
+    panel_ = panel;
+    FitListChoice();
     return panel;
+}
+
+void TfrmEdit::FitListChoice() {
+    const QFontMetrics metrics = cboFiles->fontMetrics();
+    int longest = 0;
+    for (int i = 0; i < cboFiles->count(); ++i) {
+        longest = std::max(longest, metrics.horizontalAdvance(cboFiles->itemText(i)));
+    }
+    const int widest = std::min(longest, metrics.averageCharWidth() * kWidestListName);
+    QStyleOptionComboBox option;
+    option.initFrom(cboFiles);
+    const QSize field(widest + 4, metrics.height());
+    cboFiles->setMinimumWidth(
+        cboFiles->style()->sizeFromContents(QStyle::CT_ComboBox, &option, field, cboFiles).width());
+    // "Remove Selected" is the longest caption: with larger fonts the panel grows with it.
+    // The group's size, cached in the panel's layout, is taken afresh.
+    gbxFile->layout()->invalidate();
+    gbxFile->updateGeometry();
+    panel_->layout()->invalidate();
+    panel_->setFixedWidth(std::max(kPanelWidth, panel_->minimumSizeHint().width()));
+    // The popup shows names whole where the screen allows.
+    cboFiles->view()->setMinimumWidth(
+        std::min(longest + metrics.averageCharWidth() * 4, AvailableScreenArea().Width));
+    if (layout()) {
+        setMinimumWidth(std::max(kMinWidth, layout()->totalMinimumSize().width()));
+    }
+    static_cast<ElidingComboBox*>(cboFiles)->FitToolTip();
 }
 
 // The list choice, or the name box in its place, with New, Save, Delete and Copy.
 QGroupBox* TfrmEdit::CreateListGroup(QWidget* panel) {
     gbxFile = new QGroupBox(QStringLiteral("List"), panel);
-    cboFiles = new QComboBox(gbxFile);
+    cboFiles = new ElidingComboBox(gbxFile);
     cboFiles->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     cboFiles->setMinimumContentsLength(6);
     ebxNew = new QLineEdit(gbxFile);

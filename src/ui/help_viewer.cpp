@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPalette>
 #include <QPushButton>
 #include <QScreen>
 #include <QSplitter>
@@ -27,6 +28,7 @@
 #include "support/ansi_case.h"
 #include "support/word_compare.h"
 #include "ui/qt_text.h"
+#include "ui/window_placement.h"
 
 namespace tarnwick {
 namespace {
@@ -108,6 +110,15 @@ THelpBrowser::THelpBrowser(const CHtmlHelp& help, QWidget* parent)
     setOpenLinks(false);  // links are followed by FollowLink, so none leaves unchecked
     OpenExternal = [](const QUrl& url) { QDesktopServices::openUrl(url); };
     connect(this, &QTextBrowser::anchorClicked, this, &THelpBrowser::FollowLink);
+    // Help pages are written for a white page, their text dark ("color: #1f2328"): in a dark
+    // desktop theme the page stays white, or the text of every topic would vanish.
+    QPalette page = palette();
+    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+        page.setColor(group, QPalette::Base, Qt::white);
+        page.setColor(group, QPalette::Text, Qt::black);
+        page.setColor(group, QPalette::Link, QColor(0x00, 0x66, 0xcc));
+    }
+    setPalette(page);
 }
 
 QUrl THelpBrowser::TopicUrl(const std::string& objectPath) {
@@ -402,7 +413,9 @@ void TfrmHelp::ShowOver(QWidget* owner) {
     }
     if (!wasOpen) {
         QScreen* screen = owner ? owner->screen() : QGuiApplication::primaryScreen();
-        const QRect available = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
+        // Within the screen frame and all (FrameMargins), so the title bar stays on it.
+        const QRect available = (screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768))
+                                    .marginsRemoved(FrameMargins(*this));
         const QSize size(std::min(width(), available.width()),
                          std::min(height(), available.height()));
         const QPoint centre =

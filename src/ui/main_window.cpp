@@ -118,15 +118,16 @@ void TfrmMain::FormCreate(const QString& project) {
     FillExcludeListCombo();
 
     const t_Placement screen = AvailableScreenArea();
-    t_Placement placement{screen.Width / 2 - width() / 2, screen.Height / 2 - height() / 2,
-                          kMainWindowDefaultWidth, kMainWindowDefaultHeight};
+    t_Placement placement =
+        CentredPlacement(QSize(kMainWindowDefaultWidth, kMainWindowDefaultHeight), *this);
+    bool stored = false;
     int columns = 1;
     int wordView = 0;
     int sortColumn = WordDetailsModel::kWordColumn;
     int sortOrder = Qt::AscendingOrder;
     try {
         CConfig config(DataFolder(), Mesg());
-        config.GetPlacement(kCfgMainPlacement, placement, screen.Width, screen.Height);
+        stored = config.GetPlacement(kCfgMainPlacement, placement, screen.Width, screen.Height);
         columns = config.ReadInteger(kCfgMainColumns, kDefaultColumns);
         wordView = config.ReadInteger(kCfgMainWordView, 0);
         sortColumn = config.ReadInteger(kCfgMainSortColumn, sortColumn);
@@ -140,7 +141,7 @@ void TfrmMain::FormCreate(const QString& project) {
     lvwIndex->sortByColumn(
         std::clamp(sortColumn, 0, WordDetailsModel::kColumnCount - 1),
         sortOrder == Qt::DescendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder);
-    ApplyPlacement(*this, placement, minimumSize());
+    ApplyPlacement(*this, placement, minimumSize(), !stored);
 
     OpenHelp(this);
 

@@ -20,6 +20,7 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
+#include "ui/elided_text.h"
 #include "ui/hints.h"
 #include "ui/main_window.h"
 #include "ui/word_details_model.h"
@@ -68,7 +69,7 @@ QHBoxLayout* TfrmMain::CreateOptionsRow(QWidget* central) {
     ckbExcludeNumbers->setChecked(true);
     ckbDefaultExclude->setChecked(true);
     lblSecondaryExclude = new QLabel(QStringLiteral("Secondary exclude list:"), gbxExclude);
-    cboExcludeList = new QComboBox(gbxExclude);
+    cboExcludeList = new ElidingComboBox(gbxExclude);
     cboExcludeList->setMinimumContentsLength(16);
     auto* exclude = new QVBoxLayout(gbxExclude);
     exclude->addWidget(ckbExcludeNumbers);
@@ -107,7 +108,7 @@ QHBoxLayout* TfrmMain::CreateSourceRow(QWidget* central) {
 QHBoxLayout* TfrmMain::CreateNamesRow(QWidget* central) {
     auto* names = new QHBoxLayout;
     auto valueLabel = [central]() {
-        auto* label = new QLabel(central);
+        auto* label = new ElidingLabel(central);
         label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         label->setMinimumWidth(60);
         label->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
