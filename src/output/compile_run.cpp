@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <optional>
 #include <set>
@@ -123,7 +125,8 @@ std::optional<std::string> DefinedName(std::string_view line) {
     while (end < rest.size() && static_cast<unsigned char>(rest[end]) > 0x20) {
         ++end;
     }
-    if (end == 0) {
+    // A name without a value is a header guard, not a context ID.
+    if (end == 0 || TrimBlanks(rest.substr(end)).empty()) {
         return std::nullopt;
     }
     return std::string(rest.substr(0, end));
@@ -211,13 +214,17 @@ TAliasTopic AliasTopic(std::string_view value) {
 enum class Drop { NoAlias, NotDefined, NoTopic, SharedTopic };
 
 // Writes a staged file. A link or copy standing there is removed first, so that nothing is ever
-// written through a link into the author's file.
+// written through a link into the author's file. Not synced: the staging folder lives only as
+// long as the run.
 void WriteStaged(const std::string& path, const std::string& bytes) {
     std::error_code ignored;
     fs::remove(path, ignored);
-    TFileWriter writer(path);
-    writer.Write(bytes);
-    writer.Close();
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    file.close();
+    if (!file) {
+        throw EFCreateError(path, SystemErrorText(errno));
+    }
 }
 
 void MirrorFolder(const fs::path& from, const fs::path& to, const std::string& relative,
@@ -307,7 +314,6 @@ private:
                     if (found.empty()) {
                         continue;
                     }
-                    (isMap ? mapFiles_ : aliasFiles_).push_back(found);
                     for (const TTextLine& line : SplitLines(ReadIncluded(found))) {
                         isMap ? AddDefine(line.Body) : AddAlias(line.Body);
                     }
@@ -325,6 +331,12 @@ private:
     void AddDefine(std::string_view line) {
         if (auto name = DefinedName(line)) {
             defined_.insert(*name);
+            // The value after the name; chmcmd stores no context ID 0.
+            const std::string value(TrimBlanks(line.substr(line.find(*name) + name->size())));
+            char* end = nullptr;
+            if (std::strtoll(value.c_str(), &end, 0) == 0 && end != value.c_str()) {
+                zeroIds_.insert(*name);
+            }
         }
     }
 
@@ -344,6 +356,11 @@ private:
             dropped_[entry->Name] = Drop::SharedTopic;
         } else {
             aliased_.insert(entry->Name);
+            if (zeroIds_.count(entry->Name)) {
+                Warn(entry->Name +
+                     " has the context ID 0, which chmcmd does not store: the help "
+                     "cannot be opened at its topic by that ID.");
+            }
         }
     }
 
@@ -352,7 +369,9 @@ private:
     std::string Respell(std::string_view where, std::string_view entry) {
         const std::string trimmed(TrimBlanks(entry));
         const std::string found = folder_.Resolve(trimmed);
-        if (!found.empty() && found != trimmed) {
+        if (!found.empty() && found != trimmed && found == ToOpenPath(trimmed)) {
+            ++slashed_;
+        } else if (!found.empty() && found != trimmed) {
             Note(std::string(where) + " " + Quoted(trimmed) + " compiled as " + Quoted(found) +
                  ", the file's spelling on disk.");
         }
@@ -520,7 +539,9 @@ private:
         }
         const TAliasTopic topic = AliasTopic(entry->Value);
         const std::string found = folder_.Resolve(topic.Topic);
-        if (found != topic.Topic) {
+        if (found != topic.Topic && found == ToOpenPath(topic.Topic)) {
+            ++slashed_;
+        } else if (found != topic.Topic) {
             respelled_[where].push_back(topic.Topic + " as " + found);
         }
         body = entry->Name + "=" + topic.Head + found + topic.Comment;
@@ -552,6 +573,9 @@ private:
     // chmcmd stops at a context ID that no alias gives a topic; what was left out on either side
     // is said once per file and reason.
     void ReportUnpaired() {
+        if (slashed_ > 0) {
+            Note(std::to_string(slashed_) + " file names written with \"/\" for \"\\\".");
+        }
         for (const auto& [where, count] : unaligned_) {
             Note(where + ": the blanks before \"=\" left out of " + std::to_string(count) +
                  " aliases.");
@@ -578,14 +602,14 @@ private:
     std::string staging_;
     TStagedProject staged_;
     std::vector<TTextLine> lines_;
-    std::vector<std::string> aliasFiles_;
-    std::vector<std::string> mapFiles_;
     std::set<std::string> defined_;
+    std::set<std::string> zeroIds_;
     std::set<std::string> aliased_;
     std::set<std::string> topicsTaken_;
     std::map<std::string, Drop> dropped_;
     std::map<std::string, std::string> writtenFiles_;
     std::map<std::string, int> unaligned_;
+    int slashed_ = 0;  // names that differed from the file's only in "\" for "/"
     std::map<std::string, std::vector<std::string>> respelled_;
     std::map<std::pair<std::string, Drop>, std::vector<std::string>> left_;
 };
