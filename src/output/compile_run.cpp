@@ -471,7 +471,7 @@ private:
         }
         if (EqualsAsciiNoCase(key, "Default topic") || EqualsAsciiNoCase(key, "Contents file") ||
             EqualsAsciiNoCase(key, "Index file")) {
-            const std::string found = Respell("\"" + key + "=\"", value);
+            const std::string found = Respell(key, value);
             if (!found.empty()) {
                 body = key + "=" + found;
             }
@@ -574,7 +574,8 @@ private:
     // is said once per file and reason.
     void ReportUnpaired() {
         if (slashed_ > 0) {
-            Note(std::to_string(slashed_) + " file names written with \"/\" for \"\\\".");
+            Note(std::to_string(slashed_) + (slashed_ == 1 ? " file name" : " file names") +
+                 " written with \"/\" for \"\\\".");
         }
         for (const auto& [where, count] : unaligned_) {
             Note(where + ": the blanks before \"=\" left out of " + std::to_string(count) +
