@@ -393,6 +393,9 @@ private:
             }
             if (section == "OPTIONS") {
                 sawCompiledFile |= RewriteOption(line.Body);
+                if (line.Body.empty()) {
+                    continue;
+                }
             } else if (section == "FILES") {
                 const std::string found = Respell("[FILES] entry", trimmed);
                 if (found.empty()) {
@@ -469,11 +472,19 @@ private:
             body = key + "=" + staged_.CompiledName;
             return true;
         }
-        if (EqualsAsciiNoCase(key, "Default topic") || EqualsAsciiNoCase(key, "Contents file") ||
-            EqualsAsciiNoCase(key, "Index file")) {
+        const bool sitemap =
+            EqualsAsciiNoCase(key, "Contents file") || EqualsAsciiNoCase(key, "Index file");
+        if (sitemap || EqualsAsciiNoCase(key, "Default topic")) {
             const std::string found = Respell(key, value);
             if (!found.empty()) {
                 body = key + "=" + found;
+            } else if (sitemap && !value.empty()) {
+                // chmcmd calls a missing contents or index file an error, yet compiles the help
+                // without it; an index not built yet is no reason to stop.
+                Warn("\"" + key + "=" + value +
+                     "\" names no file: the help is compiled without it.");
+                body.clear();
+                return false;
             }
         }
         return false;

@@ -38,14 +38,14 @@ std::vector<StagingCase> StagingCases() {
           {"Out.chm", "old"}},
          {{"p.hhp",
            "[OPTIONS]\r\nCompiled file=Out.chm\r\nDefault topic=sub/page.htm\r\n"
-           "Index file=p.hhk\r\n\r\n[WINDOWS]\r\n"
+           "\r\n[WINDOWS]\r\n"
            "main=\"T\",\"toc.hhc\",\"p.hhk\",\"sub/page.htm\",\"Sub\\Gone.htm\",,,,,0x520\r\n"
            "\r\n[FILES]\r\nsub/page.htm\r\nsub/page.htm\r\n"}},
          "Out.chm",
          // Compiled file, Default topic, toc.HHC, sub\PAGE.htm respelled; one "\" note.
          5,
-         // missing.htm, ..\outside.htm (the index p.hhk does not exist yet: kept as written).
-         2},
+         // missing.htm, ..\outside.htm; the index p.hhk, not built yet, left out.
+         3},
         {"aliases and context IDs that have no partner left out",
          {{"p.hhp",
            "[OPTIONS]\nCompiled file=p.chm\n[FILES]\na.htm\nb.htm\n[ALIAS]\n#include ALIAS.h\n"
