@@ -780,6 +780,17 @@ void TCompileRun::Compile(const std::string& compiler, const std::string& stagin
     }
     const TProjectFolder folder(input_.ProjectFile);
     result_.ChmPath = folder.Prefix() + staged.CompiledName;
+    // The compiled file must be one the author can have replaced: not a link, not the project
+    // file or a topic.
+    const std::string problem = OutputNameProblem(
+        input_.ProjectFile, staged.CompiledName,
+        THhpScanner::ScanBytes(
+            ReadRegularFile(input_.ProjectFile, kMaxProjectFileSize, "a project file"))
+            .Files);
+    if (!problem.empty()) {
+        Fail(problem);
+        return;
+    }
 
     TChildProcess process;
     // A relative project name: chmcmd opens the include files relative to its working folder.
@@ -810,15 +821,6 @@ void TCompileRun::Compile(const std::string& compiler, const std::string& stagin
         Fail("chmcmd wrote no " + staged.CompiledName + ".");
     }
     if (result_.Errors > 0) {
-        return;
-    }
-    const std::string problem = OutputNameProblem(
-        input_.ProjectFile, staged.CompiledName,
-        THhpScanner::ScanBytes(
-            ReadRegularFile(input_.ProjectFile, kMaxProjectFileSize, "a project file"))
-            .Files);
-    if (!problem.empty()) {
-        Fail(problem);
         return;
     }
     PutInPlace(compiled, result_.ChmPath,

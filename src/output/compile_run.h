@@ -86,8 +86,9 @@ inline constexpr std::string_view kStagingPrefix = "tarnwick-compile-";
 
 // Sorts a line chmcmd printed into a note, a warning or an error, and gives the text shown for it
 // (empty for a blank line, which is not shown). Broken anchors and pages whose markup chmcmd's
-// parser rejects are warnings although chmcmd calls them errors: the compiled file is whole, and
-// only those links lead to the top of their page.
+// parser rejects are warnings although chmcmd calls them errors: the compiled file is whole - a
+// broken anchor's link leads to the top of its page, a rejected page is stored all the same and
+// only the files it links to are not looked for.
 TCompileLine ClassifyCompilerLine(std::string_view line);
 
 // The project laid out for chmcmd.
