@@ -423,8 +423,7 @@ private:
                         line.Body = "#include " + found;
                         writtenFiles_[found] = StagedDefines(found, ReadIncluded(found));
                     }
-                } else if (auto name = DefinedName(line.Body); name && !aliased_.count(*name)) {
-                    left_[{"[MAP]", Drop::NoAlias}].push_back(*name);
+                } else if (!RewriteDefine(line.Body, "[MAP]")) {
                     continue;
                 }
             }
@@ -478,6 +477,9 @@ private:
             const std::string found = Respell(key, value);
             if (!found.empty()) {
                 body = key + "=" + found;
+                if (sitemap) {
+                    StageSitemap(found);
+                }
             } else if (sitemap && !value.empty()) {
                 // chmcmd calls a missing contents or index file an error, yet compiles the help
                 // without it; an index not built yet is no reason to stop.
@@ -488,6 +490,47 @@ private:
             }
         }
         return false;
+    }
+
+    // A contents or index file whose entries' names hold a quote or an angle bracket: chmcmd's
+    // reader ends the value there and may lose every entry after it, so the staging copy writes
+    // them as "&quot;", "&lt;" and "&gt;". The entries are read line by line, each "<param" on a
+    // line of its own as the index is written; a value runs to the line's last '">'.
+    void StageSitemap(const std::string& name) {
+        if (writtenFiles_.count(name)) {
+            return;
+        }
+        static constexpr std::string_view kValue = "value=\"";
+        int escaped = 0;
+        std::vector<TTextLine> lines = SplitLines(ReadIncluded(name));
+        for (TTextLine& line : lines) {
+            const size_t start = line.Body.find(kValue);
+            const size_t end = line.Body.rfind("\">");
+            if (line.Body.find("<param") == std::string::npos || start == std::string::npos ||
+                end == std::string::npos || end < start + kValue.size()) {
+                continue;
+            }
+            const size_t first = start + kValue.size();
+            const std::string value = line.Body.substr(first, end - first);
+            if (value.find_first_of("\"<>") == std::string::npos) {
+                continue;
+            }
+            std::string written;
+            for (const char c : value) {
+                written += c == '"'   ? "&quot;"
+                           : c == '<' ? "&lt;"
+                           : c == '>' ? "&gt;"
+                                      : std::string(1, c);
+            }
+            line.Body.replace(first, end - first, written);
+            ++escaped;
+        }
+        if (escaped > 0) {
+            writtenFiles_[name] = JoinLines(lines);
+            Note(name + ": " + std::to_string(escaped) +
+                 " names with quotes or angle brackets written with \"&quot;\", \"&lt;\" and "
+                 "\"&gt;\" for them.");
+        }
     }
 
     // A window's files (contents, index, default and home page: the second to fifth values after
@@ -572,13 +615,38 @@ private:
     std::string StagedDefines(const std::string& name, const std::string& bytes) {
         std::vector<TTextLine> lines;
         for (TTextLine& line : SplitLines(bytes)) {
-            if (auto defined = DefinedName(line.Body); defined && !aliased_.count(*defined)) {
-                left_[{name, Drop::NoAlias}].push_back(*defined);
-                continue;
+            if (RewriteDefine(line.Body, name)) {
+                lines.push_back(std::move(line));
             }
-            lines.push_back(std::move(line));
         }
         return JoinLines(lines);
+    }
+
+    // One map line: a context ID without an alias is left out (false); one that stays is written
+    // "#define NAME value", as chmcmd reads it - it takes the name up to the first space, so a
+    // tab between name and value followed by a comment would become part of the name.
+    bool RewriteDefine(std::string& body, const std::string& where) {
+        const auto name = DefinedName(body);
+        if (!name) {
+            return true;
+        }
+        if (!aliased_.count(*name)) {
+            left_[{where, Drop::NoAlias}].push_back(*name);
+            return false;
+        }
+        const std::string_view trimmed = TrimBlanks(body);
+        const std::string_view rest =
+            TrimBlanks(trimmed.substr(trimmed.find(*name) + name->size()));
+        size_t end = 0;
+        while (end < rest.size() && static_cast<unsigned char>(rest[end]) > 0x20) {
+            ++end;
+        }
+        const std::string plain = "#define " + *name + " " + std::string(rest.substr(0, end));
+        if (plain != body) {
+            ++respaced_[where];
+            body = plain;
+        }
+        return true;
     }
 
     // chmcmd stops at a context ID that no alias gives a topic; what was left out on either side
@@ -591,6 +659,10 @@ private:
         for (const auto& [where, count] : unaligned_) {
             Note(where + ": the blanks before \"=\" left out of " + std::to_string(count) +
                  " aliases.");
+        }
+        for (const auto& [where, count] : respaced_) {
+            Note(where + ": " + std::to_string(count) +
+                 " context IDs written \"#define NAME value\", without what followed.");
         }
         for (const auto& [where, names] : respelled_) {
             Note(where + ": " + CountedNames(names) +
@@ -621,6 +693,7 @@ private:
     std::map<std::string, Drop> dropped_;
     std::map<std::string, std::string> writtenFiles_;
     std::map<std::string, int> unaligned_;
+    std::map<std::string, int> respaced_;
     int slashed_ = 0;  // names that differed from the file's only in "\" for "/"
     std::map<std::string, std::vector<std::string>> respelled_;
     std::map<std::pair<std::string, Drop>, std::vector<std::string>> left_;
@@ -679,8 +752,8 @@ TCompileLine ClassifyCompilerLine(std::string_view line) {
     }
     if (StartsWith(text, "Error:")) {
         const std::string_view rest = TrimBlanks(text.substr(6));
-        const bool brokenAnchor =
-            StartsWith(rest, "Anchor ") && rest.find(" undefined") != std::string_view::npos;
+        // A link with a line break in it splits chmcmd's line; its head still says what it is.
+        const bool brokenAnchor = StartsWith(rest, "Anchor ");
         if (brokenAnchor || StartsWith(rest, "Html parsing ")) {
             return Line(CompileLineKind::Warning, std::string(rest));
         }

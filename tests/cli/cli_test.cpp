@@ -509,17 +509,26 @@ protected:
     CompileTest() { env_ = "TMPDIR=" + Quoted(tmp_.Path().string()) + " "; }
 
     // (word, topic) pairs of a sitemap index: each entry's first "Name" is its keyword (chmls
-    // adds a topic title after it) and each "Local" a topic. chmls writes a character of a
-    // single-byte code page back as "?", and those of a double-byte one in no steady way: with
-    // `asciiWords` only words in ASCII are taken. Topics are compared with "/" and in lower case
-    // (chmcmd stores them as the files are spelled). The index writes a word's quotes as they
-    // are, which ends the value for every sitemap reader: those words are compared up to it.
+    // adds a topic title after it) and each "Local" a topic, each value running to the end of
+    // its line and "&quot;", "&lt;" and "&gt;" read as what they stand for. chmls writes a
+    // character of a single-byte code page back as "?", and those of a double-byte one in no
+    // steady way: with `asciiWords` only words in ASCII are taken. Topics are compared with "/"
+    // and in lower case (chmcmd stores them as the files are spelled).
     static std::vector<std::pair<std::string, std::string>> Pairs(const std::string& hhk,
                                                                   bool asciiWords = false) {
         std::vector<std::pair<std::string, std::string>> pairs;
         auto value = [&hhk](size_t at) {
             const size_t start = hhk.find("value=\"", at) + 7;
-            return hhk.substr(start, hhk.find('"', start) - start);
+            std::string text = hhk.substr(start, hhk.find("\">", start) - start);
+            for (const auto& [entity, c] : {std::pair<std::string, std::string>{"&quot;", "\""},
+                                            {"&lt;", "<"},
+                                            {"&gt;", ">"}}) {
+                for (size_t at = text.find(entity); at != std::string::npos;
+                     at = text.find(entity, at + 1)) {
+                    text.replace(at, entity.size(), c);
+                }
+            }
+            return text;
         };
         const std::string open = "<OBJECT type=\"text/sitemap\">";
         for (size_t block = hhk.find(open); block != std::string::npos;
@@ -668,6 +677,21 @@ INSTANTIATE_TEST_SUITE_P(
                     {"-b", "-t"},
                     {},
                     30,
+                    true},
+        CompileCase{"pwsafe",
+                    "pwsafe-ru/pwsafe.hhp",
+                    "pwsafeRU.chm",
+                    "pwsafeRU.hhk",
+                    {"-b", "-t"},
+                    {},
+                    300},
+        CompileCase{"sakura",
+                    "sakura-ja/sakura.hhp",
+                    "sakura.chm",
+                    "sakura.hhk",
+                    {"-b", "-t"},
+                    {},
+                    300,
                     true},
         CompileCase{"garden",
                     "examples/garden/Garden.hhp",

@@ -55,7 +55,7 @@ std::vector<StagingCase> StagingCases() {
            "IDH_SAME = A.HTM\r\nIDH_NOFILE=gone.htm\r\nIDH_CHM=p.chm::/html\\..\\b.htm\r\n"},
           {"map.h",
            "#ifndef MAP_H\r\n#define MAP_H\r\n#define IDH_A 0x10\r\n#define IDH_SAME 2\r\n"
-           "#define IDH_NOFILE 3\r\n#define IDH_INLINE 4\r\n#define IDH_UNUSED 5\r\n"
+           "#define IDH_NOFILE 3\r\n#define IDH_INLINE\t4 // popup\r\n#define IDH_UNUSED 5\r\n"
            "#define IDH_CHM 6\r\n#endif\r\n"},
           {"a.htm", ""},
           {"b.htm", ""}},
@@ -68,10 +68,24 @@ std::vector<StagingCase> StagingCases() {
            "#ifndef MAP_H\r\n#define MAP_H\r\n#define IDH_A 0x10\r\n#define IDH_INLINE 4\r\n"
            "#endif\r\n"}},
          "p.chm",
-         // Blanks in alias.h and [ALIAS]; B.htm respelled.
-         3,
+         // Blanks in alias.h and [ALIAS]; B.htm respelled; IDH_INLINE's define made plain.
+         4,
          // NOMAP; SAME; NOFILE and CHM; map.h's four; [MAP]'s IDH_LOOSE.
          5},
+        {"quotes in an index's names written as entities",
+         {{"p.hhp", "[OPTIONS]\r\nCompiled file=p.chm\r\nIndex file=P.HHK\r\n"},
+          {"p.hhk",
+           "<UL>\r\n\t<LI> <OBJECT type=\"text/sitemap\">\r\n"
+           "\t   <param name=\"Name\" value=\"say \"hi\"\">\r\n"
+           "\t   <param name=\"Local\" value=\"a.htm\">\r\n"}},
+         {{"p.hhp", "[OPTIONS]\r\nCompiled file=p.chm\r\nIndex file=p.hhk\r\n"},
+          {"p.hhk",
+           "<UL>\r\n\t<LI> <OBJECT type=\"text/sitemap\">\r\n"
+           "\t   <param name=\"Name\" value=\"say &quot;hi&quot;\">\r\n"
+           "\t   <param name=\"Local\" value=\"a.htm\">\r\n"}},
+         "p.chm",
+         2,
+         0},
         {"a compiled file is named when the project names none",
          {{"Help.hhp", "; no options\n[FILES]\nx.htm\n"}, {"x.htm", ""}},
          {{"Help.hhp", "[OPTIONS]\nCompiled file=Help.chm\n; no options\n[FILES]\nx.htm\n"}},
@@ -137,6 +151,8 @@ TEST(CompileStagingTest, ChmcmdLinesAreSortedByWhatTheyMeanForTheHelp) {
         {"Error: Html parsing a.htm, failed with a DOM error: EDOMError in X",
          CompileLineKind::Warning,
          "Warning: Html parsing a.htm, failed with a DOM error: EDOMError in X"},
+        // A link with a line break in it: chmcmd's line ends there.
+        {"Error: Anchor html/", CompileLineKind::Warning, "Warning: Anchor html/"},
         {"Error: something new", CompileLineKind::Error, ""},
         {"This HHP CHM project seems corrupt, please check it p.hhp (context \"A\" not found!)",
          CompileLineKind::Error,
