@@ -113,23 +113,36 @@ std::optional<std::string> IncludeName(std::string_view line) {
     return std::string(name);
 }
 
-// The name a "#define NAME value" line defines, or nothing.
-std::optional<std::string> DefinedName(std::string_view line) {
+// A context ID of a map: "#define NAME value".
+struct TDefine {
+    std::string Name;
+    std::string Value;  // the first word after the name
+};
+
+// The blank-separated word at the start of `text`.
+std::string_view FirstWord(std::string_view text) {
+    size_t end = 0;
+    while (end < text.size() && static_cast<unsigned char>(text[end]) > 0x20) {
+        ++end;
+    }
+    return text.substr(0, end);
+}
+
+// The context ID a map line defines, or nothing.
+std::optional<TDefine> Define(std::string_view line) {
     const std::string_view trimmed = TrimBlanks(line);
     if (!StartsWith(trimmed, "#define") || trimmed.size() == 7 ||
         static_cast<unsigned char>(trimmed[7]) > 0x20) {
         return std::nullopt;
     }
     const std::string_view rest = TrimBlanks(trimmed.substr(7));
-    size_t end = 0;
-    while (end < rest.size() && static_cast<unsigned char>(rest[end]) > 0x20) {
-        ++end;
-    }
+    const std::string_view name = FirstWord(rest);
+    const std::string_view value = FirstWord(TrimBlanks(rest.substr(name.size())));
     // A name without a value is a header guard, not a context ID.
-    if (end == 0 || TrimBlanks(rest.substr(end)).empty()) {
+    if (name.empty() || value.empty()) {
         return std::nullopt;
     }
-    return std::string(rest.substr(0, end));
+    return TDefine{std::string(name), std::string(value)};
 }
 
 // The project's folder: what its files are resolved in and mirrored from.
@@ -235,7 +248,9 @@ void MirrorFolder(const fs::path& from, const fs::path& to, const std::string& r
         const fs::path& source = it->path();
         const std::string name = source.filename().string();
         const std::string entry = relative + name;
-        if (name.empty() || name.front() == '.' || skipped.count(entry) != 0) {
+        // A staging folder is never mirrored, should $TMPDIR be the project's folder.
+        if (name.empty() || name.front() == '.' || skipped.count(entry) != 0 ||
+            name.rfind(kStagingPrefix, 0) == 0) {
             continue;
         }
         std::error_code status;
@@ -329,13 +344,12 @@ private:
     }
 
     void AddDefine(std::string_view line) {
-        if (auto name = DefinedName(line)) {
-            defined_.insert(*name);
-            // The value after the name; chmcmd stores no context ID 0.
-            const std::string value(TrimBlanks(line.substr(line.find(*name) + name->size())));
+        if (auto define = Define(line)) {
+            defined_.insert(define->Name);
+            // chmcmd stores no context ID 0.
             char* end = nullptr;
-            if (std::strtoll(value.c_str(), &end, 0) == 0 && end != value.c_str()) {
-                zeroIds_.insert(*name);
+            if (std::strtoll(define->Value.c_str(), &end, 0) == 0 && end != define->Value.c_str()) {
+                zeroIds_.insert(define->Name);
             }
         }
     }
@@ -626,22 +640,15 @@ private:
     // "#define NAME value", as chmcmd reads it - it takes the name up to the first space, so a
     // tab between name and value followed by a comment would become part of the name.
     bool RewriteDefine(std::string& body, const std::string& where) {
-        const auto name = DefinedName(body);
-        if (!name) {
+        const auto define = Define(body);
+        if (!define) {
             return true;
         }
-        if (!aliased_.count(*name)) {
-            left_[{where, Drop::NoAlias}].push_back(*name);
+        if (!aliased_.count(define->Name)) {
+            left_[{where, Drop::NoAlias}].push_back(define->Name);
             return false;
         }
-        const std::string_view trimmed = TrimBlanks(body);
-        const std::string_view rest =
-            TrimBlanks(trimmed.substr(trimmed.find(*name) + name->size()));
-        size_t end = 0;
-        while (end < rest.size() && static_cast<unsigned char>(rest[end]) > 0x20) {
-            ++end;
-        }
-        const std::string plain = "#define " + *name + " " + std::string(rest.substr(0, end));
+        const std::string plain = "#define " + define->Name + " " + define->Value;
         if (plain != body) {
             ++respaced_[where];
             body = plain;
