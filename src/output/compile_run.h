@@ -10,25 +10,10 @@
 #include <string_view>
 #include <vector>
 
+#include "output/compile_staging.h"
 #include "platform/file_system.h"
 
 namespace tarnwick {
-
-// How the project's files reach the staging folder. Only the files the staging rewrites (the
-// project file, its alias and map files) are written there in any case.
-enum class StagingMode {
-    Link,  // symbolic links to the author's files
-    Copy,  // copies
-};
-
-enum class CompileLineKind { Note, Warning, Error };
-
-// One line of the run's report: what the staging changed, or what chmcmd printed, or why the
-// run failed. Text begins with "Note: ", "Warning: " or "Error: " as Kind says.
-struct TCompileLine {
-    CompileLineKind Kind = CompileLineKind::Note;
-    std::string Text;
-};
 
 struct TCompileInput {
     // Path of the project file (a Linux path); the compiled file goes to its folder.
@@ -81,8 +66,6 @@ struct TCompileResult {
 inline constexpr std::string_view kNoCompilerMessage =
     "Compiling needs chmcmd (Debian package fp-utils).";
 inline constexpr std::string_view kCompileCanceledMessage = "Compiling canceled.";
-// The staging folder's name in the temporary folder, before its six random characters.
-inline constexpr std::string_view kStagingPrefix = "tarnwick-compile-";
 
 // Sorts a line chmcmd printed into a note, a warning or an error, and gives the text shown for it
 // (empty for a blank line, which is not shown). Broken anchors and pages whose markup chmcmd's
@@ -90,20 +73,6 @@ inline constexpr std::string_view kStagingPrefix = "tarnwick-compile-";
 // broken anchor's link leads to the top of its page, a rejected page is stored all the same and
 // only the files it links to are not looked for.
 TCompileLine ClassifyCompilerLine(std::string_view line);
-
-// The project laid out for chmcmd.
-struct TStagedProject {
-    std::string ProjectName;   // the project file's name in the staging folder
-    std::string CompiledName;  // the file chmcmd writes there: a bare name
-    std::vector<TCompileLine> Adjustments;
-};
-
-// Lays out the project `projectFile` in the existing, empty folder `stagingFolder`: every file of
-// the project's folder and its subfolders (except hidden ones and the compiled file), and the
-// project file, its alias and its map files rewritten for chmcmd. Throws EFileError when the
-// project file cannot be read or a staged file cannot be written.
-TStagedProject StageProject(const std::string& projectFile, const std::string& stagingFolder,
-                            StagingMode mode);
 
 // One compile, run once. The input and the progress sink must outlive the object.
 class TCompileRun {
