@@ -621,6 +621,7 @@ TEST_P(CorpusCompileTest, CompiledHelpHoldsEveryIndexPairAndTheFolderOnlyTheNewF
 
     std::set<std::string> allowed = {c.Chm, index, index + ".bak"};
     for (const std::string& name : c.Written) {
+        EXPECT_TRUE(fs::exists(folder / name)) << name;
         allowed.insert({name, name + ".bak"});
     }
     for (const std::string& name : Contents(folder)) {
