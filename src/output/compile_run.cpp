@@ -1,8 +1,6 @@
 #include "output/compile_run.h"
 
 #include <cerrno>
-#include <filesystem>
-#include <system_error>
 
 #include "output/build_run.h"
 #include "output/output_names.h"
@@ -15,32 +13,12 @@
 namespace tarnwick {
 namespace {
 
-namespace fs = std::filesystem;
-
 // How often the run looks at chmcmd's output, pumps events and asks for a cancel.
 constexpr int kPollMs = 50;
 
 bool StartsWith(std::string_view text, std::string_view prefix) {
     return text.substr(0, prefix.size()) == prefix;
 }
-
-// Removes the staging folder when the run leaves, however it leaves.
-class TStagingFolder {
-public:
-    TStagingFolder() : path_(MakeTemporaryFolder(std::string(kStagingPrefix))) {}
-    ~TStagingFolder() {
-        if (!path_.empty()) {
-            std::error_code ignored;
-            fs::remove_all(path_, ignored);
-        }
-    }
-    TStagingFolder(const TStagingFolder&) = delete;
-    TStagingFolder& operator=(const TStagingFolder&) = delete;
-    const std::string& Path() const { return path_; }
-
-private:
-    std::string path_;
-};
 
 // Copies the compiled file through the file layer: the previous one is replaced only by the
 // whole new one.
@@ -135,7 +113,10 @@ TCompileResult TCompileRun::Run() {
     }
     result_.End = CompileEnd::Failed;
     {
-        TStagingFolder staging;
+        // What a compile killed outright left behind goes first.
+        RemoveLeftoverTemporaryFolders(std::string(kStagingPrefix));
+        // Removed when the run leaves, however it leaves.
+        const TTemporaryFolder staging{std::string(kStagingPrefix)};
         if (staging.Path().empty()) {
             Fail("The staging folder could not be made: " + SystemErrorText(errno));
         } else {

@@ -3,12 +3,14 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
+#include <filesystem>
 #include <string_view>
 
 namespace tarnwick {
@@ -30,6 +32,18 @@ int StatusOf(int raw) {
 void SleepMs(int ms) {
     ::poll(nullptr, 0, ms);
 }
+
+// $TMPDIR, else /tmp, ending in "/".
+std::string TemporaryFolder() {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string folder = (tmp && *tmp) ? tmp : "/tmp";
+    if (folder.back() != '/') {
+        folder += '/';
+    }
+    return folder;
+}
+
+constexpr const char* kLockName = "/.lock";
 
 }  // namespace
 
@@ -60,13 +74,53 @@ std::string FindProgram(const std::string& name) {
 }
 
 std::string MakeTemporaryFolder(const std::string& prefix) {
-    const char* tmp = std::getenv("TMPDIR");
-    std::string folder = (tmp && *tmp) ? tmp : "/tmp";
-    if (folder.back() != '/') {
-        folder += '/';
-    }
-    std::string path = folder + prefix + "XXXXXX";
+    std::string path = TemporaryFolder() + prefix + "XXXXXX";
     return ::mkdtemp(path.data()) ? path : std::string();
+}
+
+TTemporaryFolder::TTemporaryFolder(const std::string& prefix) : path_(MakeTemporaryFolder(prefix)) {
+    if (path_.empty()) {
+        return;
+    }
+    lock_ = ::open((path_ + kLockName).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (lock_ >= 0) {
+        ::flock(lock_, LOCK_EX);
+    }
+}
+
+TTemporaryFolder::~TTemporaryFolder() {
+    if (!path_.empty()) {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    if (lock_ >= 0) {
+        ::close(lock_);
+    }
+}
+
+int RemoveLeftoverTemporaryFolders(const std::string& prefix) {
+    int removed = 0;
+    std::error_code error;
+    for (std::filesystem::directory_iterator it(TemporaryFolder(), error), end; !error && it != end;
+         it.increment(error)) {
+        const std::string name = it->path().filename().string();
+        std::error_code status;
+        if (name.rfind(prefix, 0) != 0 || name.size() != prefix.size() + 6 ||
+            !it->is_directory(status) || it->is_symlink(status)) {
+            continue;
+        }
+        const std::string path = it->path().string();
+        const int lock = ::open((path + kLockName).c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+        if (lock < 0) {
+            continue;
+        }
+        if (::flock(lock, LOCK_EX | LOCK_NB) == 0) {
+            std::filesystem::remove_all(path, status);
+            removed += status ? 0 : 1;
+        }
+        ::close(lock);
+    }
+    return removed;
 }
 
 TChildProcess::~TChildProcess() {

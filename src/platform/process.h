@@ -18,6 +18,27 @@ std::string FindProgram(const std::string& name);
 // folder is $TMPDIR, else /tmp), mode 0700. Empty when it could not be made.
 std::string MakeTemporaryFolder(const std::string& prefix);
 
+// A temporary folder (MakeTemporaryFolder) that is marked in use by a lock on its hidden file
+// ".lock" for as long as the object lives, and removed with everything in it when it goes.
+class TTemporaryFolder {
+public:
+    explicit TTemporaryFolder(const std::string& prefix);
+    ~TTemporaryFolder();
+    TTemporaryFolder(const TTemporaryFolder&) = delete;
+    TTemporaryFolder& operator=(const TTemporaryFolder&) = delete;
+    // Empty when the folder could not be made; errno then says why.
+    const std::string& Path() const { return path_; }
+
+private:
+    std::string path_;
+    int lock_ = -1;
+};
+
+// Removes the folders "<temporary folder>/<prefix>XXXXXX" whose lock no process holds: what a
+// process killed outright (SIGKILL, a crash) left behind. A folder without its lock file is left
+// alone, as one that is just being made. Returns how many were removed.
+int RemoveLeftoverTemporaryFolders(const std::string& prefix);
+
 // One run of a program. Not copyable; destroying a running process stops it as Stop() does.
 class TChildProcess {
 public:
