@@ -67,9 +67,18 @@ void AddOptions(CLI::App& app, TCliOptions& o) {
     app.add_option("--initial-id", o.InitialId, "first context ID (default 0)")
         ->type_name("N")
         ->check(CLI::Range(0, 999999999).description(""));
+    app.add_flag("--compile", o.Compile,
+                 "compile the help with chmcmd (fp-utils) after the build, in a staging copy of "
+                 "the project; the .chm goes beside the project. Alone (no page parts, --map, "
+                 "--words, --counts or --max-share) it compiles without parsing");
 }
 
 }  // namespace
+
+bool TCliOptions::CompileOnly() const {
+    return Compile && !(Body || Title || Keywords || Description) && Map == MapMode::None &&
+           !WordsFile && !CountsFile && !MaxShare;
+}
 
 ParseOptions TCliOptions::Options() const {
     ParseOptions options = 0;

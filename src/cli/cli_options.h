@@ -41,6 +41,12 @@ struct TCliOptions {
     tarnwick::MapMode Map = tarnwick::MapMode::None;
     std::string WindowName;
     std::int32_t InitialId = 0;
+    // Compile the help with chmcmd after the build; without page parts, map choice, word or
+    // count files, the project is compiled without a parse.
+    bool Compile = false;
+
+    // Whether the command compiles only, without parsing the pages.
+    bool CompileOnly() const;
 
     // The option byte the parse and build run with, the map choice included.
     ParseOptions Options() const;
@@ -56,8 +62,8 @@ struct TCommandLine {
 
 // Exit statuses of tarnwick-cli.
 inline constexpr int kExitOk = 0;
-inline constexpr int kExitSomeFilesUnopened = 1;
-inline constexpr int kExitFailure = 2;  // usage error, unreadable project or default list
+inline constexpr int kExitSomeFilesUnopened = 1;  // also: build problems, a failed compile
+inline constexpr int kExitFailure = 2;            // usage error, unreadable project or default list
 
 // Reads argv. Help and version text go to `out`, usage errors to `err`.
 TCommandLine ParseCommandLine(int argc, const char* const* argv, std::ostream& out,

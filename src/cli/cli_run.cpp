@@ -1,5 +1,7 @@
 #include "cli/cli_run.h"
 
+#include <signal.h>
+
 #include <cerrno>
 #include <chrono>
 #include <ostream>
@@ -8,6 +10,7 @@
 #include "app/program_folders.h"
 #include "app/project_session.h"
 #include "output/build_run.h"
+#include "output/compile_run.h"
 #include "output/word_list_export.h"
 #include "pipeline/exclude_list.h"
 #include "pipeline/hhp_scanner.h"
@@ -113,6 +116,70 @@ private:
     std::chrono::steady_clock::time_point lastShown_{};
 };
 
+// The signal that asked the compile to stop, 0 while none has.
+volatile sig_atomic_t stopSignal = 0;
+
+void StopCompile(int signal) {
+    stopSignal = signal;
+}
+
+// While a compile runs, SIGTERM, SIGINT and SIGHUP stop it as a Cancel would: chmcmd's process
+// group is stopped and the staging folder removed. The signal is then raised again, so that the
+// program ends as the sender expects.
+class TCompileSignals {
+public:
+    TCompileSignals() {
+        struct sigaction action {};
+        action.sa_handler = StopCompile;
+        sigemptyset(&action.sa_mask);
+        for (size_t i = 0; i < std::size(kSignals); ++i) {
+            ::sigaction(kSignals[i], &action, &previous_[i]);
+        }
+    }
+    ~TCompileSignals() {
+        for (size_t i = 0; i < std::size(kSignals); ++i) {
+            ::sigaction(kSignals[i], &previous_[i], nullptr);
+        }
+        if (stopSignal != 0) {
+            ::raise(stopSignal);
+        }
+    }
+    TCompileSignals(const TCompileSignals&) = delete;
+    TCompileSignals& operator=(const TCompileSignals&) = delete;
+
+private:
+    static constexpr int kSignals[] = {SIGTERM, SIGINT, SIGHUP};
+    struct sigaction previous_[std::size(kSignals)];
+};
+
+// The compile's lines on stderr as they come, and its cancel from a signal.
+class TConsoleCompileProgress : public TCompileProgress {
+public:
+    explicit TConsoleCompileProgress(std::ostream& err) : err_(err) {}
+    bool CancelRequested() override { return stopSignal != 0; }
+    void ShowLine(const TCompileLine& line) override { err_ << line.Text << '\n' << std::flush; }
+    void ReportError(std::string_view text) override { err_ << text << '\n' << std::flush; }
+
+private:
+    std::ostream& err_;
+};
+
+// Compiles the project; returns whether the compiled file is in place.
+bool RunCompile(const std::string& project, std::ostream& err) {
+    TCompileInput input;
+    input.ProjectFile = project;
+    TConsoleCompileProgress progress(err);
+    TCompileResult result;
+    {
+        TCompileSignals signals;
+        result = TCompileRun(input, progress).Run();
+        if (result.End != CompileEnd::NoCompiler) {
+            err << result.Message << '\n' << std::flush;
+        }
+    }
+    return result.End == CompileEnd::Completed;
+}
+
 // Keeps `session` reachable (so leak checkers see it in use) and never destroyed.
 void KeepUntilExit(TProjectSession& session) {
     static std::vector<TProjectSession*>* const kept = new std::vector<TProjectSession*>;
@@ -148,6 +215,9 @@ int RunCommand(const TCliOptions& options, std::ostream& out, std::ostream& err,
     if (options.Scan) {
         PrintScan(scan, out);
         return kExitOk;
+    }
+    if (options.CompileOnly()) {
+        return RunCompile(options.Project, err) ? kExitOk : kExitSomeFilesUnopened;
     }
 
     // The choices the desktop program keeps for a project, taken from the command line.
@@ -225,6 +295,9 @@ int RunCommand(const TCliOptions& options, std::ostream& out, std::ostream& err,
         session.BuildInput(!options.NoIndex, session.MapMode != MapMode::None);
     build.Jobs = options.Jobs;
     if (!build.BuildIndex && !build.BuildMap) {
+        if (options.Compile && !RunCompile(options.Project, err)) {
+            return kExitSomeFilesUnopened;
+        }
         return status;
     }
     TConsoleBuildProgress buildProgress(err, showProgress, static_cast<int>(scan.Files.size()));
@@ -238,7 +311,11 @@ int RunCommand(const TCliOptions& options, std::ostream& out, std::ostream& err,
     for (const std::string& note : built.Notes) {
         err << note << '\n';
     }
-    return built.HasProblems() && status == kExitOk ? kExitSomeFilesUnopened : status;
+    status = built.HasProblems() && status == kExitOk ? kExitSomeFilesUnopened : status;
+    if (options.Compile && !RunCompile(options.Project, err)) {
+        return kExitSomeFilesUnopened;
+    }
+    return status;
 }
 
 }  // namespace tarnwick::cli

@@ -44,6 +44,7 @@ namespace tarnwick {
 
 class TdlgBuildNdx;
 class TdlgCommonWords;
+class TdlgCompile;
 class TdlgParse;
 class TdlgWordTopics;
 class TFileSystem;
@@ -62,6 +63,7 @@ struct TMainWindowTestHooks {
     std::function<QString(const QString& initial)> OpenFileChooser;
     std::function<void(TdlgParse&)> ParseDialog;
     std::function<void(TdlgBuildNdx&)> BuildDialog;
+    std::function<void(TdlgCompile&)> CompileDialog;
     std::function<void(TdlgWordTopics&)> TopicsDialog;
     std::function<bool(const QUrl&)> UrlOpener;
     // The Exclude Common Words dialog before it is shown modally.
@@ -112,6 +114,8 @@ public slots:
     void OnBuildIndex();
     void OnBuildMap();
     void mnuBuildClick();
+    // Compiles the open project's help with chmcmd in the compile dialog.
+    void mnuCompileClick();
     void mnuExportClick();
     void mnuAliasMapClick();
     void actEditExcludeFileExecute();
@@ -271,6 +275,7 @@ private:
     QAction* mnuBuildAll = nullptr;
     QAction* mnuBuildIndex = nullptr;
     QAction* mnuBuildMap = nullptr;
+    QAction* mnuCompile = nullptr;
     QAction* mnuExport = nullptr;
     QAction* mnuCommonWords = nullptr;
     QAction* mnuAliasMap = nullptr;

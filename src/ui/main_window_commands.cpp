@@ -18,12 +18,14 @@
 #include "pipeline/topic_counts.h"
 #include "platform/file_system.h"
 #include "platform/os.h"
+#include "platform/process.h"
 #include "support/ansi_case.h"
 #include "support/message.h"
 #include "ui/dialog_about.h"
 #include "ui/dialog_alias_map.h"
 #include "ui/dialog_build_index.h"
 #include "ui/dialog_common_words.h"
+#include "ui/dialog_compile.h"
 #include "ui/dialog_export.h"
 #include "ui/dialog_parse.h"
 #include "ui/dialog_word_topics.h"
@@ -121,6 +123,29 @@ void TfrmMain::mnuBuildClick() {
     mnuBuildAll->setEnabled(hasWords && map);
     mnuBuildIndex->setEnabled(hasWords);
     mnuBuildMap->setEnabled(map);
+    mnuCompile->setEnabled(session_.Project().ProjectRead);
+}
+
+void TfrmMain::mnuCompileClick() {
+    ShowOpenProject();
+    if (!session_.Project().ProjectRead) {
+        return;
+    }
+    TCompileInput input;
+    input.ProjectFile = session_.ProjectFile();
+    if (FindProgram(input.Compiler).empty()) {
+        Mesg().Show(kNoCompilerMessage, kMbError);
+        return;
+    }
+    {
+        TdlgCompile dialog(this);
+        dialog.Prepare(input, ProjectCodePage());
+        if (testHooks_.CompileDialog) {
+            testHooks_.CompileDialog(dialog);
+        }
+        RunModal(dialog);
+    }
+    CloseIfAsked();
 }
 
 void TfrmMain::pumIndexPopup() {

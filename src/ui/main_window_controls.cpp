@@ -365,6 +365,12 @@ void TfrmMain::CreateMenus() {
     for (QAction* item : {mnuBuildAll, mnuBuildIndex, mnuBuildMap}) {
         connect(item, &QAction::triggered, this, &TfrmMain::OnBuildIndex);
     }
+    mnuBuild->addSeparator();
+    mnuCompile = mnuBuild->addAction(QStringLiteral("&Compile Help"));
+    mnuCompile->setObjectName(QStringLiteral("mnuCompile"));
+    mnuCompile->setStatusTip(QStringLiteral(
+        " Compile the project's help with chmcmd; the project's files stay as they are"));
+    connect(mnuCompile, &QAction::triggered, this, &TfrmMain::mnuCompileClick);
     connect(mnuBuild, &QMenu::aboutToShow, this, &TfrmMain::mnuBuildClick);
 
     mnuTools = menuBar()->addMenu(QStringLiteral("&Tools"));

@@ -1,11 +1,15 @@
 // tarnwick-cli as scripts use it: the built program run on small projects, the example project
 // and the real projects of the corpus, checking output, files written and exit statuses.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <set>
 
 #include "common/temp_folder.h"
@@ -52,7 +56,7 @@ protected:
     // machine play no part.
     // `out` names where standard output goes; by default a file the run's text is read from.
     CliRun Run(const Strings& args, const std::string& out = {}) {
-        std::string command = "XDG_DATA_HOME=" + Quoted(data_.Path().string()) + " " +
+        std::string command = env_ + "XDG_DATA_HOME=" + Quoted(data_.Path().string()) + " " +
                               Quoted(std::string(TARNWICK_OUTPUT_DIR) + "/tarnwick-cli");
         for (const std::string& arg : args) {
             command += " " + Quoted(arg);
@@ -77,6 +81,8 @@ protected:
     testing::TempFolder project_;
     testing::TempFolder data_;
     testing::TempFolder scratch_;
+    // Variable assignments put before the command ("NAME=value "); none by default.
+    std::string env_;
 };
 
 TEST_F(CliTest, ScanPrintsWhatTheProjectNames) {
@@ -493,30 +499,49 @@ TEST_F(CliTest, BuildProblemsGoToStderrWithStatusOne) {
     EXPECT_EQ(negative.status, 2);
 }
 
-// A real consumer of our files: the example project built with tarnwick-cli and compiled with
-// chmcmd, whose compiled index must hold every word/topic pair we wrote. chmcmd runs on a copy
-// that differs in two ways it needs: the one [FILES] entry in other letter case than its file is
-// spelled as the file (Linux file names are case-sensitive and chmcmd does not look further),
-// and [ALIAS]/[MAP] are left out of the copy it compiles, because chmcmd does not accept the
-// blanks before "=" that the alias file aligns its lines with.
-class ChmRoundTripTest : public CliTest {
+// A real consumer of our files: projects built and compiled with --compile, whose compiled index
+// must hold every word/topic pair we wrote, and whose folder must hold nothing new but what the
+// build and the compile write. The staging folder goes to a temporary folder of the test's own,
+// which must be empty afterwards.
+class CompileTest : public CliTest {
 protected:
     static bool HaveChmcmd() { return std::system("command -v chmcmd >/dev/null 2>&1") == 0; }
 
+    CompileTest() { env_ = "TMPDIR=" + Quoted(tmp_.Path().string()) + " "; }
+
     // (word, topic) pairs of a sitemap index: each entry's first "Name" is its keyword (chmls
-    // adds a topic title after it) and each "Local" a topic. Topics are compared with "/" and
-    // bytes past ASCII as "?", as chmls writes them back.
-    static std::vector<std::pair<std::string, std::string>> Pairs(const std::string& hhk) {
+    // adds a topic title after it) and each "Local" a topic, each value running to the end of
+    // its line and "&quot;", "&lt;" and "&gt;" read as what they stand for. chmls writes a
+    // character of a single-byte code page back as "?", and those of a double-byte one in no
+    // steady way: with `asciiWords` only words in ASCII are taken. Topics are compared with "/"
+    // and in lower case (chmcmd stores them as the files are spelled).
+    static std::vector<std::pair<std::string, std::string>> Pairs(const std::string& hhk,
+                                                                  bool asciiWords = false) {
         std::vector<std::pair<std::string, std::string>> pairs;
         auto value = [&hhk](size_t at) {
             const size_t start = hhk.find("value=\"", at) + 7;
-            return hhk.substr(start, hhk.find("\">", start) - start);
+            std::string text = hhk.substr(start, hhk.find("\">", start) - start);
+            for (const auto& [entity, c] : {std::pair<std::string, std::string>{"&quot;", "\""},
+                                            {"&lt;", "<"},
+                                            {"&gt;", ">"}}) {
+                for (size_t at = text.find(entity); at != std::string::npos;
+                     at = text.find(entity, at + 1)) {
+                    text.replace(at, entity.size(), c);
+                }
+            }
+            return text;
         };
         const std::string open = "<OBJECT type=\"text/sitemap\">";
         for (size_t block = hhk.find(open); block != std::string::npos;
              block = hhk.find(open, block + 1)) {
             const size_t blockEnd = hhk.find("</OBJECT>", block);
             std::string word = value(hhk.find("<param name=\"Name\"", block));
+            const bool ascii = std::all_of(word.begin(), word.end(), [](char c) {
+                return static_cast<unsigned char>(c) < 0x80 && c != '?';
+            });
+            if (asciiWords && !ascii) {
+                continue;
+            }
             for (char& c : word) {
                 if (static_cast<unsigned char>(c) >= 0x80)
                     c = '?';
@@ -524,68 +549,232 @@ protected:
             for (size_t local = hhk.find("<param name=\"Local\"", block); local < blockEnd;
                  local = hhk.find("<param name=\"Local\"", local + 1)) {
                 std::string topic = value(local);
-                std::replace(topic.begin(), topic.end(), '\\', '/');
+                for (char& c : topic) {
+                    c = c == '\\' ? '/'
+                                  : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+                }
                 pairs.emplace_back(word, topic);
             }
         }
         std::sort(pairs.begin(), pairs.end());
+        pairs.erase(std::unique(pairs.begin(), pairs.end()), pairs.end());
         return pairs;
     }
+
+    // The names in a folder and its subfolders, relative to it.
+    static std::set<std::string> Contents(const std::filesystem::path& folder) {
+        std::set<std::string> names;
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+            names.insert(std::filesystem::relative(entry.path(), folder).string());
+        }
+        return names;
+    }
+
+    testing::TempFolder tmp_;
 };
 
-// The English example, and the Russian one whose Windows-1251 words come back one "?" per letter.
-TEST_F(ChmRoundTripTest, CompiledIndexHoldsEveryPairWeWrote) {
+struct CompileCase {
+    const char* Name;
+    const char* Source;  // a corpus project, or "examples/..." in the source tree
+    const char* Chm;
+    const char* Index;  // the index the build writes
+    Strings Args;       // before the project
+    Strings Written;    // what the build writes beside the index (which may be new)
+    size_t MinPairs;
+    bool AsciiWords = false;  // a double-byte code page: see Pairs
+};
+
+// The case's name alone in the test's name and messages.
+void PrintTo(const CompileCase& c, std::ostream* out) {
+    *out << c.Name;
+}
+
+class CorpusCompileTest : public CompileTest, public ::testing::WithParamInterface<CompileCase> {};
+
+TEST_P(CorpusCompileTest, CompiledHelpHoldsEveryIndexPairAndTheFolderOnlyTheNewFiles) {
     if (!HaveChmcmd()) {
         GTEST_SKIP() << "chmcmd (fp-utils) is not installed";
     }
-    struct Example {
-        const char* Folder;
-        const char* Name;  // of the .hhp, .hhk and .chm
-        size_t MinPairs;
-    };
-    for (const Example& example :
-         {Example{"garden", "Garden", 500}, Example{"garden-ru", "Sad", 90}}) {
-        SCOPED_TRACE(example.Folder);
-        const auto folder = project_.Path() / example.Folder;
-        std::filesystem::copy(std::string(TARNWICK_SOURCE_DIR) + "/examples/" + example.Folder,
-                              folder, std::filesystem::copy_options::recursive);
-        const std::string name = example.Name;
-        std::string hhp = testing::Slurp(folder / (name + ".hhp"));
-        // chmcmd does not look past the letter case of an entry.
-        const std::string misCased = "html\\Plants\\Roses.htm";
-        if (const size_t at = hhp.find(misCased); at != std::string::npos) {
-            hhp.replace(at, misCased.size(), "html\\plants\\roses.htm");
-        }
-        project_.Write(std::string(example.Folder) + "/" + name + ".hhp", hhp);
-
-        const CliRun run =
-            Run({"-b", "-t", "-k", "-d", "--map", "alias", (folder / (name + ".hhp"))});
-        ASSERT_EQ(run.status, 0) << run.err;
-        ASSERT_TRUE(std::filesystem::exists(folder / (name + "_alias.h")));
-        ASSERT_TRUE(std::filesystem::exists(folder / (name + "_map.h")));
-
-        const std::string compiled =
-            hhp.substr(0, hhp.find("[ALIAS]")) + hhp.substr(hhp.find("[INFOTYPES]"));
-        project_.Write(std::string(example.Folder) + "/Compile.hhp", compiled);
-        const std::string log = scratch_.File("chmcmd.log");
-        const std::string command = "cd " + Quoted(folder.string()) + " && chmcmd Compile.hhp >" +
-                                    Quoted(log) + " 2>&1" + " && chmls extractindex " + name +
-                                    ".chm back.hhk >/dev/null 2>&1";
-        ASSERT_EQ(std::system(command.c_str()), 0) << testing::Slurp(log);
-        // chmcmd exits 0 even when it fails; its own words tell.
-        for (const std::string& line : Lines(testing::Slurp(log), "\n")) {
-            EXPECT_EQ(line.find("Error"), std::string::npos) << line;
-        }
-        const auto written = Pairs(testing::Slurp(folder / (name + ".hhk")));
-        const auto read = Pairs(testing::Slurp(folder / "back.hhk"));
-        ASSERT_GT(written.size(), example.MinPairs);
-        std::vector<std::pair<std::string, std::string>> missing;
-        std::set_difference(written.begin(), written.end(), read.begin(), read.end(),
-                            std::back_inserter(missing));
-        EXPECT_TRUE(missing.empty())
-            << missing.size() << " pairs missing, first: " << missing.front().first << " -> "
-            << missing.front().second;
+    namespace fs = std::filesystem;
+    const CompileCase& c = GetParam();
+    const std::string source = c.Source;
+    const fs::path original = source.rfind("examples/", 0) == 0
+                                  ? fs::path(TARNWICK_SOURCE_DIR) / source
+                                  : fs::path(TARNWICK_CORPUS_DIR) / source;
+    if (!fs::exists(original)) {
+        FAIL() << "no project at " << original;
     }
+    // A copy: the corpus itself is never written.
+    const fs::path folder = project_.Path() / original.parent_path().filename();
+    fs::copy(original.parent_path(), folder, fs::copy_options::recursive);
+    const std::set<std::string> before = Contents(folder);
+    const fs::path hhp = folder / original.filename();
+    const std::string index = c.Index;
+
+    Strings args = c.Args;
+    args.push_back("--compile");
+    args.push_back(hhp.string());
+    const CliRun run = Run(args);
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.err.find("Compiled " + std::string(c.Chm) + ": 0 errors"), std::string::npos)
+        << run.err;
+    EXPECT_TRUE(fs::is_empty(tmp_.Path())) << "a staging folder was left";
+
+    std::set<std::string> allowed = {c.Chm, index, index + ".bak"};
+    for (const std::string& name : c.Written) {
+        EXPECT_TRUE(fs::exists(folder / name)) << name;
+        allowed.insert({name, name + ".bak"});
+    }
+    for (const std::string& name : Contents(folder)) {
+        EXPECT_TRUE(before.count(name) != 0 || allowed.count(name) != 0) << name;
+    }
+
+    const std::string back = scratch_.File("back.hhk");
+    const std::string command = "chmls extractindex " + Quoted((folder / c.Chm).string()) + " " +
+                                Quoted(back) + " >/dev/null 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    const auto written = Pairs(testing::Slurp(folder / index), c.AsciiWords);
+    const auto read = Pairs(testing::Slurp(back), c.AsciiWords);
+    ASSERT_GT(written.size(), c.MinPairs);
+    std::vector<std::pair<std::string, std::string>> missing;
+    std::set_difference(written.begin(), written.end(), read.begin(), read.end(),
+                        std::back_inserter(missing));
+    EXPECT_TRUE(missing.empty()) << missing.size()
+                                 << " pairs missing, first: " << missing.front().first << " -> "
+                                 << missing.front().second;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Compile, CorpusCompileTest,
+    ::testing::Values(
+        CompileCase{
+            "dscaler", "dscaler/DScaler.hhp", "DScaler.chm", "Index.hhk", {"-b", "-t"}, {}, 1000},
+        CompileCase{"famitracker",
+                    "famitracker/FamiTracker.hhp",
+                    "FamiTracker.chm",
+                    "FamiTracker.hhk",
+                    {"-b", "-t"},
+                    {},
+                    1000},
+        CompileCase{"kafe",
+                    "kafe-sphinx/kafedoc.hhp",
+                    "kafedoc.chm",
+                    "kafedoc.hhk",
+                    {"-b", "-t"},
+                    {},
+                    1000},
+        CompileCase{
+            "mwsnap", "mwsnap/MWSnap.hhp", "MWSnap.chm", "index.hhk", {"-b", "-t"}, {}, 1000},
+        CompileCase{"serialem",
+                    "serialem/SerialEM.hhp",
+                    "SerialEM.chm",
+                    "SerialEM.hhk",
+                    {"-b", "-t"},
+                    {},
+                    1000},
+        CompileCase{"tinycad",
+                    "tinycad/TinyCAD.hhp",
+                    "TinyCAD.chm",
+                    "TinyCAD.hhk",
+                    {"-b", "-t"},
+                    {},
+                    30,
+                    true},
+        CompileCase{"pwsafe",
+                    "pwsafe-ru/pwsafe.hhp",
+                    "pwsafeRU.chm",
+                    "pwsafeRU.hhk",
+                    {"-b", "-t"},
+                    {},
+                    300},
+        CompileCase{"sakura",
+                    "sakura-ja/sakura.hhp",
+                    "sakura.chm",
+                    "sakura.hhk",
+                    {"-b", "-t"},
+                    {},
+                    300,
+                    true},
+        CompileCase{"garden",
+                    "examples/garden/Garden.hhp",
+                    "Garden.chm",
+                    "Garden.hhk",
+                    {"-b", "-t", "--map", "alias"},
+                    {"Garden_alias.h", "Garden_map.h"},
+                    500},
+        // Windows-1251 words come back one "?" per letter.
+        CompileCase{"garden_ru",
+                    "examples/garden-ru/Sad.hhp",
+                    "Sad.chm",
+                    "Sad.hhk",
+                    {"-b", "-t", "-k", "-d", "--map", "alias"},
+                    {"Sad_alias.h", "Sad_map.h"},
+                    40}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
+// SIGTERM in the middle of a compile stops chmcmd and leaves no staging folder, and the previous
+// compiled file as it was; without chmcmd nothing at all happens.
+TEST_F(CompileTest, StoppedOrImpossibleCompilesChangeNothing) {
+    if (!HaveChmcmd()) {
+        GTEST_SKIP() << "chmcmd (fp-utils) is not installed";
+    }
+    namespace fs = std::filesystem;
+    // The project that takes chmcmd longest (seconds).
+    const fs::path original = fs::path(TARNWICK_CORPUS_DIR) / "serialem/SerialEM.hhp";
+    if (!fs::exists(original)) {
+        FAIL() << "no corpus at " << TARNWICK_CORPUS_DIR;
+    }
+    const fs::path folder = project_.Path() / "serialem";
+    fs::copy(original.parent_path(), folder, fs::copy_options::recursive);
+    const std::string previous = project_.Write("serialem/SerialEM.chm", "the previous help");
+    const std::set<std::string> before = Contents(folder);
+    const std::string hhp = (folder / "SerialEM.hhp").string();
+
+    const CliRun none = [&] {
+        const std::string saved = env_;
+        env_ += "PATH=/nonexistent ";
+        CliRun run = Run({"--compile", hhp});
+        env_ = saved;
+        return run;
+    }();
+    EXPECT_EQ(none.status, 1);
+    EXPECT_EQ(none.err, "Compiling needs chmcmd (Debian package fp-utils).\n");
+    EXPECT_TRUE(fs::is_empty(tmp_.Path()));
+
+    // What a compile killed outright (no signal handler runs on SIGKILL) left behind: removed by
+    // the next compile, as no process holds its lock.
+    const fs::path leftover = tmp_.Path() / "tarnwick-compile-Kil1ed";
+    fs::create_directories(leftover / "html");
+    std::ofstream(leftover / ".lock").put('x');
+    std::ofstream(leftover / "html/page.htm").put('x');
+
+    const std::string command = "exec env " + env_ +
+                                "XDG_DATA_HOME=" + Quoted(data_.Path().string()) + " " +
+                                Quoted(std::string(TARNWICK_OUTPUT_DIR) + "/tarnwick-cli") +
+                                " --compile " + Quoted(hhp) + " >/dev/null 2>&1";
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        ::execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    // Halfway: the staging folder is laid out and chmcmd has had a moment to start writing.
+    bool staged = false;
+    for (int waited = 0; waited < 20000 && !staged; waited += 20) {
+        for (const auto& entry : fs::directory_iterator(tmp_.Path())) {
+            staged |= fs::exists(entry.path() / "SerialEM.hhp") && entry.path() != leftover;
+        }
+        ::usleep(20000);
+    }
+    ::usleep(500000);
+    ::kill(pid, SIGTERM);
+    int raw = 0;
+    ASSERT_EQ(::waitpid(pid, &raw, 0), pid);
+    EXPECT_TRUE(staged);
+    EXPECT_TRUE(WIFSIGNALED(raw) && WTERMSIG(raw) == SIGTERM) << raw;
+    EXPECT_TRUE(fs::is_empty(tmp_.Path())) << "a staging folder was left";
+    EXPECT_EQ(testing::Slurp(previous), "the previous help");
+    EXPECT_EQ(Contents(folder), before);
 }
 
 }  // namespace
