@@ -12,11 +12,14 @@ int main(int argc, char** argv) {
     tarnwick::TQtMesg mesg;
     tarnwick::SetMesg(&mesg);
 
-    // A project named on the command line opens here, or in the instance already running.
+    // A project named on the command line opens here, or in the instance already running; with
+    // --view its compiled help is shown too.
     const QString project =
         tarnwick::ProjectToOpen(QCoreApplication::arguments(), QDir::currentPath());
+    const bool view =
+        !project.isEmpty() && tarnwick::ViewRequestedOn(QCoreApplication::arguments());
     tarnwick::TSingleInstance instance;
-    if (!instance.Claim(project)) {
+    if (!instance.Claim(project, view)) {
         tarnwick::SetMesg(nullptr);
         return 0;
     }
@@ -39,6 +42,12 @@ int main(int argc, char** argv) {
                              raise();
                              window.OpenProject(path);
                          });
+        QObject::connect(&instance, &tarnwick::TSingleInstance::ViewRequested, &window,
+                         [&window, raise](const QString& path) {
+                             raise();
+                             window.OpenProject(path);
+                             window.ViewProjectHelp(path);
+                         });
         // The session ending closes the window like Exit does, so nothing is lost.
         QObject::connect(&app, &QGuiApplication::commitDataRequest, &window,
                          [&window](QSessionManager&) { window.close(); });
@@ -47,6 +56,9 @@ int main(int argc, char** argv) {
         window.show();
         if (!project.isEmpty()) {
             window.OpenProject(project);
+            if (view) {
+                window.ViewProjectHelp(project);
+            }
         }
         code = app.exec();
     }
