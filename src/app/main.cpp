@@ -6,6 +6,7 @@
 #include "platform/qt/single_instance.h"
 #include "platform/qt/termination_signals.h"
 #include "ui/main_window.h"
+#include "ui/qt_text.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -42,11 +43,19 @@ int main(int argc, char** argv) {
                              raise();
                              window.OpenProject(path);
                          });
+        // The compiled help shows once the project has opened; a project that did not open has
+        // been told about already.
+        auto openAndView = [&window](const QString& path) {
+            window.OpenProject(path);
+            if (window.Session().Project().ProjectRead &&
+                window.Session().ProjectFile() == tarnwick::PathFromQt(path)) {
+                window.ViewProjectHelp(path);
+            }
+        };
         QObject::connect(&instance, &tarnwick::TSingleInstance::ViewRequested, &window,
-                         [&window, raise](const QString& path) {
+                         [raise, openAndView](const QString& path) {
                              raise();
-                             window.OpenProject(path);
-                             window.ViewProjectHelp(path);
+                             openAndView(path);
                          });
         // The session ending closes the window like Exit does, so nothing is lost.
         QObject::connect(&app, &QGuiApplication::commitDataRequest, &window,
@@ -54,11 +63,10 @@ int main(int argc, char** argv) {
         tarnwick::CloseOnTerminationSignals(&window);
         window.FormCreate();
         window.show();
-        if (!project.isEmpty()) {
+        if (view) {
+            openAndView(project);
+        } else if (!project.isEmpty()) {
             window.OpenProject(project);
-            if (view) {
-                window.ViewProjectHelp(project);
-            }
         }
         code = app.exec();
     }
