@@ -3,6 +3,7 @@
 #include <QPointer>
 #include <QWidget>
 #include <exception>
+#include <memory>
 
 #include "app/compiled_help.h"
 #include "app/program_folders.h"
@@ -68,10 +69,6 @@ void ShowHelpContext(QWidget* owner, int contextId) {
 TfrmHelp* HelpWindow() {
     return helpWindow.data();
 }
-
-}  // namespace tarnwick
-
-namespace tarnwick {
 
 bool ViewCompiledHelp(QWidget* owner, const std::string& chmFile, const TCodePage& codePage) {
     const std::string name = MessageName(chmFile);
