@@ -13,6 +13,7 @@
 #include <fstream>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -130,8 +131,9 @@ std::vector<std::string> SectionLines(const fs::path& hhp, const std::string& he
     return lines;
 }
 
-// Every alias of a project whose context is defined in its map: context ID and the object path
-// of the topic ("/html/intro.htm", as spelled on disk).
+// Every alias of a project whose context is defined in its map and whose topic is a file that
+// no earlier alias names: context ID and the object path of the topic ("/html/intro.htm", as
+// spelled on disk).
 std::map<std::uint32_t, std::string> ExpectedContexts(const fs::path& hhp) {
     std::map<std::string, std::uint32_t> ids;
     for (const std::string& line : SectionLines(hhp, "[MAP]")) {
@@ -143,15 +145,21 @@ std::map<std::uint32_t, std::string> ExpectedContexts(const fs::path& hhp) {
         }
     }
     std::map<std::uint32_t, std::string> expected;
+    std::set<std::string> topics;
     for (const std::string& line : SectionLines(hhp, "[ALIAS]")) {
         const size_t equals = line.find('=');
         if (equals == std::string::npos || line.front() == ';' || line.front() == '#') {
             continue;
         }
         const auto id = ids.find(std::string(TrimBlanks(line.substr(0, equals))));
-        if (id != ids.end()) {
-            expected[id->second] =
-                "/" + OnDisk(hhp.parent_path(), std::string(TrimBlanks(line.substr(equals + 1))));
+        // What follows a ";" is the author's comment.
+        const std::string named(TrimBlanks(line.substr(equals + 1, line.find(';') - equals - 1)));
+        const std::string topic = "/" + OnDisk(hhp.parent_path(), named);
+        // An alias of a file that is not there opens nothing; chmcmd stores one context ID per
+        // topic, so the first alias of a topic is the one kept.
+        if (id != ids.end() && FileExists(hhp.parent_path().string() + topic) &&
+            topics.insert(topic).second) {
+            expected.emplace(id->second, topic);
         }
     }
     return expected;
