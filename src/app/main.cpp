@@ -6,17 +6,21 @@
 #include "platform/qt/single_instance.h"
 #include "platform/qt/termination_signals.h"
 #include "ui/main_window.h"
+#include "ui/qt_text.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     tarnwick::TQtMesg mesg;
     tarnwick::SetMesg(&mesg);
 
-    // A project named on the command line opens here, or in the instance already running.
+    // A project named on the command line opens here, or in the instance already running; with
+    // --view its compiled help is shown too.
     const QString project =
         tarnwick::ProjectToOpen(QCoreApplication::arguments(), QDir::currentPath());
+    const bool view =
+        !project.isEmpty() && tarnwick::ViewRequestedOn(QCoreApplication::arguments());
     tarnwick::TSingleInstance instance;
-    if (!instance.Claim(project)) {
+    if (!instance.Claim(project, view)) {
         tarnwick::SetMesg(nullptr);
         return 0;
     }
@@ -39,12 +43,30 @@ int main(int argc, char** argv) {
                              raise();
                              window.OpenProject(path);
                          });
+        // The compiled help shows once the project has opened; a project that did not open has
+        // been told about already.
+        auto openAndView = [&window](const QString& path) {
+            window.OpenProject(path);
+            if (window.Session().Project().ProjectRead &&
+                window.Session().ProjectFile() == tarnwick::PathFromQt(path)) {
+                window.ViewProjectHelp(path);
+            }
+        };
+        QObject::connect(&instance, &tarnwick::TSingleInstance::ViewRequested, &window,
+                         [raise, openAndView](const QString& path) {
+                             raise();
+                             openAndView(path);
+                         });
         // The session ending closes the window like Exit does, so nothing is lost.
         QObject::connect(&app, &QGuiApplication::commitDataRequest, &window,
                          [&window](QSessionManager&) { window.close(); });
         tarnwick::CloseOnTerminationSignals(&window);
         window.FormCreate(project);
         window.show();
+        if (view && window.Session().Project().ProjectRead &&
+            window.Session().ProjectFile() == tarnwick::PathFromQt(project)) {
+            window.ViewProjectHelp(project);
+        }
         code = app.exec();
     }
     tarnwick::SetMesg(nullptr);

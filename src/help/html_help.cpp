@@ -147,8 +147,16 @@ std::string CHtmlHelp::TopicOfContext(std::uint32_t contextId) const {
 }
 
 std::string CHtmlHelp::ResolveTopic(std::string_view reference) const {
-    return ResolveTrailingPath(reference,
-                               [this](const std::string& path) { return HasObject(path); });
+    const std::string found =
+        ResolveTrailingPath(reference, [this](const std::string& path) { return HasObject(path); });
+    // The library finds an object whatever the letter case asked for; the topic goes by the
+    // name the file stores, so that a page reached by an alias, a link or the contents has one
+    // address.
+    chmUnitInfo info{};
+    if (found.empty() || entries_->Resolve(file_, found.c_str(), &info) != CHM_RESOLVE_SUCCESS) {
+        return found;
+    }
+    return info.path;
 }
 
 bool CHtmlHelp::HasObject(const std::string& objectPath) const {

@@ -80,7 +80,8 @@ public:
     const std::map<std::uint32_t, std::string>& ContextMap() const { return contextMap_; }
 
     // The object a topic reference names: a [FILES] path ("html\a.htm"), an object path, or a
-    // build path the compiler stored. Empty when no object matches (see ResolveTrailingPath).
+    // build path the compiler stored, in any letter case; the object's path as the file stores
+    // it. Empty when no object matches (see ResolveTrailingPath).
     std::string ResolveTopic(std::string_view reference) const;
     bool HasObject(const std::string& objectPath) const;
     // The bytes of an object, or nothing when the file has no such object or it cannot be read.

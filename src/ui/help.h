@@ -1,6 +1,9 @@
 // Tarnwick's own help, reached by context ID: the program-wide help file and the one help window.
 // Failures are reported only while opening; afterwards, and after a failure, the commands never
 // raise, and without a loaded help file they do nothing.
+//
+// Beside it, a help project's own compiled help can be viewed in a second help window of its own,
+// which keeps its file open while it exists; Tarnwick's help is not touched by it.
 #pragma once
 
 #include <string>
@@ -11,6 +14,7 @@ class QWidget;
 
 namespace tarnwick {
 
+class TCodePage;
 class TfrmHelp;
 
 // Opens ProgramFolder() + "Tarnwick.chm" with OpenHelpFile. Safe to call more than once.
@@ -28,5 +32,16 @@ void ShowHelpContext(QWidget* owner, int contextId);
 
 // The help window, while one exists (for tests).
 TfrmHelp* HelpWindow();
+
+// Opens the compiled help file `chmFile` (a Linux path) of a help project whose text is in
+// `codePage`, in the project help window over `owner`, at the file's default topic; the file is
+// read afresh each time, so a newly compiled file shows. A file that is missing or cannot be read
+// is told through Mesg() and leaves no window; returns whether the file is shown.
+bool ViewCompiledHelp(QWidget* owner, const std::string& chmFile, const TCodePage& codePage);
+// The same for the compiled file that the project file `projectFile` names (CompiledHelpFile);
+// a project that cannot be read is told too.
+bool ViewProjectHelp(QWidget* owner, const std::string& projectFile, const TCodePage& codePage);
+// The project help window, while one exists. Closing it releases its file.
+TfrmHelp* ProjectHelpWindow();
 
 }  // namespace tarnwick

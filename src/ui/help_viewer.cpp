@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSplitter>
+#include <QStringDecoder>
 #include <QStyle>
 #include <QTabWidget>
 #include <QTextDocument>
@@ -25,6 +26,7 @@
 
 #include "help/help_sitemap.h"
 #include "help/html_help.h"
+#include "pipeline/page_charset.h"
 #include "support/ansi_case.h"
 #include "support/word_compare.h"
 #include "ui/qt_text.h"
@@ -32,12 +34,6 @@
 
 namespace tarnwick {
 namespace {
-
-// Tarnwick's own help is written in Windows-1252, whatever project is open; its keywords are
-// compared as Windows-1252 words too.
-QString HelpText(std::string_view bytes) {
-    return ToQt(bytes, TCodePage::Windows1252());
-}
 
 constexpr int kDefaultWidth = 860;
 constexpr int kDefaultHeight = 620;
@@ -52,20 +48,6 @@ std::pair<std::string, std::string> SplitFragment(const std::string& reference) 
         return {reference, {}};
     }
     return {reference.substr(0, hash), reference.substr(hash + 1)};
-}
-
-// Pages are Windows-1252 unless they say they are UTF-8.
-QString DecodePage(const std::string& bytes) {
-    if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) {
-        return QString::fromUtf8(bytes.data() + 3, static_cast<qsizetype>(bytes.size() - 3));
-    }
-    const QByteArray head =
-        QByteArray(bytes.data(), static_cast<qsizetype>(std::min<size_t>(bytes.size(), 2048)))
-            .toLower();
-    if (head.contains("charset=utf-8") || head.contains("charset=\"utf-8\"")) {
-        return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
-    }
-    return HelpText(bytes);
 }
 
 // The object path a reference names when the file has no such object, for the missing-page note.
@@ -102,10 +84,24 @@ std::string SitemapObject(const CHtmlHelp& help, const std::string& named, const
 
 }  // namespace
 
+QString DecodeHelpPage(std::string_view bytes, const TCodePage& codePage) {
+    const std::string_view charset = DeclaredCharset(bytes);
+    if (!charset.empty()) {
+        // Pages of a help project may come from tools that write UTF-8 or another charset and
+        // say so; the compiled file keeps their bytes as they were.
+        QStringDecoder decoder(std::string(charset).c_str());
+        if (decoder.isValid()) {
+            return decoder.decode(
+                QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+        }
+    }
+    return ToQt(bytes, codePage);
+}
+
 // --- THelpBrowser ----------------------------------------------------------------------------
 
-THelpBrowser::THelpBrowser(const CHtmlHelp& help, QWidget* parent)
-    : QTextBrowser(parent), help_(help) {
+THelpBrowser::THelpBrowser(const CHtmlHelp& help, const TCodePage& codePage, QWidget* parent)
+    : QTextBrowser(parent), help_(help), codePage_(codePage) {
     setObjectName(QStringLiteral("Browser"));
     setOpenLinks(false);  // links are followed by FollowLink, so none leaves unchecked
     OpenExternal = [](const QUrl& url) { QDesktopServices::openUrl(url); };
@@ -145,7 +141,7 @@ QVariant THelpBrowser::loadResource(int type, const QUrl& name) {
     const auto bytes = help_.ReadObject(path);
     switch (type) {
         case QTextDocument::HtmlResource:
-            return bytes ? DecodePage(*bytes) : MissingPage(url.path());
+            return bytes ? DecodeHelpPage(*bytes, codePage_) : MissingPage(url.path());
         case QTextDocument::ImageResource: {
             if (!bytes) {
                 return {};
@@ -155,7 +151,7 @@ QVariant THelpBrowser::loadResource(int type, const QUrl& name) {
             return image.isNull() ? QVariant() : QVariant(image);
         }
         case QTextDocument::StyleSheetResource:
-            return bytes ? QVariant(DecodePage(*bytes)) : QVariant();
+            return bytes ? QVariant(DecodeHelpPage(*bytes, codePage_)) : QVariant();
         default:
             return bytes
                        ? QVariant(QByteArray(bytes->data(), static_cast<qsizetype>(bytes->size())))
@@ -197,7 +193,22 @@ void THelpBrowser::FollowLink(const QUrl& url) {
 // --- TfrmHelp --------------------------------------------------------------------------------
 
 TfrmHelp::TfrmHelp(const CHtmlHelp& help, QWidget* owner)
-    : QWidget(owner, Qt::Window), help_(help) {
+    // Tarnwick's own help is written in Windows-1252, whatever project is open.
+    : TfrmHelp(help, owner, TCodePage::Windows1252(), QStringLiteral("Tarnwick Help")) {}
+
+TfrmHelp::TfrmHelp(std::unique_ptr<CHtmlHelp> help, QWidget* owner, const TCodePage& codePage,
+                   const QString& untitled)
+    : TfrmHelp(*help, owner, codePage, untitled) {
+    owned_ = std::move(help);
+}
+
+TfrmHelp::TfrmHelp(const CHtmlHelp& help, QWidget* owner, const TCodePage& codePage,
+                   const QString& untitled)
+    : QWidget(owner, Qt::Window),
+      help_(help),
+      codePage_(codePage),
+      collator_(WordCollator::For(codePage.Number())),
+      untitled_(untitled) {
     setObjectName(QStringLiteral("frmHelp"));
     BuildLayout();
     FillContents();
@@ -220,7 +231,14 @@ TfrmHelp::TfrmHelp(const CHtmlHelp& help, QWidget* owner)
     addAction(closeHelp);
 }
 
-TfrmHelp::~TfrmHelp() = default;
+TfrmHelp::~TfrmHelp() {
+    // The browser reads the help file; it goes before a help file the window keeps open.
+    delete Splitter;
+}
+
+QString TfrmHelp::Text(std::string_view bytes) const {
+    return ToQt(bytes, codePage_);
+}
 
 void TfrmHelp::BuildLayout() {
     auto* layout = new QVBoxLayout(this);
@@ -282,7 +300,7 @@ void TfrmHelp::BuildLayout() {
     indexLayout->addWidget(btnDisplay, 0, Qt::AlignRight);
     tabNavigation->addTab(indexPage, QStringLiteral("Index"));
 
-    Browser = new THelpBrowser(help_, Splitter);
+    Browser = new THelpBrowser(help_, codePage_, Splitter);
     Splitter->addWidget(tabNavigation);
     Splitter->addWidget(Browser);
     Splitter->setStretchFactor(1, 1);
@@ -291,7 +309,7 @@ void TfrmHelp::BuildLayout() {
 
     connect(btnBack, &QToolButton::clicked, Browser, &QTextBrowser::backward);
     connect(btnForward, &QToolButton::clicked, Browser, &QTextBrowser::forward);
-    connect(btnHome, &QToolButton::clicked, this, &TfrmHelp::btnHomeClick);
+    connect(btnHome, &QToolButton::clicked, this, &TfrmHelp::ShowHome);
     connect(Browser, &QTextBrowser::backwardAvailable, btnBack, &QToolButton::setEnabled);
     connect(Browser, &QTextBrowser::forwardAvailable, btnForward, &QToolButton::setEnabled);
     connect(Browser, &QTextBrowser::sourceChanged, this, &TfrmHelp::SourceChanged);
@@ -321,7 +339,7 @@ void TfrmHelp::FillContents() {
         levels.resize(depth);
         auto* item =
             depth == 0 ? new QTreeWidgetItem(tvContents) : new QTreeWidgetItem(levels.back());
-        item->setText(0, HelpText(entry.Name));
+        item->setText(0, Text(entry.Name));
         if (!entry.Topics.empty()) {
             const auto [path, fragment] = SplitFragment(entry.Topics.front().Local);
             const std::string object = help_.ResolveTopic(path);
@@ -355,8 +373,8 @@ void TfrmHelp::FillIndex() {
             continue;
         }
         if (keywords_.empty() || keywords_.back().Depth != entry.Depth ||
-            !SameWord(keywords_.back().Bytes, entry.Name)) {
-            keywords_.push_back({HelpText(entry.Name), entry.Depth, entry.Name, {}});
+            !collator_.Equal(keywords_.back().Bytes, entry.Name)) {
+            keywords_.push_back({Text(entry.Name), entry.Depth, entry.Name, {}});
         }
         TKeyword& keyword = keywords_.back();
         for (const TSitemapTopic& topic : entry.Topics) {
@@ -384,7 +402,7 @@ void TfrmHelp::FillIndex() {
 
 QString TfrmHelp::TopicTitle(const std::string& objectPath, const std::string& givenTitle) {
     if (!givenTitle.empty()) {
-        return HelpText(givenTitle);
+        return Text(givenTitle);
     }
     // The contents' name of the page, else the page's own title, else its path; read once.
     const auto known = titles_.find(objectPath);
@@ -395,7 +413,7 @@ QString TfrmHelp::TopicTitle(const std::string& objectPath, const std::string& g
     if (const auto page = help_.ReadObject(objectPath)) {
         const std::string pageTitle = ReadPageTitle(*page);
         if (!pageTitle.empty()) {
-            title = HelpText(pageTitle);
+            title = Text(pageTitle);
         }
     }
     titles_.emplace(objectPath, title);
@@ -496,8 +514,7 @@ std::string TfrmHelp::CurrentTopic() const {
 }
 
 void TfrmHelp::SourceChanged(const QUrl& url) {
-    const QString base = help_.System().Title.empty() ? QStringLiteral("Tarnwick Help")
-                                                      : HelpText(help_.System().Title);
+    const QString base = help_.System().Title.empty() ? untitled_ : Text(help_.System().Title);
     const QString page = Browser->documentTitle();
     setWindowTitle(url.isEmpty() || page.isEmpty() ? base : base + QStringLiteral(" - ") + page);
     // Keep the contents in step with the page shown, without following the selection.
@@ -524,13 +541,13 @@ void TfrmHelp::tvContentsActivate(QTreeWidgetItem* item) {
 }
 
 void TfrmHelp::ebxIndexFilterChange(const QString& text) {
-    const std::optional<std::string> filter = FromQt(text.trimmed(), TCodePage::Windows1252());
+    const std::optional<std::string> filter = FromQt(text.trimmed(), codePage_);
     auto matches = [&](const TKeyword& keyword) {
         if (!filter) {
             return false;
         }
         return keyword.Bytes.size() >= filter->size() &&
-               SameWord(std::string_view(keyword.Bytes).substr(0, filter->size()), *filter);
+               collator_.Equal(std::string_view(keyword.Bytes).substr(0, filter->size()), *filter);
     };
     int first = -1;
     bool parentShown = false;
@@ -591,7 +608,7 @@ void TfrmHelp::btnDisplayClick() {
     }
 }
 
-void TfrmHelp::btnHomeClick() {
+void TfrmHelp::ShowHome() {
     ShowTopic(homeTopic_);
 }
 

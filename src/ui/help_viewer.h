@@ -1,13 +1,16 @@
-// TfrmHelp: Tarnwick's help window. It shows the topics of the compiled help file with Back,
-// Forward and Home, a Contents tab made from the file's .hhc and an Index tab made from its .hhk
-// with a filter box. It is never modal: showing a topic returns at once.
+// TfrmHelp: the help window. It shows the topics of a compiled help file - Tarnwick's own, or the
+// one a help project compiles to - with Back, Forward and Home, a Contents tab made from the
+// file's .hhc and an Index tab made from its .hhk with a filter box. It is never modal: showing a
+// topic returns at once.
 #pragma once
 
 #include <QTextBrowser>
 #include <QWidget>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -23,14 +26,16 @@ class QTreeWidgetItem;
 namespace tarnwick {
 
 class CHtmlHelp;
+class TCodePage;
+class WordCollator;
 
 // A text browser whose pages, images and style sheets come from the compiled help file. Topics
 // are addressed as "chm:/<object path>"; links to other schemes leave the help to the desktop.
 class THelpBrowser : public QTextBrowser {
     Q_OBJECT
 public:
-    // `help` must outlive the browser.
-    THelpBrowser(const CHtmlHelp& help, QWidget* parent = nullptr);
+    // `help` must outlive the browser. Pages that declare no charset are in `codePage`.
+    THelpBrowser(const CHtmlHelp& help, const TCodePage& codePage, QWidget* parent = nullptr);
 
     static QUrl TopicUrl(const std::string& objectPath);
     // The object path of a topic URL; empty for any other URL.
@@ -46,13 +51,25 @@ private:
     void FollowLink(const QUrl& url);
 
     const CHtmlHelp& help_;
+    const TCodePage& codePage_;
 };
+
+// A help page's bytes as the browser shows them: in the charset the page declares by a
+// byte-order mark or a meta element, else in `codePage`, the help project's.
+QString DecodeHelpPage(std::string_view bytes, const TCodePage& codePage);
 
 class TfrmHelp : public QWidget {
     Q_OBJECT
 public:
     // A hidden help window for `help`, which must outlive it, owned by `owner` (may be null).
+    // The file's texts - contents, keywords, titles, pages that declare no charset - are in
+    // `codePage`; `untitled` is the window's title when the file names none.
     explicit TfrmHelp(const CHtmlHelp& help, QWidget* owner = nullptr);
+    TfrmHelp(const CHtmlHelp& help, QWidget* owner, const TCodePage& codePage,
+             const QString& untitled);
+    // The same for a help file that the window keeps open for as long as it exists.
+    TfrmHelp(std::unique_ptr<CHtmlHelp> help, QWidget* owner, const TCodePage& codePage,
+             const QString& untitled);
     ~TfrmHelp() override;
 
     const CHtmlHelp& Help() const { return help_; }
@@ -65,6 +82,8 @@ public:
     // Shows the topic that the help file maps to the context ID; the default topic when it maps
     // none. Returns whether the context ID had a topic.
     bool ShowContext(int contextId);
+    // Shows the file's default topic (else the first page of its contents).
+    void ShowHome();
     // Shows a topic by object path or [FILES] path; returns false when the file has no such
     // topic (the window then shows a short note instead).
     bool ShowTopic(const std::string& reference);
@@ -108,10 +127,14 @@ private:
     void lbxIndexRowChange(int row);
     void lbxIndexActivate();
     void btnDisplayClick();
-    void btnHomeClick();
     void WatchOwner(QWidget* owner);
+    QString Text(std::string_view bytes) const;
 
+    std::unique_ptr<CHtmlHelp> owned_;  // the help file, when the window keeps it open
     const CHtmlHelp& help_;
+    const TCodePage& codePage_;
+    const WordCollator& collator_;
+    QString untitled_;
     std::string homeTopic_;
     std::vector<TKeyword> keywords_;
     std::map<std::string, QString> titles_;  // object path to the title shown for it

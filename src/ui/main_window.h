@@ -130,6 +130,10 @@ public slots:
     // Lists the current word's topics, each of which opens in the browser.
     void pumShowTopicsClick();
     void actHelpExecute();
+    // Shows the open project's compiled help file in a help window of its own.
+    void mnuViewHelpClick();
+    // The same for the project file at `path`, open or not (the command line's --view).
+    void ViewProjectHelp(const QString& path);
     void mnuAboutClick();
     // Opens the project typed in ebxSource, as Enter in it does.
     void ebxSourceKeyPress();
@@ -279,6 +283,7 @@ private:
     QAction* mnuExport = nullptr;
     QAction* mnuCommonWords = nullptr;
     QAction* mnuAliasMap = nullptr;
+    QAction* mnuViewHelp = nullptr;
     QAction* mnuAbout = nullptr;
     QAction* pumRefreshList = nullptr;
     QAction* pumShowTopics = nullptr;

@@ -20,6 +20,7 @@
 #include "platform/os.h"
 #include "platform/process.h"
 #include "support/ansi_case.h"
+#include "support/code_page.h"
 #include "support/message.h"
 #include "ui/dialog_about.h"
 #include "ui/dialog_alias_map.h"
@@ -430,6 +431,20 @@ void TfrmMain::pumShowTopicsClick() {
 
 void TfrmMain::actHelpExecute() {
     ShowHelpContext(this, kHelpContextMain);
+}
+
+void TfrmMain::mnuViewHelpClick() {
+    if (!session_.ProjectFile().empty()) {
+        ViewProjectHelp(PathToQt(session_.ProjectFile()));
+    }
+}
+
+void TfrmMain::ViewProjectHelp(const QString& path) {
+    const std::string file = PathFromQt(path);
+    // The compiled file's text is in the project's code page.
+    const int codePage = file == session_.ProjectFile() ? ProjectCodePage().Number()
+                                                        : THhpScanner().Scan(file).CodePage;
+    tarnwick::ViewProjectHelp(this, file, TCodePage::For(codePage));
 }
 
 // File errors carry paths in the file system's encoding; the box shows its code page.

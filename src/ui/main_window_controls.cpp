@@ -392,6 +392,12 @@ void TfrmMain::CreateMenus() {
     mnuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
     mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
     mnuHelp->addAction(actHelp);
+    mnuViewHelp = mnuHelp->addAction(QStringLiteral("&View Compiled Help"));
+    mnuViewHelp->setObjectName(QStringLiteral("mnuViewHelp"));
+    mnuViewHelp->setStatusTip(QStringLiteral(" Show the open project's compiled help file"));
+    connect(mnuViewHelp, &QAction::triggered, this, &TfrmMain::mnuViewHelpClick);
+    connect(mnuHelp, &QMenu::aboutToShow, this,
+            [this]() { mnuViewHelp->setEnabled(!session_.ProjectFile().empty()); });
     mnuAbout = mnuHelp->addAction(QStringLiteral("&About"));
     mnuAbout->setObjectName(QStringLiteral("mnuAbout"));
     connect(mnuAbout, &QAction::triggered, this, &TfrmMain::mnuAboutClick);

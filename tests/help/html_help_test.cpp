@@ -162,6 +162,8 @@ TEST_F(BuiltHelpTest, StoredTopicPathsAreBuildPathsResolvedByTheirTrailingParts)
     EXPECT_NE(stored, "/html/main_window.htm");  // the compiler's own absolute path
     EXPECT_TRUE(stored.ends_with("/html/main_window.htm")) << stored;
     EXPECT_FALSE(help_->HasObject(stored));
+    // A reference in other letter case gets the name the file stores.
+    EXPECT_EQ(help_->ResolveTopic("HTML\\Main_Window.htm"), "/html/main_window.htm");
 }
 
 TEST_F(BuiltHelpTest, SystemRecordNamesContentsIndexAndDefaultTopic) {

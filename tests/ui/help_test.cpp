@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
+#include <QMenu>
 #include <QPushButton>
 #include <QtTest>
 #include <filesystem>
@@ -11,7 +12,9 @@
 
 #include "common/scripted_mesg.h"
 #include "common/temp_folder.h"
+#include "find_control.h"
 #include "help/html_help.h"
+#include "support/code_page.h"
 #include "ui/dialog_alias_map.h"
 #include "ui/form_exclude_file.h"
 #include "ui/help.h"
@@ -19,6 +22,7 @@
 #include "ui/main_window.h"
 
 using namespace tarnwick;
+using tarnwick::testing::Control;
 using tarnwick::testing::ScriptedMesg;
 using tarnwick::testing::TempFolder;
 
@@ -218,6 +222,100 @@ private slots:
             QCOMPARE(HelpWindow()->parentWidget(), &main);
         }
         qunsetenv("XDG_DATA_HOME");
+    }
+
+    // Help › View Compiled Help shows the open project's compiled file (here a copy of
+    // Tarnwick's, named in other letter case and with "\\") in a window of its own, beside
+    // Tarnwick's help, which goes on showing its own file; closing the project's window leaves
+    // Tarnwick's help open and releases the project's file.
+    void viewCompiledHelpOpensBesideTarnwickHelp() {
+        TempFolder data;
+        qputenv("XDG_DATA_HOME", QByteArray::fromStdString(data.Path().string()));
+        TempFolder project;
+        std::filesystem::create_directory(project.Path() / "out");
+        std::filesystem::copy_file(kBuiltHelp, project.Path() / "out" / "Manual.chm");
+        const std::string hhp = project.Write(
+            "Manual.hhp", "[OPTIONS]\r\nCompiled file=OUT\\manual.CHM\r\n\r\n[FILES]\r\n");
+        ScriptedMesg mesg;
+        {
+            TfrmMain window;
+            window.FormCreate();
+            window.show();
+            QVERIFY(QTest::qWaitForWindowActive(&window));
+            QAction* view = Control<QAction>(window, "mnuViewHelp");
+            emit Control<QMenu>(window, "mnuHelp")->aboutToShow();
+            QVERIFY(!view->isEnabled());  // no project is open
+            window.OpenProject(QString::fromStdString(hhp));
+            emit Control<QMenu>(window, "mnuHelp")->aboutToShow();
+            QVERIFY(view->isEnabled());
+
+            QTest::keyClick(&window, Qt::Key_F1);
+            view->trigger();
+            TfrmHelp* own = HelpWindow();
+            TfrmHelp* viewed = ProjectHelpWindow();
+            QVERIFY(own && viewed && own != viewed);
+            QCOMPARE(viewed->parentWidget(), &window);
+            QCOMPARE(viewed->Help().HelpFile(), (project.Path() / "out" / "Manual.chm").string());
+            QCOMPARE(viewed->CurrentTopic(), std::string("/html/welcome.htm"));  // its home
+            QCOMPARE(own->CurrentTopic(), std::string("/html/main_window.htm"));
+            QCOMPARE(CHtmlHelp::LiveCount(), 2);
+
+            viewed->close();
+            QTRY_VERIFY(ProjectHelpWindow() == nullptr);
+            QCOMPARE(CHtmlHelp::LiveCount(), 1);
+            QVERIFY(own->isVisible());
+            ShowHelpContext(&window, 4);
+            QCOMPARE(HelpWindow(), own);
+            QCOMPARE(own->CurrentTopic(), std::string("/html/exclude_list_editor.htm"));
+            QVERIFY(mesg.shown.empty());
+            window.close();
+        }
+        QCOMPARE(CHtmlHelp::LiveCount(), 0);
+        qunsetenv("XDG_DATA_HOME");
+    }
+
+    // A compiled file that is missing or is none, and a project that cannot be read, are told
+    // once, naming the file, and open no window.
+    void viewingWhatCannotBeShownIsTold_data() {
+        QTest::addColumn<QString>("project");  // the project file's text; empty for none
+        QTest::addColumn<QString>("chm");      // the compiled file's text; empty for none
+        QTest::addColumn<QString>("said");
+        const QString options = QStringLiteral("[OPTIONS]\r\nCompiled file=Help.chm\r\n");
+        QTest::newRow("compiled file missing")
+            << options << ""
+            << "The compiled help file \"%1/Help.chm\" was not found.";
+        QTest::newRow("project named, no option")
+            << "[OPTIONS]\r\nTitle=x\r\n"
+            << ""
+            << "The compiled help file \"%1/Manual.chm\" was not found.";
+        QTest::newRow("not a compiled file")
+            << options << "<html></html>"
+            << "The compiled help file \"%1/Help.chm\" could not be read.";
+        QTest::newRow("project missing") << ""
+                                         << ""
+                                         << "%1/Manual.hhp";
+    }
+    void viewingWhatCannotBeShownIsTold() {
+        QFETCH(QString, project);
+        QFETCH(QString, chm);
+        QFETCH(QString, said);
+        TempFolder folder;
+        if (!project.isEmpty()) {
+            folder.Write("Manual.hhp", project.toStdString());
+        }
+        if (!chm.isEmpty()) {
+            folder.Write("Help.chm", chm.toStdString());
+        }
+        ScriptedMesg mesg;
+        QWidget owner;
+        QVERIFY(!ViewProjectHelp(&owner, folder.File("Manual.hhp"), TCodePage::Windows1252()));
+        QCOMPARE(mesg.shown.size(), size_t(1));
+        QVERIFY2(QString::fromStdString(mesg.shown[0].text)
+                     .contains(said.arg(QString::fromStdString(folder.Path().string()))),
+                 mesg.shown[0].text.c_str());
+        QCOMPARE(mesg.shown[0].style, 0x10u);
+        QVERIFY(ProjectHelpWindow() == nullptr);
+        QCOMPARE(CHtmlHelp::LiveCount(), 0);
     }
 };
 

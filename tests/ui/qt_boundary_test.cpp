@@ -109,14 +109,32 @@ private slots:
         TSingleInstance first(runtime.path());
         QSignalSpy activated(&first, &TSingleInstance::ActivateRequested);
         QSignalSpy opened(&first, &TSingleInstance::OpenRequested);
+        QSignalSpy viewed(&first, &TSingleInstance::ViewRequested);
         first.HandleRequest("activate");
         first.HandleRequest("open %2Fhome%2Fa%20b%2FP.hhp");
         first.HandleRequest("open ");
+        first.HandleRequest("view %2Fp%2FQ.hhp");
+        first.HandleRequest("view ");
         first.HandleRequest("activated");
         first.HandleRequest("close");
         QCOMPARE(activated.count(), 1);
         QCOMPARE(opened.count(), 1);
         QCOMPARE(opened[0][0].toString(), QStringLiteral("/home/a b/P.hhp"));
+        QCOMPARE(viewed.count(), 1);
+        QCOMPARE(viewed[0][0].toString(), QStringLiteral("/p/Q.hhp"));
+    }
+
+    // --view asks for the project's compiled help, wherever it stands before a "--".
+    void theCommandLineAsksToViewTheCompiledHelp() {
+        const QString program = QStringLiteral("tarnwick");
+        const QString view = QStringLiteral("--view");
+        const QString project = QStringLiteral("P.hhp");
+        QVERIFY(ViewRequestedOn({program, project, view}));
+        QVERIFY(ViewRequestedOn({program, view, project}));
+        QCOMPARE(ProjectToOpen({program, view, project}, QStringLiteral("/w")),
+                 QStringLiteral("/w/P.hhp"));
+        QVERIFY(!ViewRequestedOn({program, project}));
+        QVERIFY(!ViewRequestedOn({program, QStringLiteral("--"), view}));  // a file named so
     }
 
     void theCommandLineNamesTheProjectToOpen_data() {

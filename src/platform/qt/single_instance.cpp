@@ -12,6 +12,7 @@ namespace {
 constexpr int kWaitMs = 2000;
 const QByteArray kActivate = QByteArrayLiteral("activate");
 const QByteArray kOpen = QByteArrayLiteral("open ");
+const QByteArray kView = QByteArrayLiteral("view ");
 
 }  // namespace
 
@@ -34,7 +35,7 @@ TSingleInstance::~TSingleInstance() {
     }
 }
 
-bool TSingleInstance::Claim(const QString& openPath) {
+bool TSingleInstance::Claim(const QString& openPath, bool view) {
     lock_ = std::make_unique<QLockFile>(lockPath_);
     if (lock_->tryLock(100)) {
         // A socket left by a crashed instance would make listen() fail.
@@ -65,7 +66,7 @@ bool TSingleInstance::Claim(const QString& openPath) {
     socket.connectToServer(socketPath_);
     if (socket.waitForConnected(kWaitMs)) {
         if (!openPath.isEmpty()) {
-            socket.write(kOpen + openPath.toUtf8().toPercentEncoding() + '\n');
+            socket.write((view ? kView : kOpen) + openPath.toUtf8().toPercentEncoding() + '\n');
         }
         socket.write(kActivate + '\n');
         socket.waitForBytesWritten(kWaitMs);
@@ -77,10 +78,15 @@ bool TSingleInstance::Claim(const QString& openPath) {
 void TSingleInstance::HandleRequest(const QByteArray& line) {
     if (line == kActivate) {
         emit ActivateRequested();
-    } else if (line.startsWith(kOpen)) {
+    } else if (line.startsWith(kOpen) || line.startsWith(kView)) {
         const QString path =
             QString::fromUtf8(QByteArray::fromPercentEncoding(line.mid(kOpen.size())));
-        if (!path.isEmpty()) {
+        if (path.isEmpty()) {
+            return;
+        }
+        if (line.startsWith(kView)) {
+            emit ViewRequested(path);
+        } else {
             emit OpenRequested(path);
         }
     }
@@ -100,6 +106,15 @@ QString ProjectToOpen(const QStringList& arguments, const QString& workingFolder
         return QDir::cleanPath(QDir(workingFolder).absoluteFilePath(argument));
     }
     return QString();
+}
+
+bool ViewRequestedOn(const QStringList& arguments) {
+    for (qsizetype i = 1; i < arguments.size() && arguments[i] != QStringLiteral("--"); ++i) {
+        if (arguments[i] == QStringLiteral("--view")) {
+            return true;
+        }
+    }
+    return false;
 }
 
 }  // namespace tarnwick

@@ -3,8 +3,9 @@
 // (if any) and asks it to bring its main window to the front, and ends without showing anything.
 //
 // A request is a line: "activate" brings the window to the front, "open " and a percent-encoded
-// UTF-8 path opens that project. A second start sends the "open" line before "activate", so an
-// instance that knows only "activate" still comes to the front.
+// UTF-8 path opens that project, "view " and such a path opens it and shows its compiled help. A
+// second start sends the "open" or "view" line before "activate", so an instance that knows only
+// "activate" still comes to the front.
 #pragma once
 
 #include <QLocalServer>
@@ -26,8 +27,8 @@ public:
     // True when this process is the first instance (and now listens for later ones). False when
     // another instance runs; it has then been asked to activate its main window.
     // `openPath`, when not empty, is the absolute path of a project for the running instance to
-    // open.
-    bool Claim(const QString& openPath = QString());
+    // open, and with `view` to show the compiled help of.
+    bool Claim(const QString& openPath = QString(), bool view = false);
 
     // Carries out one request line from a later start (without its line end).
     void HandleRequest(const QByteArray& line);
@@ -37,6 +38,8 @@ signals:
     void ActivateRequested();
     // A later start was given this project (an absolute path) to open.
     void OpenRequested(const QString& path);
+    // A later start was given this project (an absolute path) to show the compiled help of.
+    void ViewRequested(const QString& path);
 
 private:
     QString lockPath_;
@@ -48,5 +51,7 @@ private:
 // The project named on the command line (program name first), made absolute against
 // `workingFolder`; empty when there is none. Options are not project paths and are passed over.
 QString ProjectToOpen(const QStringList& arguments, const QString& workingFolder);
+// Whether the command line asks for the project's compiled help (--view before any "--").
+bool ViewRequestedOn(const QStringList& arguments);
 
 }  // namespace tarnwick
