@@ -219,9 +219,15 @@ void TFileWriter::Discard() noexcept {
     }
 }
 
-void TFileWriter::WriteToFile(const char* data, size_t size) {
+namespace {
+
+// Hands every byte to `write` (which writes up to `size` bytes from `data` at `done` bytes into
+// the piece and answers as write(2) does), going on after a signal or a short write.
+template <typename Write>
+void WriteAll(const char* data, size_t size, Write write) {
+    std::uint64_t done = 0;
     while (size > 0) {
-        const ssize_t n = system_.Write(fd_, data, size);
+        const ssize_t n = write(data, size, done);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -232,8 +238,20 @@ void TFileWriter::WriteToFile(const char* data, size_t size) {
         }
         data += n;
         size -= static_cast<size_t>(n);
-        written_ += static_cast<std::uint64_t>(n);
+        done += static_cast<std::uint64_t>(n);
     }
+}
+
+}  // namespace
+
+void TFileWriter::WriteToFile(const char* data, size_t size) {
+    WriteAll(data, size, [this](const char* from, size_t count, std::uint64_t) {
+        const ssize_t n = system_.Write(fd_, from, count);
+        if (n > 0) {
+            written_ += static_cast<std::uint64_t>(n);
+        }
+        return n;
+    });
 #if defined(SYNC_FILE_RANGE_WRITE)
     // A big file is handed to the disk as it grows, so that the sync at Close has little left to
     // wait for. Only a hint: it starts the writing and returns.
@@ -264,23 +282,10 @@ void TFileWriter::WriteAt(std::uint64_t offset, std::string_view bytes) {
     if (!Positional()) {
         throw EWriteError();
     }
-    const char* data = bytes.data();
-    size_t size = bytes.size();
-    std::uint64_t at = offset;
-    while (size > 0) {
-        const ssize_t n = system_.WriteAt(fd_, data, size, static_cast<std::int64_t>(at));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            throw EWriteError(SystemErrorText(errno));
-        }
-        if (n == 0) {
-            throw EWriteError();
-        }
-        data += n;
-        size -= static_cast<size_t>(n);
-        at += static_cast<std::uint64_t>(n);
-    }
+    WriteAll(bytes.data(), bytes.size(),
+             [this, offset](const char* from, size_t count, std::uint64_t done) {
+                 return system_.WriteAt(fd_, from, count, static_cast<std::int64_t>(offset + done));
+             });
 #if defined(SYNC_FILE_RANGE_WRITE)
     // As in WriteToFile: a large piece is handed to the disk at once.
     if (bytes.size() >= kBufferSize) {
