@@ -291,9 +291,8 @@ int RunCommand(const TCliOptions& options, std::ostream& out, std::ostream& err,
 
     // As Parse HTML followed by Build All in the main window: the index (which says so when there
     // are no words to put in it), the map files when a map choice was given.
-    TdlgBuildNdx_InitData build =
+    const TdlgBuildNdx_InitData build =
         session.BuildInput(!options.NoIndex, session.MapMode != MapMode::None);
-    build.Jobs = options.Jobs;
     if (!build.BuildIndex && !build.BuildMap) {
         if (options.Compile && !RunCompile(options.Project, err)) {
             return kExitSomeFilesUnopened;

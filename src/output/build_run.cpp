@@ -1,16 +1,10 @@
 #include "output/build_run.h"
 
 #include <algorithm>
-#include <atomic>
-#include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <limits>
-#include <memory>
-#include <mutex>
 #include <new>
 #include <stdexcept>
-#include <thread>
 
 #include "output/html_index_file.h"
 #include "output/map_file.h"
@@ -38,13 +32,6 @@ std::string_view ProjectFolderPrefix(std::string_view projectFile) {
     const size_t slash = projectFile.rfind('/');
     return slash == std::string_view::npos ? std::string_view() : projectFile.substr(0, slash + 1);
 }
-
-// At most this many threads put an index together: past it the disk, not the formatting, sets
-// the pace.
-constexpr int kMaxIndexWorkers = 4;
-constexpr std::string_view kTopicOutsideList = "topic index outside the topic list";
-// How long the progress waits for a piece before it lets the events run again.
-constexpr int kIndexPumpMs = 20;
 
 // The text the user sees for a failure that ended the index run.
 std::string IndexErrorText(std::exception_ptr error) {
@@ -221,7 +208,7 @@ const std::vector<std::string>& TBuildRun::Topics() const {
 
 const std::string& TBuildRun::TopicName(TopicIndex topic) const {
     if (!input_.Files || topic >= input_.Files->size()) {
-        throw std::out_of_range(std::string(kTopicOutsideList));
+        throw std::out_of_range("topic index outside the topic list");
     }
     return (*input_.Files)[topic];
 }
@@ -328,17 +315,22 @@ void TBuildRun::RunIndex() {
     bool succeeded = false;
     try {
         THtmlIndexFile file(result_.IndexPath, FileSystem());
-        std::uint64_t fileSize = 0;
-        const std::vector<IndexPiece> pieces = LayOutIndex(fileSize);
-        file.Reserve(fileSize);
-        const int workers =
-            std::min<int>(input_.Jobs > 0 ? input_.Jobs : AvailableProcessors(), kMaxIndexWorkers);
-        if (pieces.size() >= 2 && workers >= 2 && file.Positional()) {
-            WriteIndexInPieces(file, pieces,
-                               std::min<int>(workers, static_cast<int>(pieces.size())));
-        } else {
-            WriteIndexInOrder(file);
+        file.Reserve(IndexFileSize());
+        file.WriteHeader();
+        while (result_.WordsDone < result_.WordCount) {
+            progress_.PumpEvents();
+            if (progress_.CancelRequested()) {
+                break;
+            }
+            const TIndexEntry& entry = input_.Words->Entry(static_cast<size_t>(result_.WordsDone));
+            for (const TopicIndex topic : entry.Files) {
+                file.WriteEntry(entry.Word, TopicName(topic));
+            }
+            StepProgress();
+            ++result_.WordsDone;
         }
+        StepProgress();
+        file.WriteFooter();
         file.Close();
         if (!file.BackupPath().empty()) {
             result_.Notes.push_back(BackupNote(path, file.BackupPath()));
@@ -361,176 +353,27 @@ void TBuildRun::RunIndex() {
     SetMessage(std::string(kIndexCreatedMessage));
 }
 
-void TBuildRun::WriteIndexInOrder(THtmlIndexFile& file) {
-    file.WriteHeader();
-    while (result_.WordsDone < result_.WordCount) {
-        progress_.PumpEvents();
-        if (progress_.CancelRequested()) {
-            break;
-        }
-        const TIndexEntry& entry = input_.Words->Entry(static_cast<size_t>(result_.WordsDone));
-        for (const TopicIndex topic : entry.Files) {
-            file.WriteEntry(entry.Word, TopicName(topic));
-        }
-        StepProgress();
-        ++result_.WordsDone;
-    }
-    StepProgress();
-    file.WriteFooter();
-}
-
-void TBuildRun::WriteIndexInPieces(THtmlIndexFile& file, const std::vector<IndexPiece>& pieces,
-                                   int workers) {
-    file.WriteHeaderAt();
-    std::mutex mutex;
-    std::mutex writeMutex;
-    std::condition_variable pieceDone;
-    std::vector<char> done(pieces.size(), 0);
-    std::exception_ptr failure;
-    std::atomic<size_t> nextPiece{0};
-    std::atomic<bool> stop{false};
-    const std::vector<std::string>& topics = Topics();
-
-    auto work = [&]() {
-        std::unique_ptr<char[]> buffer;
-        size_t capacity = 0;
-        for (;;) {
-            const size_t index = nextPiece.fetch_add(1);
-            if (index >= pieces.size() || stop.load()) {
-                return;
-            }
-            const IndexPiece& piece = pieces[index];
-            try {
-                if (piece.Size > capacity) {
-                    capacity = static_cast<size_t>(piece.Size);
-                    buffer = std::make_unique_for_overwrite<char[]>(capacity);
-                }
-                char* p = buffer.get();
-                for (int word = piece.FirstWord; word < piece.EndWord; ++word) {
-                    const TIndexEntry& entry = input_.Words->Entry(static_cast<size_t>(word));
-                    for (const TopicIndex topic : entry.Files) {
-                        p = THtmlIndexFile::FormatEntry(p, entry.Word, topics[topic]);
-                    }
-                }
-                // One writer at a time: the file system serialises writes to one file anyway,
-                // and threads queueing in it spin where they wait here asleep.
-                std::lock_guard writing(writeMutex);
-                file.WritePieceAt(piece.Offset, std::string_view(buffer.get(), piece.Size));
-            } catch (...) {
-                std::lock_guard lock(mutex);
-                if (!failure) {
-                    failure = std::current_exception();
-                }
-                stop = true;
-                pieceDone.notify_one();
-                return;
-            }
-            std::lock_guard lock(mutex);
-            done[index] = 1;
-            pieceDone.notify_one();
-        }
-    };
-    std::vector<std::thread> threads;
-    threads.reserve(static_cast<size_t>(workers));
-    // Whatever happens below, no thread outlives the pieces and the file it writes.
-    struct Joiner {
-        std::vector<std::thread>& Threads;
-        std::atomic<bool>& Stop;
-        ~Joiner() {
-            Stop = true;
-            for (std::thread& thread : Threads) {
-                if (thread.joinable()) {
-                    thread.join();
-                }
-            }
-        }
-    } joiner{threads, stop};
-    for (int i = 0; i < workers; ++i) {
-        threads.emplace_back(work);
-    }
-
-    // The words done are those of the pieces written without a gap from the first.
-    size_t written = 0;
-    auto advance = [&]() {
-        while (written < pieces.size() && done[written]) {
-            ++written;
-        }
-    };
-    bool canceled = false;
-    while (written < pieces.size()) {
-        progress_.PumpEvents();
-        if (progress_.CancelRequested()) {
-            // The index ends with what was written when the user asked to stop; pieces still
-            // under way are cut off.
-            canceled = true;
-            std::lock_guard lock(mutex);
-            advance();
-            break;
-        }
-        {
-            std::unique_lock lock(mutex);
-            pieceDone.wait_for(lock, std::chrono::milliseconds(kIndexPumpMs), [&]() {
-                return failure || (written < done.size() && done[written]);
-            });
-            if (failure) {
-                break;
-            }
-            advance();
-        }
-        result_.WordsDone = written == 0 ? 0 : pieces[written - 1].EndWord;
-        progressPosition_ = std::min(result_.WordsDone, progressMaximum_);
-        ShowWordCount();
-    }
-    stop = true;
-    for (std::thread& thread : threads) {
-        thread.join();
-    }
-    if (failure) {
-        std::rethrow_exception(failure);
-    }
-    if (!canceled) {
-        advance();
-    }
-    result_.WordsDone = written == 0 ? 0 : pieces[written - 1].EndWord;
-    progressPosition_ = std::min(result_.WordsDone, progressMaximum_);
-    StepProgress();
-    file.WriteFooterAt(written == 0 ? THtmlIndexFile::kHeaderSize
-                                    : pieces[written - 1].Offset + pieces[written - 1].Size);
-}
-
-std::vector<TBuildRun::IndexPiece> TBuildRun::LayOutIndex(std::uint64_t& fileSize) const {
+std::uint64_t TBuildRun::IndexFileSize() const {
     // Millions of postings: the topic names' lengths are looked up in a small table of their own.
-    const std::vector<std::string>& topics = Topics();
     std::vector<std::uint32_t> topicSizes;
-    topicSizes.reserve(topics.size());
-    for (const std::string& topic : topics) {
-        topicSizes.push_back(static_cast<std::uint32_t>(
-            std::min<size_t>(topic.size(), std::numeric_limits<std::uint32_t>::max())));
+    if (input_.Files) {
+        topicSizes.reserve(input_.Files->size());
+        for (const std::string& topic : *input_.Files) {
+            topicSizes.push_back(static_cast<std::uint32_t>(
+                std::min<size_t>(topic.size(), std::numeric_limits<std::uint32_t>::max())));
+        }
     }
-    const std::uint64_t pieceBytes = std::max<std::uint64_t>(input_.IndexPieceBytes, 1);
-    std::vector<IndexPiece> pieces;
-    IndexPiece piece;
-    piece.Offset = THtmlIndexFile::kHeaderSize;
+    std::uint64_t size = THtmlIndexFile::kHeaderSize + THtmlIndexFile::kFooterSize;
     for (int i = 0; i < result_.WordCount; ++i) {
         const TIndexEntry& entry = input_.Words->Entry(static_cast<size_t>(i));
         for (const TopicIndex topic : entry.Files) {
-            if (topic >= topicSizes.size()) {
-                // Found before a byte is written, so the file never has a hole in it.
-                throw std::out_of_range(std::string(kTopicOutsideList));
+            // A topic outside the list stops the writing when it is reached; it adds nothing.
+            if (topic < topicSizes.size()) {
+                size += THtmlIndexFile::EntrySize(entry.Word.size(), topicSizes[topic]);
             }
-            piece.Size += THtmlIndexFile::EntrySize(entry.Word.size(), topicSizes[topic]);
-        }
-        piece.EndWord = i + 1;
-        if (piece.Size >= pieceBytes) {
-            pieces.push_back(piece);
-            piece = IndexPiece{i + 1, i + 1, piece.Offset + piece.Size, 0};
         }
     }
-    if (piece.EndWord > piece.FirstWord) {
-        pieces.push_back(piece);
-    }
-    fileSize = piece.Offset + piece.Size + THtmlIndexFile::kFooterSize;
-    return pieces;
+    return size;
 }
 
 void TBuildRun::RunMapFiles() {

@@ -17,8 +17,6 @@
 
 namespace tarnwick {
 
-class THtmlIndexFile;
-
 // The map settings as the main window holds them when the map run starts.
 struct TMapSettings {
     // The option byte as GetOptions builds it; only kMapAliasFiles and kMapTopicHeader are read.
@@ -52,12 +50,6 @@ struct TdlgBuildNdx_InitData {
     std::function<TMapSettings()> MapSettings;
     // Where the files are written; null for the real file system.
     TFileSystem* FileSystem = nullptr;
-    // Threads that put a large index together (0: one per processor); the file is the same for
-    // any number.
-    int Jobs = 0;
-    // An index of at least two pieces of this size is put together on several threads, each
-    // piece at its own place in the file.
-    std::uint64_t IndexPieceBytes = 4 << 20;
 };
 
 // What the run shows and asks while it works. Every call comes from the thread running it.
@@ -197,22 +189,8 @@ private:
     void ReportError(std::string_view text);
     int FileCount() const;
     const std::string& TopicName(TopicIndex topic) const;
-    // The index cut into pieces of about IndexPieceBytes (whole words each), in word order, and
-    // the size of the whole file. Raises std::out_of_range for a topic outside the topic list.
-    struct IndexPiece {
-        int FirstWord = 0;
-        int EndWord = 0;
-        std::uint64_t Offset = 0;  // in the file
-        std::uint64_t Size = 0;
-    };
-    std::vector<IndexPiece> LayOutIndex(std::uint64_t& fileSize) const;
-    // Writes the index one word after another: every word is a step of the progress and a
-    // chance to cancel.
-    void WriteIndexInOrder(THtmlIndexFile& file);
-    // Puts the pieces together on several threads while this one shows the progress and takes a
-    // cancel; a canceled index ends after the last piece whose earlier pieces are all written.
-    void WriteIndexInPieces(THtmlIndexFile& file, const std::vector<IndexPiece>& pieces,
-                            int workers);
+    // The size of the whole index file the word list makes.
+    std::uint64_t IndexFileSize() const;
     TFileSystem& FileSystem() const;
     const std::vector<std::string>& Topics() const;
 

@@ -31,17 +31,6 @@ public:
     static constexpr std::uint64_t EntrySize(size_t wordSize, size_t topicSize) {
         return kEntryFixedSize + wordSize + topicSize;
     }
-    // Laying the file out instead, for writers on several threads: the head goes at 0, each
-    // piece of entries (FormatEntry's bytes) at its offset, then the tail at `end`, where the
-    // file is cut. Only when Positional(); see TFileWriter::WriteAt.
-    bool Positional() const { return file_.Positional(); }
-    // Puts one entry block, the bytes WriteEntry writes (EntrySize of them), at `out`; returns
-    // the position after it.
-    static char* FormatEntry(char* out, std::string_view word, std::string_view topic);
-    void WriteHeaderAt();
-    void WritePieceAt(std::uint64_t offset, std::string_view entries);
-    void WriteFooterAt(std::uint64_t end);
-
     // Puts the index in place; throws EWriteError when the bytes did not all reach the disk, and
     // then the previous index is untouched. An index destroyed without Close is not written.
     void Close();

@@ -4,7 +4,6 @@
 #include <array>
 #include <atomic>
 #include <cerrno>
-#include <cstdint>
 #include <cstring>
 
 #include "pipeline/byte_scan.h"
@@ -51,15 +50,11 @@ bool HasDigit(std::string_view word) {
 
 // Reads the whole file into `bytes`. Returns 0 or the errno of the failure. A page is a regular
 // file: a pipe would hang the run and a device such as /dev/zero would never end.
-int ReadInto(const std::string& path, TPageBytes& bytes, size_t mapFrom) {
+int ReadInto(const std::string& path, TPageBytes& bytes) {
     bytes.SetSize(0);
     TRegularFile file(path);
     if (file.Error() != 0) {
         return file.Error();
-    }
-    if (mapFrom > 0 && file.Size() >= mapFrom && file.Size() <= SIZE_MAX &&
-        bytes.Map(file.Descriptor(), static_cast<size_t>(file.Size()))) {
-        return 0;
     }
     // One byte more than the size, so that the read that finds the end needs no new room.
     bytes.Reserve(static_cast<size_t>(file.Size()) + 1);
@@ -136,21 +131,15 @@ void TPageBytes::Shrink(size_t keep) {
     }
 }
 
-bool TPageBytes::Map(int fd, size_t size) {
-    mapped_ = mapping_.Map(fd, size);
-    return mapped_;
-}
-
-THtmlParser::ReadResult THtmlParser::ReadTopicFile(const std::string& path, TPageBytes& bytes,
-                                                   size_t mapFrom) {
-    const int error = ReadInto(path, bytes, mapFrom);
+THtmlParser::ReadResult THtmlParser::ReadTopicFile(const std::string& path, TPageBytes& bytes) {
+    const int error = ReadInto(path, bytes);
     if (error == 0) {
         return ReadResult::Read;
     }
     if (error == ENOENT || error == ENOTDIR) {
         // Projects written on Windows often name a file in other letter case than it has.
         const std::string resolved = ResolvePathIgnoringCase(path);
-        if (!resolved.empty() && resolved != path && ReadInto(resolved, bytes, mapFrom) == 0) {
+        if (!resolved.empty() && resolved != path && ReadInto(resolved, bytes) == 0) {
             return ReadResult::Read;
         }
     }
@@ -160,20 +149,10 @@ THtmlParser::ReadResult THtmlParser::ReadTopicFile(const std::string& path, TPag
 bool THtmlParser::ParseTopicFile(const std::string& path, TFileWords& fileWords,
                                  const TExcludeList* defaultList, const TExcludeList* secondaryList,
                                  ParseOptions options) {
-    if (ReadTopicFile(path, raw_, kMappedPageSize) == ReadResult::Unopenable) {
+    if (ReadTopicFile(path, raw_) == ReadResult::Unopenable) {
         return false;
     }
     ParsePage(raw_.View(), fileWords, defaultList, secondaryList, options);
-    if (raw_.Shrunk()) {
-        // Another program shortened the page while it was parsed: its words are taken again
-        // from what the file now holds.
-        fileWords.Clear();
-        if (ReadTopicFile(path, raw_) == ReadResult::Unopenable) {
-            return false;
-        }
-        ParsePage(raw_.View(), fileWords, defaultList, secondaryList, options);
-    }
-    raw_.Unmap();
     // A huge page should not keep its memory for the rest of the run.
     raw_.Shrink(kKeptPageCapacity);
     converter_->Shrink(kKeptPageCapacity);

@@ -14,7 +14,6 @@
 #include "pipeline/page_charset.h"
 #include "pipeline/parse_options.h"
 #include "pipeline/text_arena.h"
-#include "platform/mapped_file.h"
 #include "support/code_page.h"
 
 namespace tarnwick {
@@ -26,39 +25,20 @@ class TExcludeList;
 // cleared or zero-filled, so reading a page costs the read and nothing more.
 class TPageBytes {
 public:
-    std::string_view View() const { return mapped_ ? mapping_.View() : Buffer(); }
-    size_t Size() const { return View().size(); }
-    // Makes room for `capacity` bytes in the buffer, keeping its first Size() bytes.
+    std::string_view View() const { return {bytes_.get(), size_}; }
+    size_t Size() const { return size_; }
+    // Makes room for `capacity` bytes, keeping the first Size() bytes.
     void Reserve(size_t capacity);
     char* Data() { return bytes_.get(); }
     size_t Capacity() const { return capacity_; }
-    // The page is the buffer's first `size` bytes (and no longer a mapping).
-    void SetSize(size_t size) {
-        Unmap();
-        size_ = size;
-    }
+    void SetSize(size_t size) { size_ = size; }
     // Gives the memory back when a page was much larger than the usual ones.
     void Shrink(size_t keep);
 
-    // The page is the first `size` bytes of the open file `fd`, mapped rather than read; false
-    // when the system cannot map it.
-    bool Map(int fd, size_t size);
-    void Unmap() noexcept {
-        mapping_.Unmap();
-        mapped_ = false;
-    }
-    // Whether the mapped file was shortened while its bytes were read: the page must be read
-    // again.
-    bool Shrunk() const { return mapped_ && mapping_.Shrunk(); }
-
 private:
-    std::string_view Buffer() const { return {bytes_.get(), size_}; }
-
     std::unique_ptr<char[]> bytes_;
     size_t capacity_ = 0;
     size_t size_ = 0;
-    TMappedFile mapping_;
-    bool mapped_ = false;
 };
 
 // One parser serves one run (or one worker thread of it) and keeps scratch buffers and a lexicon
@@ -86,14 +66,10 @@ public:
 
     // The bytes of the topic file at `path` (resolved as ParseTopicFile does) into `bytes`, reusing
     // its capacity; no message. Returns Unopenable when the file cannot be opened or read.
-    // A page at least `mapFrom` bytes long is mapped rather than read (0: never).
-    static ReadResult ReadTopicFile(const std::string& path, TPageBytes& bytes, size_t mapFrom = 0);
+    static ReadResult ReadTopicFile(const std::string& path, TPageBytes& bytes);
     // A page buffer larger than this is released after its page, so that one huge page does not
     // keep its memory for the rest of the run.
     static constexpr size_t kKeptPageCapacity = 1 << 20;
-    // Pages from this size up are mapped rather than read: for them the copy out of the page
-    // cache costs more than setting up and tearing down a mapping.
-    static constexpr size_t kMappedPageSize = 64 << 10;
 
     // Adds the words of a page's bytes to `fileWords` under `options`: the body, title, keyword
     // and description readers in that order, each candidate through the exclude filters. A page

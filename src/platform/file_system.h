@@ -89,8 +89,6 @@ public:
     mode_t Mode() const { return mode_; }
     // The size when opened; the file may still grow or shrink while it is read.
     std::uint64_t Size() const { return size_; }
-    // The open descriptor, or -1; it stays this object's.
-    int Descriptor() const { return fd_; }
     // Up to `size` bytes at the current position: the count (0 at the end), or -1 with errno set.
     ssize_t Read(char* data, size_t size);
     // The reason a failure gives the user: the system's text, or what the file is instead.
@@ -214,15 +212,6 @@ public:
     // space at once instead of block by block. The file's size does not change. A file system
     // that cannot reserve is no error: the writes report any real shortage.
     void Reserve(std::uint64_t size);
-
-    // Positional writing, for a caller that lays out the whole file itself and fills it from
-    // several threads at once. Only a file that is replaced at Close can be written so (not a
-    // device or pipe). WriteAt may be called from several threads at once, but never mixed with
-    // Write, Room or Flush; SetEnd follows the last WriteAt, before Close. Both throw EWriteError.
-    bool Positional() const { return fd_ >= 0 && !temporary_.empty(); }
-    void WriteAt(std::uint64_t offset, std::string_view bytes);
-    // The file ends at `size`: what was written past it is cut off.
-    void SetEnd(std::uint64_t size);
 
     const std::string& Path() const { return path_; }
     // After Close(): the path of the previous version kept, or empty when none was (the file was

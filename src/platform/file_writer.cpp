@@ -219,15 +219,9 @@ void TFileWriter::Discard() noexcept {
     }
 }
 
-namespace {
-
-// Hands every byte to `write` (which writes up to `size` bytes from `data` at `done` bytes into
-// the piece and answers as write(2) does), going on after a signal or a short write.
-template <typename Write>
-void WriteAll(const char* data, size_t size, Write write) {
-    std::uint64_t done = 0;
+void TFileWriter::WriteToFile(const char* data, size_t size) {
     while (size > 0) {
-        const ssize_t n = write(data, size, done);
+        const ssize_t n = system_.Write(fd_, data, size);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -238,20 +232,8 @@ void WriteAll(const char* data, size_t size, Write write) {
         }
         data += n;
         size -= static_cast<size_t>(n);
-        done += static_cast<std::uint64_t>(n);
+        written_ += static_cast<std::uint64_t>(n);
     }
-}
-
-}  // namespace
-
-void TFileWriter::WriteToFile(const char* data, size_t size) {
-    WriteAll(data, size, [this](const char* from, size_t count, std::uint64_t) {
-        const ssize_t n = system_.Write(fd_, from, count);
-        if (n > 0) {
-            written_ += static_cast<std::uint64_t>(n);
-        }
-        return n;
-    });
 #if defined(SYNC_FILE_RANGE_WRITE)
     // A big file is handed to the disk as it grows, so that the sync at Close has little left to
     // wait for. Only a hint: it starts the writing and returns.
@@ -276,34 +258,6 @@ void TFileWriter::Write(std::string_view bytes) {
     }
     std::memcpy(buffer_.get() + buffered_, bytes.data(), bytes.size());
     buffered_ += bytes.size();
-}
-
-void TFileWriter::WriteAt(std::uint64_t offset, std::string_view bytes) {
-    if (!Positional()) {
-        throw EWriteError();
-    }
-    WriteAll(bytes.data(), bytes.size(),
-             [this, offset](const char* from, size_t count, std::uint64_t done) {
-                 return system_.WriteAt(fd_, from, count, static_cast<std::int64_t>(offset + done));
-             });
-#if defined(SYNC_FILE_RANGE_WRITE)
-    // As in WriteToFile: a large piece is handed to the disk at once.
-    if (bytes.size() >= kBufferSize) {
-        ::sync_file_range(fd_, static_cast<off_t>(offset), static_cast<off_t>(bytes.size()),
-                          SYNC_FILE_RANGE_WRITE);
-    }
-#endif
-}
-
-void TFileWriter::SetEnd(std::uint64_t size) {
-    if (!Positional() || buffered_ != 0) {
-        throw EWriteError();
-    }
-    if (::ftruncate(fd_, static_cast<off_t>(size)) != 0) {
-        throw EWriteError(SystemErrorText(errno));
-    }
-    written_ = size;
-    reserved_ = std::min(reserved_, size);
 }
 
 char* TFileWriter::Room(size_t size) {

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <mutex>
 #include <string>
 
 #include "platform/file_system.h"
@@ -23,15 +22,12 @@ public:
     int TemporaryError = 0;
 
     ssize_t Write(int fd, const char* data, size_t size) override {
-        std::lock_guard lock(mutex_);
         if (!Room(size)) {
             return -1;
         }
         return Count(TFileSystem::Write(fd, data, size));
     }
-    // Writers on several threads share the budget.
     ssize_t WriteAt(int fd, const char* data, size_t size, std::int64_t offset) override {
-        std::lock_guard lock(mutex_);
         if (!Room(size)) {
             return -1;
         }
@@ -60,7 +56,6 @@ public:
     }
 
 private:
-    std::mutex mutex_;
     // Cuts a write to the bytes left before the disk is full; false (errno ENOSPC) when none are.
     bool Room(size_t& size) {
         if (FailAfterBytes >= 0) {

@@ -2,12 +2,9 @@
 #include "output/build_run.h"
 
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
-#include <chrono>
 #include <filesystem>
-#include <thread>
 
 #include "common/faulty_file_system.h"
 #include "common/temp_folder.h"
@@ -108,44 +105,6 @@ TEST_F(BuildRunTest, IndexHasOneBlockPerWordAndTopicInListOrder) {
                   "2 of 3 Words Inserted From 3 Files", "3 of 3 Words Inserted From 3 Files"}));
     EXPECT_EQ(progress.positions, (std::vector<int>{1, 2, 3, 3}));
     EXPECT_EQ(progress.pumps, 3);
-}
-
-// A large index is put together in pieces on several threads: the same file, and a cancel
-// keeps exactly the words of the pieces written without a gap.
-TEST_F(BuildRunTest, IndexInPiecesIsTheSameFileAndACancelEndsAtAPiece) {
-    input.IndexPieceBytes = 1;  // a piece per word
-    input.Jobs = 3;
-    TBuildResult result = Build(true, false);
-    EXPECT_EQ(Index(), kFullIndex);
-    EXPECT_EQ(result.WordsDone, 3);
-    EXPECT_EQ(progress.counts.back(), "3 of 3 Words Inserted From 3 Files");
-    EXPECT_EQ(progress.positions.back(), 3);
-
-    const std::vector<std::string> words{Block("Ampersand", "a.htm"),
-                                         Block("Help", "a.htm") + Block("Help", "c.htm"),
-                                         Block("Zebra", "b.htm")};
-    // Every piece after the first is slow to reach the disk; the user cancels meanwhile.
-    struct : TFileSystem {
-        ssize_t WriteAt(int fd, const char* data, size_t size, std::int64_t offset) override {
-            if (offset > static_cast<std::int64_t>(THtmlIndexFile::kHeaderSize) &&
-                size != THtmlIndexFile::kFooterSize) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(300));
-            }
-            return TFileSystem::WriteAt(fd, data, size, offset);
-        }
-    } slowDisk;
-    input.FileSystem = &slowDisk;
-    input.Jobs = 2;
-    progress = RecordingProgress();
-    progress.onPump = [this](int pumps) { progress.cancel = pumps == 2; };
-    result = Build(true, false);
-    EXPECT_EQ(result.Index, IndexEnd::Canceled);
-    EXPECT_LE(result.WordsDone, 1);
-    std::string expected = kHead;
-    for (int i = 0; i < result.WordsDone; ++i) {
-        expected += words[static_cast<size_t>(i)];
-    }
-    EXPECT_EQ(Index(), expected + kTail);
 }
 
 TEST_F(BuildRunTest, IndexNamedWithAnotherExtensionIsWrittenAsHhk) {

@@ -56,13 +56,9 @@ struct Project {
 };
 
 std::string RunBuild(const TempFolder& folder, TFileSystem& system, bool index,
-                     ParseOptions mapOptions, std::uint64_t pieceBytes = 0) {
+                     ParseOptions mapOptions) {
     Project project;
     TdlgBuildNdx_InitData input;
-    if (pieceBytes > 0) {
-        input.IndexPieceBytes = pieceBytes;
-        input.Jobs = 3;
-    }
     input.ProjectFile = folder.File("Help.hhp");
     input.IndexFile = " Index.hhk";
     input.Words = &project.words;
@@ -119,11 +115,6 @@ const std::vector<Writer>& Writers() {
         {"Index", "Index.hhk",
          [](const TempFolder& folder, TFileSystem& system) {
              return RunBuild(folder, system, true, 0);
-         },
-         true, ""},
-        {"IndexInPieces", "Index.hhk",
-         [](const TempFolder& folder, TFileSystem& system) {
-             return RunBuild(folder, system, true, 0, 150);
          },
          true, ""},
         {"AliasFile", "Alias.h",

@@ -11,41 +11,12 @@
 
 #include "common/temp_folder.h"
 #include "platform/file_system.h"
-#include "platform/mapped_file.h"
 
 namespace tarnwick {
 namespace {
 
 using testing::Slurp;
 using testing::TempFolder;
-
-// A mapped page that another program shortens while it is read must not end the program with a
-// bus error: the lost bytes read as zeros and the reader is told to read the file again.
-TEST(MappedFileTest, AFileShortenedWhileMappedReadsAsZerosAndSaysSo) {
-    TempFolder folder;
-    const long page = ::sysconf(_SC_PAGESIZE);
-    const std::string path = folder.Write("page.htm", std::string(3 * page, 'a'));
-    const int fd = ::open(path.c_str(), O_RDONLY);
-    ASSERT_GE(fd, 0);
-    TMappedFile mapped;
-    ASSERT_TRUE(mapped.Map(fd, 3 * page));
-    ::close(fd);
-    EXPECT_EQ(mapped.View(), std::string(3 * page, 'a'));
-    EXPECT_FALSE(mapped.Shrunk());
-
-    ASSERT_EQ(::truncate(path.c_str(), page + 10), 0);
-    const std::string_view view = mapped.View();
-    size_t zeros = 0;
-    for (char c : view) {
-        zeros += c == '\0';
-    }
-    EXPECT_EQ(view.substr(0, page + 10), std::string(page + 10, 'a'));
-    EXPECT_EQ(zeros, size_t(2 * page - 10));
-    EXPECT_TRUE(mapped.Shrunk());
-    mapped.Unmap();
-    EXPECT_FALSE(mapped.Shrunk());
-    EXPECT_FALSE(mapped.Map(::open("/dev/null", O_RDONLY), 0));  // nothing to map
-}
 
 TEST(FileWriterTest, ReplacesALongerOldFile) {
     TempFolder temp;
