@@ -15,24 +15,18 @@ size_t TWordList::Probe(std::string_view key, std::uint64_t hash) const {
     });
 }
 
-bool TWordList::MergeKeyed(std::string_view word, std::string_view key, std::uint64_t hash,
-                           TopicIndex file) {
-    size_t at = Probe(key, hash);
-    if (TIndexEntry* entry = slots_[at].Entry) {
-        entry->AddFile(file);
-        lastFound_ = entry;
-        return false;
-    }
+TIndexEntry& TWordList::AddEntry(std::string_view word, std::string_view key, std::uint64_t hash,
+                                 TopicIndex file) {
     if (slots_.MustGrow(store_.size())) {
         slots_.Grow([](const Slot& slot) { return slot.Hash; });
-        at = Probe(key, hash);
     }
+    const size_t at = Probe(key, hash);
     TIndexEntry& entry = store_.emplace_back(std::string(word), file);
     const std::string_view stored = keyTexts_.Store(key);
     keys_.push_back(stored);
     entries_.push_back(&entry);
     slots_[at] = Slot{hash, &entry, stored.data(), static_cast<std::uint32_t>(stored.size())};
-    return true;
+    return entry;
 }
 
 TWordList::StoreEntries* TWordList::RememberedFor(std::uint64_t serial) {
@@ -100,10 +94,18 @@ void TWordList::MergeFileWords(TFileWords& fileWords, TopicIndex file,
         return;
     }
 
-    // The others go through the index, in word order, so that new entries are made in that
-    // order whatever was known.
-    SortByKey(unknown_, [](const TFileWord& word) { return word.Key; });
-    std::vector<std::string_view> created;
+    // The others are looked up in the index. Most are in the list already: found in an earlier
+    // file, or remembered for a store that was retired since. Only the words new to the list are
+    // sorted, so that their entries are made in word order whatever was known.
+    const auto remember = [known](const TFileWord& word, TIndexEntry* entry) {
+        if (known) {
+            if (word.Id >= known->Entries.size()) {
+                known->Entries.resize(std::max<size_t>(word.Id + 1, known->Entries.size() * 3 / 2));
+            }
+            known->Entries[word.Id] = entry;
+        }
+    };
+    fresh_.clear();
     for (size_t first = 0; first < unknown_.size(); first += kGroup) {
         const size_t last = std::min(unknown_.size(), first + kGroup);
         for (size_t i = first; i < last; ++i) {
@@ -118,20 +120,27 @@ void TWordList::MergeFileWords(TFileWords& fileWords, TopicIndex file,
         }
         for (size_t i = first; i < last; ++i) {
             const TFileWord& word = unknown_[i];
-            const bool isNew = MergeKeyed(word.Word, word.Key, word.KeyHash, file);
-            if (isNew && onNewWords) {
-                created.push_back(entries_.back()->Word);
-            }
-            if (known) {
-                if (word.Id >= known->Entries.size()) {
-                    known->Entries.resize(
-                        std::max<size_t>(word.Id + 1, known->Entries.size() * 3 / 2));
-                }
-                known->Entries[word.Id] = isNew ? entries_.back() : lastFound_;
+            if (TIndexEntry* entry = slots_[Probe(word.Key, word.KeyHash)].Entry) {
+                entry->AddFile(file);
+                remember(word, entry);
+            } else {
+                fresh_.push_back(word);
             }
         }
     }
-    if (onNewWords && !created.empty()) {
+    if (fresh_.empty()) {
+        return;
+    }
+    SortByKey(fresh_, [](const TFileWord& word) { return word.Key; });
+    std::vector<std::string_view> created;
+    for (const TFileWord& word : fresh_) {
+        TIndexEntry& entry = AddEntry(word.Word, word.Key, word.KeyHash, file);
+        if (onNewWords) {
+            created.push_back(entry.Word);
+        }
+        remember(word, &entry);
+    }
+    if (onNewWords) {
         onNewWords(created);
     }
 }
@@ -155,7 +164,6 @@ void TWordList::ClearWordList() {
     keyTexts_.Clear();
     slots_.Reset(kInitialSlots);
     remembered_.clear();
-    lastFound_ = nullptr;
 }
 
 }  // namespace tarnwick

@@ -100,7 +100,6 @@ public:
     template <class Drop>
     void RemoveEntries(const Drop& drop) {
         std::erase_if(entries_, [&drop](const TIndexEntry* entry) { return drop(*entry); });
-        lastFound_ = nullptr;
     }
     // Destroys every entry and empties the list.
     void ClearWordList();
@@ -118,8 +117,9 @@ private:
     static constexpr size_t kInitialSlots = 1024;
 
     size_t Probe(std::string_view key, std::uint64_t hash) const;
-    bool MergeKeyed(std::string_view word, std::string_view key, std::uint64_t hash,
-                    TopicIndex file);
+    // A new entry for a key the index does not hold, with `file` as its first file.
+    TIndexEntry& AddEntry(std::string_view word, std::string_view key, std::uint64_t hash,
+                          TopicIndex file);
 
     // What the merge remembers of a lexicon store whose files it merged: the entry of each
     // spelling id, so that a word met before costs an array lookup instead of a probe of the index.
@@ -138,8 +138,10 @@ private:
     StoreEntries* RememberedFor(std::uint64_t serial);
     std::vector<StoreEntries> remembered_;
     std::uint64_t merges_ = 0;
-    std::vector<TFileWord> unknown_;    // scratch of MergeFileWords
-    TIndexEntry* lastFound_ = nullptr;  // the entry MergeKeyed last found (not made)
+    // Scratch of MergeFileWords: the words whose entries the store does not remember, and of
+    // those the words new to the list.
+    std::vector<TFileWord> unknown_;
+    std::vector<TFileWord> fresh_;
 
     // The entries in list order; they live in store_, which never moves them.
     std::vector<TIndexEntry*> entries_;
