@@ -94,9 +94,10 @@ void TWordList::MergeFileWords(TFileWords& fileWords, TopicIndex file,
         return;
     }
 
-    // The others are looked up in the index. Most are in the list already: found in an earlier
-    // file, or remembered for a store that was retired since. Only the words new to the list are
-    // sorted, so that their entries are made in word order whatever was known.
+    // The others are looked up in the index. Most are in the list already: other spellings of
+    // words met before, and, after a parser has renewed its store, every word the old store knew.
+    // Only the words new to the list are sorted, so that their entries are made in word order
+    // whatever was known.
     const auto remember = [known](const TFileWord& word, TIndexEntry* entry) {
         if (known) {
             if (word.Id >= known->Entries.size()) {
