@@ -4,7 +4,6 @@
 // compiled file kept.
 #include <QAction>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -23,15 +22,10 @@ using tarnwick::testing::Control;
 using tarnwick::testing::ScriptedMesg;
 using tarnwick::testing::Slurp;
 using tarnwick::testing::TempFolder;
+using tarnwick::testing::TypeProjectPath;
 namespace fs = std::filesystem;
 
 namespace {
-
-void OpenProjectTyped(TfrmMain& window, const fs::path& path) {
-    QLineEdit* source = Control<QLineEdit>(window, "ebxSource");
-    source->setText(QString::fromStdString(path.string()));
-    QTest::keyClick(source, Qt::Key_Return);
-}
 
 bool CompileEnabled(TfrmMain& window) {
     window.mnuBuildClick();
@@ -75,7 +69,7 @@ private slots:
         TfrmMain window;
         window.FormCreate();
         QVERIFY(!CompileEnabled(window));
-        OpenProjectTyped(window, projects_->Path() / "garden/Garden.hhp");
+        TypeProjectPath(window, (projects_->Path() / "garden/Garden.hhp").string());
         QVERIFY(CompileEnabled(window));
 
         // Without chmcmd: the box, and no dialog.
@@ -127,7 +121,7 @@ private slots:
         ScriptedMesg mesg;
         TfrmMain window;
         window.FormCreate();
-        OpenProjectTyped(window, folder / "SerialEM.hhp");
+        TypeProjectPath(window, (folder / "SerialEM.hhp").string());
 
         Ended ended;
         bool cancelAsked = false;

@@ -58,6 +58,7 @@ using tarnwick::testing::Control;
 using tarnwick::testing::ScriptedMesg;
 using tarnwick::testing::Slurp;
 using tarnwick::testing::TempFolder;
+using tarnwick::testing::TypeProjectPath;
 namespace fs = std::filesystem;
 
 namespace {
@@ -76,13 +77,6 @@ void CloseWhenDone(TfrmMain& window) {
             &dialog, &TdlgBuildNdx::RunFinished, &dialog,
             [&dialog]() { dialog.btnCancelDone->click(); }, Qt::QueuedConnection);
     };
-}
-
-void TypeProjectPath(TfrmMain& window, const std::string& path) {
-    QLineEdit* source = Control<QLineEdit>(window, "ebxSource");
-    source->clear();
-    QTest::keyClicks(source, QString::fromStdString(path));
-    QTest::keyClick(source, Qt::Key_Return);
 }
 
 std::vector<std::string> ShownWords(const TfrmMain& window) {
