@@ -74,6 +74,11 @@ int ReadInto(const std::string& path, TPageBytes& bytes) {
         if (n == 0)
             break;
         done += static_cast<size_t>(n);
+        if (done == file.Size() && done < bytes.Capacity()) {
+            // The read brought the whole size the file had when opened and stopped short of the
+            // room: that is the end, and a read to hear so would cost as much as a small page.
+            break;
+        }
     }
     bytes.SetSize(done);
     return 0;

@@ -65,6 +65,29 @@ std::string SizeText(std::uint64_t bytes) {
     return std::to_string(bytes) + " bytes";
 }
 
+// OpenRegularFile, leaving the descriptor non-blocking, with the file's status into `st`.
+int OpenRegular(const std::string& path, int flags, mode_t createMode, mode_t& refusedMode,
+                struct stat& st) {
+    refusedMode = 0;
+    const int fd = ::open(path.c_str(), flags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, createMode);
+    if (fd < 0) {
+        return -1;
+    }
+    if (::fstat(fd, &st) != 0) {
+        const int error = errno;
+        ::close(fd);
+        errno = error;
+        return -1;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        ::close(fd);
+        refusedMode = st.st_mode;
+        errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+        return -1;
+    }
+    return fd;
+}
+
 }  // namespace
 
 namespace file_system_detail {
@@ -130,19 +153,16 @@ int TFileSystem::CreateTemporary(std::string& pathTemplate) {
 
 TRegularFile::TRegularFile(const std::string& path) {
     // Opened without waiting: a named pipe with no writer would otherwise hold the open forever.
-    fd_ = OpenRegularFile(path, O_RDONLY, 0, mode_);
+    // The descriptor stays non-blocking, which a regular file's reads ignore: a run reads
+    // thousands of pages, and the two calls that would clear the flag cost more than the
+    // read of a small one. Read clears it should a file system answer EAGAIN after all.
+    struct stat st {};
+    fd_ = OpenRegular(path, O_RDONLY, 0, mode_, st);
     if (fd_ < 0) {
         error_ = errno;
         return;
     }
-    const std::int64_t size = OpenFileSize(fd_);
-    if (size < 0) {
-        error_ = errno;
-        ::close(fd_);
-        fd_ = -1;
-        return;
-    }
-    size_ = static_cast<std::uint64_t>(size);
+    size_ = static_cast<std::uint64_t>(st.st_size);
 }
 
 TRegularFile::~TRegularFile() {
@@ -158,8 +178,18 @@ ssize_t TRegularFile::Read(char* data, size_t size) {
     }
     for (;;) {
         const ssize_t n = ::read(fd_, data, size);
-        if (n >= 0 || errno != EINTR) {
+        if (n >= 0) {
             return n;
+        }
+        if (errno == EAGAIN) {
+            const int status = ::fcntl(fd_, F_GETFL);
+            if (status < 0 || (status & O_NONBLOCK) == 0 ||
+                ::fcntl(fd_, F_SETFL, status & ~O_NONBLOCK) != 0) {
+                errno = EAGAIN;
+                return -1;
+            }
+        } else if (errno != EINTR) {
+            return -1;
         }
     }
 }
@@ -256,27 +286,13 @@ int RemoveFile(const std::string& path) {
 }
 
 int OpenRegularFile(const std::string& path, int flags, mode_t createMode, mode_t& refusedMode) {
-    refusedMode = 0;
-    const int fd = ::open(path.c_str(), flags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, createMode);
-    if (fd < 0) {
-        return -1;
-    }
     struct stat st {};
-    if (::fstat(fd, &st) != 0) {
-        const int error = errno;
-        ::close(fd);
-        errno = error;
-        return -1;
-    }
-    if (!S_ISREG(st.st_mode)) {
-        ::close(fd);
-        refusedMode = st.st_mode;
-        errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
-        return -1;
-    }
-    const int status = ::fcntl(fd, F_GETFL);
-    if (status >= 0) {
-        ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK);
+    const int fd = OpenRegular(path, flags, createMode, refusedMode, st);
+    if (fd >= 0) {
+        const int status = ::fcntl(fd, F_GETFL);
+        if (status >= 0) {
+            ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK);
+        }
     }
     return fd;
 }

@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
 #include "common/temp_folder.h"
 #include "common/word_sets.h"
 #include "pipeline/exclude_list.h"
@@ -145,6 +149,24 @@ TEST_F(ParseRunTest, OtherLetterCaseAndBackslashesAreResolved) {
     const TParseResult result = Run({"plants\\ROSES.HTM"});
     EXPECT_TRUE(result.UnopenedFiles.empty());
     EXPECT_EQ(Words(), Strings{"rose"});
+}
+
+TEST_F(ParseRunTest, APageThatReportsNoSizeIsReadWhole) {
+    // The files of /proc say they hold nothing and have text all the same; a page is read to its
+    // end, not to its size.
+    std::ifstream in("/proc/version", std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (text.empty()) {
+        GTEST_SKIP() << "no /proc/version here";
+    }
+    folder_.Write("copy.htm", text);
+    Run({"copy.htm"});
+    const Strings expected = Words();
+    ASSERT_GT(expected.size(), 2u);
+    std::filesystem::create_symlink("/proc/version", folder_.File("version.htm"));
+    const TParseResult result = Run({"version.htm"});
+    EXPECT_TRUE(result.UnopenedFiles.empty());
+    EXPECT_EQ(Words(), expected);
 }
 
 TEST_F(ParseRunTest, AbsoluteEntryIsJoinedToTheFolder) {
