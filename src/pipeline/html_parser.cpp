@@ -76,7 +76,8 @@ int ReadInto(const std::string& path, TPageBytes& bytes) {
         done += static_cast<size_t>(n);
         if (done == file.Size() && done < bytes.Capacity()) {
             // The read brought the whole size the file had when opened and stopped short of the
-            // room: that is the end, and a read to hear so would cost as much as a small page.
+            // room: that is the end, and another read only to hear so is one more system call
+            // for every page.
             break;
         }
     }

@@ -154,8 +154,8 @@ int TFileSystem::CreateTemporary(std::string& pathTemplate) {
 TRegularFile::TRegularFile(const std::string& path) {
     // Opened without waiting: a named pipe with no writer would otherwise hold the open forever.
     // The descriptor stays non-blocking, which a regular file's reads ignore: a run reads
-    // thousands of pages, and the two calls that would clear the flag cost more than the
-    // read of a small one. Read clears it should a file system answer EAGAIN after all.
+    // thousands of pages, and clearing the flag would take two more system calls for each. Read
+    // clears it should a file system answer EAGAIN after all.
     struct stat st {};
     fd_ = OpenRegular(path, O_RDONLY, 0, mode_, st);
     if (fd_ < 0) {
