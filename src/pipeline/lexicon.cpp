@@ -22,20 +22,13 @@ TLexiconStore::TLexiconStore(const WordCollator& collator)
 
 size_t TLexiconStore::Probe(std::string_view word, std::uint64_t hash) const {
     const std::uint32_t tag = Tag(hash);
-    return slots_.Probe(hash, [&](const Slot& slot) {
+    return slots_.Probe(tag, [&](const Slot& slot) {
         return slot.Tag == tag && SameText(SpellingAt(slot.IdPlusOne - 1).View(), word);
     });
 }
 
 void TLexiconStore::Grow() {
-    // In the order of the ids, which reads the records and their texts front to back. The slot's
-    // position comes from the low bits of the hash, which the slot does not keep.
-    slots_.GrowInOrder([this](const std::vector<Slot>&, auto&& place) {
-        for (std::uint32_t id = 0; id < count_; ++id) {
-            const std::uint64_t hash = HashText(SpellingAt(id).View());
-            place(hash, Slot{Tag(hash), id + 1});
-        }
-    });
+    slots_.Grow([](const Slot& slot) { return std::uint64_t{slot.Tag}; });
 }
 
 std::uint32_t TLexiconStore::Intern(std::string_view word, std::uint64_t hash) {

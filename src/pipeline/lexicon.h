@@ -50,15 +50,15 @@ public:
     std::uint32_t Intern(std::string_view word, std::uint64_t hash);
     // Asks the processor for what an Intern of `hash` will read, in steps a little apart: the
     // table slot, then (the slot having arrived) the record it names, then that record's text.
-    void PrefetchSlot(std::uint64_t hash) const { slots_.Prefetch(hash); }
+    void PrefetchSlot(std::uint64_t hash) const { slots_.Prefetch(Tag(hash)); }
     void PrefetchRecord(std::uint64_t hash) const {
-        const Slot& slot = slots_.First(hash);
+        const Slot& slot = slots_.First(Tag(hash));
         if (!slot.Free() && slot.Tag == Tag(hash)) {
             __builtin_prefetch(&SpellingAt(slot.IdPlusOne - 1));
         }
     }
     void PrefetchText(std::uint64_t hash) const {
-        const Slot& slot = slots_.First(hash);
+        const Slot& slot = slots_.First(Tag(hash));
         if (!slot.Free() && slot.Tag == Tag(hash)) {
             __builtin_prefetch(SpellingAt(slot.IdPlusOne - 1).Text);
         }
@@ -75,7 +75,9 @@ public:
     size_t MemoryUse() const;
 
 private:
-    // The table's slots: the hash's high half and the id plus one (0: free).
+    // The table's slots: the hash's high half and the id plus one (0: free). The high half also
+    // picks the slot, so that the table grows from its slots alone, without reading a record or
+    // hashing a text again.
     struct Slot {
         std::uint32_t Tag = 0;
         std::uint32_t IdPlusOne = 0;
