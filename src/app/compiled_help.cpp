@@ -3,7 +3,8 @@
 #include <filesystem>
 #include <system_error>
 
-#include "pipeline/hhp_scanner.h"
+#include "output/compile_staging.h"
+#include "output/output_names.h"
 #include "platform/file_system.h"
 #include "platform/os.h"
 #include "support/utils.h"
@@ -23,13 +24,12 @@ std::string CompiledHelpFile(const std::string& projectFile) {
     const std::string project = ReadRegularFile(projectFile, kMaxProjectFileSize, "a project file");
     // The folder with its "/" ("" for a project named without one).
     const std::string folder = projectFile.substr(0, projectFile.rfind('/') + 1);
-    std::string named = ToOpenPath(THhpScanner::ReadKeyValue(project, "\nCompiled file"));
+    // The option as the compile reads it, so that the help window opens what it wrote.
+    const std::string option = CompiledFileOption(project);
+    const std::string beside = OnDisk(folder + CompiledFileName(option, projectFile));
+    const std::string named = ToOpenPath(option);
     const bool drive = named.size() >= 2 && named[1] == ':';
-    if (named.empty()) {
-        named = SplitPath(projectFile).Name + ".chm";
-    }
-    const std::string beside = OnDisk(folder + SplitPath(named).NameExt);
-    if (drive) {
+    if (FileNamePart(named).empty() || drive) {
         return beside;
     }
     const std::string asNamed = OnDisk(named.front() == '/' ? named : folder + named);

@@ -91,6 +91,20 @@ std::optional<std::string> SectionName(std::string_view line) {
     return name;
 }
 
+// An option line's key and value, blanks trimmed; nothing for a line without "=".
+std::optional<std::pair<std::string, std::string>> OptionKeyValue(std::string_view body) {
+    const size_t equals = body.find('=');
+    if (equals == std::string_view::npos) {
+        return std::nullopt;
+    }
+    return std::pair{std::string(TrimBlanks(body.substr(0, equals))),
+                     std::string(TrimBlanks(body.substr(equals + 1)))};
+}
+
+bool IsCompiledFileKey(std::string_view key) {
+    return EqualsAsciiNoCase(key, "Compiled file");
+}
+
 // The name an "#include" line gives, or nothing for any other line.
 std::optional<std::string> IncludeName(std::string_view line) {
     const std::string_view trimmed = TrimBlanks(line);
@@ -436,8 +450,7 @@ private:
         }
         if (!sawCompiledFile) {
             // chmcmd needs to be told what to write; the name the project's own would have.
-            std::string name(FileNamePart(staged_.ProjectName));
-            staged_.CompiledName = ChangeFileExtension(name, ".chm");
+            staged_.CompiledName = CompiledFileName("", staged_.ProjectName);
             const auto options = std::find_if(kept.begin(), kept.end(), [](const TTextLine& l) {
                 return SectionName(l.Body) == std::optional<std::string>("OPTIONS");
             });
@@ -456,19 +469,15 @@ private:
 
     // Rewrites one [OPTIONS] line; returns whether it was the compiled file's.
     bool RewriteOption(std::string& body) {
-        const size_t equals = body.find('=');
-        if (equals == std::string::npos) {
+        const auto option = OptionKeyValue(body);
+        if (!option) {
             return false;
         }
-        const std::string key(TrimBlanks(std::string_view(body).substr(0, equals)));
-        const std::string value(TrimBlanks(std::string_view(body).substr(equals + 1)));
-        if (EqualsAsciiNoCase(key, "Compiled file")) {
+        const auto& [key, value] = *option;
+        if (IsCompiledFileKey(key)) {
             // The staging folder holds nothing outside itself: chmcmd writes a bare name there,
             // which goes beside the project afterwards.
-            staged_.CompiledName = std::string(FileNamePart(ToOpenPath(value)));
-            if (staged_.CompiledName.empty()) {
-                staged_.CompiledName = ChangeFileExtension(staged_.ProjectName, ".chm");
-            }
+            staged_.CompiledName = CompiledFileName(value, staged_.ProjectName);
             if (staged_.CompiledName != value) {
                 Note("\"Compiled file=" + value + "\": compiled as " + staged_.CompiledName +
                      " beside the project.");
@@ -702,6 +711,31 @@ private:
 TCompileLine CompileLine(CompileLineKind kind, std::string text) {
     static constexpr std::string_view kPrefixes[] = {"Note: ", "Warning: ", "Error: "};
     return {kind, std::string(kPrefixes[static_cast<int>(kind)]) + std::move(text)};
+}
+
+std::string CompiledFileOption(std::string_view project) {
+    std::string value;
+    std::string section;
+    for (const TTextLine& line : SplitLines(project)) {
+        if (auto name = SectionName(line.Body)) {
+            section = *name;
+            continue;
+        }
+        const std::string_view trimmed = TrimBlanks(line.Body);
+        if (section != "OPTIONS" || trimmed.empty() || trimmed.front() == ';') {
+            continue;
+        }
+        if (const auto option = OptionKeyValue(line.Body);
+            option && IsCompiledFileKey(option->first)) {
+            value = option->second;
+        }
+    }
+    return value;
+}
+
+std::string CompiledFileName(std::string_view option, std::string_view projectName) {
+    const std::string name(FileNamePart(ToOpenPath(option)));
+    return name.empty() ? ChangeFileExtension(FileNamePart(projectName), ".chm") : name;
 }
 
 TStagedProject StageProject(const std::string& projectFile, const std::string& stagingFolder,

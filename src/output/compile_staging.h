@@ -39,6 +39,14 @@ struct TStagedProject {
     std::vector<TCompileLine> Adjustments;
 };
 
+// The value of the "Compiled file" option of the project text `project`, as a compile reads it:
+// that of the last such line of [OPTIONS], the key in any letter case, blanks trimmed; empty when
+// there is none. The compile and the help window read it alike.
+std::string CompiledFileOption(std::string_view project);
+// The bare name a compile gives the compiled file, which it puts beside the project: the file
+// name `option` ends in, or the project file's name `projectName` with ".chm" when it names none.
+std::string CompiledFileName(std::string_view option, std::string_view projectName);
+
 // Lays out the project `projectFile` in the existing, empty folder `stagingFolder`: every file of
 // the project's folder and its subfolders (except hidden ones and the compiled file), and the
 // project file, its alias and its map files rewritten for chmcmd. Throws EFileError when the

@@ -18,7 +18,7 @@ using testing::TempFolder;
 
 TEST(CompiledHelpFileTest, OptionLeadsToTheFileAsSpelledOnDiskOrTheOneCompiledLast) {
     struct Case {
-        const char* Option;              // the one line under [OPTIONS]
+        const char* Option;              // the lines under [OPTIONS]
         std::vector<const char*> Files;  // under the test folder, oldest first
         const char* Expected;            // relative to the project's folder
     };
@@ -26,6 +26,13 @@ TEST(CompiledHelpFileTest, OptionLeadsToTheFileAsSpelledOnDiskOrTheOneCompiledLa
         {"Compiled file=Help.chm", {"p/Help.chm"}, "Help.chm"},
         {"Compiled file=out\\HELP.CHM", {"p/Out/help.chm"}, "Out/help.chm"},
         {"Title=Help", {}, "Manual.chm"},
+        // Read as a compile reads it: the last such line, blanks and letter case as they come;
+        // an empty value, a comment or a value naming no file leave the project's own name.
+        {"  compiled FILE = Help.chm", {}, "Help.chm"},
+        {"Compiled file=Old.chm\r\nCompiled file=New.chm", {}, "New.chm"},
+        {"Compiled file=\r\nTitle=Help", {}, "Manual.chm"},
+        {";Compiled file=Help.chm", {}, "Manual.chm"},
+        {"Compiled file=out\\", {"p/out/x.htm"}, "Manual.chm"},
         {"Compiled file=C:\\Build\\Help.chm", {}, "Help.chm"},
         {"Compiled file=..\\Release\\Help.chm", {}, "Help.chm"},  // neither there yet
         // A compile on Linux put a newer file beside the project; a Windows build, the other.
