@@ -9,6 +9,7 @@
 #include <optional>
 #include <set>
 #include <system_error>
+#include <utility>
 
 #include "output/output_names.h"
 #include "platform/file_system.h"
