@@ -92,6 +92,13 @@ std::optional<std::string> SectionName(std::string_view line) {
     return name;
 }
 
+// Whether a project line is a setting or an entry of its section: not a section header, not
+// blank, not a comment. The staging and CompiledFileOption skip the same lines.
+bool IsSettingLine(std::string_view body) {
+    const std::string_view trimmed = TrimBlanks(body);
+    return !trimmed.empty() && trimmed.front() != ';' && !SectionName(body);
+}
+
 // An option line's key and value, blanks trimmed; nothing for a line without "=".
 std::optional<std::pair<std::string, std::string>> OptionKeyValue(std::string_view body) {
     const size_t equals = body.find('=');
@@ -405,12 +412,11 @@ private:
         for (size_t i = 0; i < lines_.size(); ++i) {
             TTextLine line = lines_[i];
             const std::string& section = sections[i];
-            const std::string_view trimmed = TrimBlanks(line.Body);
-            const bool isHeader = SectionName(line.Body).has_value();
-            if (isHeader || trimmed.empty() || trimmed.front() == ';') {
+            if (!IsSettingLine(line.Body)) {
                 kept.push_back(std::move(line));
                 continue;
             }
+            const std::string_view trimmed = TrimBlanks(line.Body);
             if (section == "OPTIONS") {
                 sawCompiledFile |= RewriteOption(line.Body);
                 if (line.Body.empty()) {
@@ -722,8 +728,7 @@ std::string CompiledFileOption(std::string_view project) {
             section = *name;
             continue;
         }
-        const std::string_view trimmed = TrimBlanks(line.Body);
-        if (section != "OPTIONS" || trimmed.empty() || trimmed.front() == ';') {
+        if (section != "OPTIONS" || !IsSettingLine(line.Body)) {
             continue;
         }
         if (const auto option = OptionKeyValue(line.Body);
