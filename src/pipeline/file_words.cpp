@@ -107,6 +107,15 @@ void TFileWords::Clear() {
     sorted_ = true;
 }
 
+void TFileWords::TakeWords(TFileWords& from) {
+    from.Settle();
+    Clear();
+    words_.assign(from.words_.begin(), from.words_.end());
+    store_ = std::move(from.store_);
+    sorted_ = from.sorted_;
+    from.Clear();
+}
+
 const std::vector<TFileWord>& TFileWords::SortedWords() {
     if (!sorted_) {
         SortByKey(words_, [](const TFileWord& word) { return word.Key; });

@@ -74,6 +74,11 @@ public:
     // Empties the set for the next file and lets go of its store; views handed out before are
     // invalid afterwards.
     void Clear();
+    // Takes the words of `from`, settled, with the store they view, in place of its own; `from`
+    // is left empty. A parsing thread fills one TFileWords page after page, so that the tables
+    // it probes for every word stay in its processor's caches, and hands each page's words on
+    // in another; that one is never offered a word, and its tables stay cold and small.
+    void TakeWords(TFileWords& from);
 
     size_t Count() const { return words_.size(); }
     // The words in the order they were added, or sorted once SortedWords has been called.

@@ -52,11 +52,13 @@ TPagePipeline::~TPagePipeline() {
     }
 }
 
-void TPagePipeline::Parse(THtmlParser& parser, size_t index, TParsedPage& page) const {
+void TPagePipeline::Parse(THtmlParser& parser, TFileWords& gathered, size_t index,
+                          TParsedPage& page) const {
     page.Unopenable = false;
     page.Error = nullptr;
     page.Path.clear();
     try {
+        gathered.Clear();
         page.Words.Clear();
         const std::string& item = (*source_.Files)[index];
         // Images, style sheets and scripts listed in [FILES] are not pages: they count as
@@ -65,9 +67,12 @@ void TPagePipeline::Parse(THtmlParser& parser, size_t index, TParsedPage& page) 
             return;
         }
         page.Path = source_.Folder + "/" + ToOpenPath(item);
-        if (!parser.ParseTopicFile(page.Path, page.Words, source_.DefaultList,
-                                   source_.SecondaryList, source_.Options)) {
+        if (!parser.ParseTopicFile(page.Path, gathered, source_.DefaultList, source_.SecondaryList,
+                                   source_.Options)) {
             page.Unopenable = true;
+        }
+        if (&gathered != &page.Words) {
+            page.Words.TakeWords(gathered);
         }
     } catch (...) {
         // The run raises this before it would merge the page's words.
@@ -77,6 +82,9 @@ void TPagePipeline::Parse(THtmlParser& parser, size_t index, TParsedPage& page) 
 
 void TPagePipeline::Work() {
     THtmlParser parser(lexiconBytes_, source_.Rules);
+    // The worker's own, so that the tables every word of every page is looked up in stay in
+    // this processor's caches; each page's words then go to the page's slot.
+    TFileWords gathered;
     const size_t window = slots_.size();
     for (;;) {
         size_t index = 0;
@@ -94,7 +102,7 @@ void TPagePipeline::Work() {
         }
         // The slot is this worker's alone until it is marked done.
         Slot& slot = *slots_[index % window];
-        Parse(parser, index, slot.Page);
+        Parse(parser, gathered, index, slot.Page);
         std::lock_guard lock(mutex_);
         slot.Done = true;
         if (index >= awaited_) {
@@ -107,7 +115,7 @@ TParsedPage& TPagePipeline::Next(const std::function<void()>& idle) {
     const size_t index = nextToHand_++;
     if (workers_.empty()) {
         TParsedPage& page = slots_.front()->Page;
-        Parse(*ownParser_, index, page);
+        Parse(*ownParser_, page.Words, index, page);
         return page;
     }
     const size_t window = slots_.size();

@@ -78,7 +78,9 @@ private:
     };
 
     void Work();
-    void Parse(THtmlParser& parser, size_t index, TParsedPage& page) const;
+    // Parses page `index` into `page`, gathering its words in `gathered` (which may be the
+    // page's own).
+    void Parse(THtmlParser& parser, TFileWords& gathered, size_t index, TParsedPage& page) const;
 
     const TPageSource& source_;
     const size_t count_;
