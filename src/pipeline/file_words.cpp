@@ -110,7 +110,8 @@ void TFileWords::Clear() {
 void TFileWords::TakeWords(TFileWords& from) {
     from.Settle();
     Clear();
-    words_.assign(from.words_.begin(), from.words_.end());
+    // A copy of its own size: a set that is handed pages keeps no room beyond their words.
+    words_ = std::vector<TFileWord>(from.words_);
     store_ = std::move(from.store_);
     sorted_ = from.sorted_;
     from.Clear();

@@ -6,14 +6,13 @@
 
 namespace tarnwick {
 
-TPagePipeline::TPagePipeline(const TPageSource& source, int jobs)
-    : source_(source), count_(source.Files ? source.Files->size() : 0) {
+TPagePipeline::TPagePipeline(const TPageSource& source, int jobs, size_t maxWordsAhead)
+    : source_(source),
+      count_(source.Files ? source.Files->size() : 0),
+      maxWordsAhead_(maxWordsAhead) {
     // Threads pay only when there are pages to share out.
     const size_t workers = jobs > 1 && count_ > 1 ? std::min(static_cast<size_t>(jobs), count_) : 0;
-    const size_t window =
-        workers == 0
-            ? 1
-            : std::max({kMinWindow, 2 * workers, std::min(kMaxWindow, workers * kWindowPerJob)});
+    const size_t window = workers == 0 ? 1 : std::min(kWindow, count_);
     slots_.reserve(window);
     for (size_t i = 0; i < window; ++i) {
         slots_.push_back(std::make_unique<Slot>());
@@ -90,7 +89,7 @@ void TPagePipeline::Work() {
         size_t index = 0;
         {
             std::unique_lock lock(mutex_);
-            while (!stop_ && nextToClaim_ < count_ && nextToClaim_ >= released_ + window) {
+            while (!stop_ && nextToClaim_ < count_ && !MayClaim()) {
                 ++idleWorkers_;
                 roomFree_.wait(lock);
                 --idleWorkers_;
@@ -105,10 +104,19 @@ void TPagePipeline::Work() {
         Parse(parser, gathered, index, slot.Page);
         std::lock_guard lock(mutex_);
         slot.Done = true;
+        slot.Words = slot.Page.Words.Count();
+        wordsAhead_ += slot.Words;
         if (index >= awaited_) {
             pageDone_.notify_one();
         }
     }
+}
+
+bool TPagePipeline::MayClaim() const {
+    // The first batch past the page the run merges is always open to the workers, so that the
+    // pages it waits for are parsed however many words the later ones hold.
+    return nextToClaim_ < released_ + slots_.size() &&
+           (nextToClaim_ < released_ + kBatch || wordsAhead_ < maxWordsAhead_);
 }
 
 TParsedPage& TPagePipeline::Next(const std::function<void()>& idle) {
@@ -123,18 +131,30 @@ TParsedPage& TPagePipeline::Next(const std::function<void()>& idle) {
     std::unique_lock lock(mutex_);
     if (index > 0) {
         // Give up the previous page: its slot takes a later page. Waking the workers only once
-        // half the window is free saves a wake-up per page when they are ahead.
-        slots_[(index - 1) % window]->Done = false;
+        // a batch of slots is free, and half the words ahead merged, saves a wake-up per page
+        // when they are ahead; they are woken at once when this thread is about to wait for
+        // pages they have not taken.
+        Slot& previous = *slots_[(index - 1) % window];
+        previous.Done = false;
+        wordsAhead_ -= previous.Words;
+        previous.Words = 0;
         released_ = index;
         const size_t room = released_ + window - std::min(nextToClaim_, released_ + window);
-        if (idleWorkers_ > 0 && (room >= window / 2 || nextToClaim_ <= index)) {
+        if (idleWorkers_ > 0 && ((room >= kBatch && wordsAhead_ <= maxWordsAhead_ / 2) ||
+                                 nextToClaim_ < index + kBatch)) {
             roomFree_.notify_all();
         }
     }
     if (!slot.Done) {
-        // The workers are behind: wait until half a window more is parsed (or the page, should
-        // it come last), so that this thread wakes once per batch of pages, not once per page.
-        awaited_ = std::min(index + window / 2, count_ - 1);
+        // The workers are behind: wait until a batch more is parsed, so that this thread
+        // wakes once per batch of pages, not once per page. A worker wakes it on finishing the
+        // awaited page or a later one, so the awaited page must be one the workers may take
+        // (the batch MayClaim keeps open) and one still to be finished: pages of the batch may
+        // be done already, and the last of them may be the run's last.
+        awaited_ = std::min(index + kBatch - 1, count_ - 1);
+        while (slots_[awaited_ % window]->Done) {
+            --awaited_;
+        }
         // `idle` runs every kIdleInterval of waiting, however often the thread is woken.
         auto due = std::chrono::steady_clock::now() + kIdleInterval;
         while (!slot.Done) {

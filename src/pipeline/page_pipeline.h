@@ -48,8 +48,9 @@ class TPagePipeline {
 public:
     // Starts the workers: `jobs` threads (no more than there are pages), or none for 1 job or a
     // single page, when Next parses each page itself on the calling thread. `source` and the
-    // lists it names must outlive the pipeline.
-    TPagePipeline(const TPageSource& source, int jobs);
+    // lists it names must outlive the pipeline. `maxWordsAhead` is the bound on the words of the
+    // pages parsed ahead (see kWindow).
+    TPagePipeline(const TPageSource& source, int jobs, size_t maxWordsAhead = kMaxWordsAhead);
     // Stops the workers after the pages they are reading and waits for them.
     ~TPagePipeline();
     TPagePipeline(const TPagePipeline&) = delete;
@@ -62,11 +63,17 @@ public:
     TParsedPage& Next(const std::function<void()>& idle);
 
     static constexpr std::chrono::milliseconds kIdleInterval{50};
-    // Pages parsed ahead of the merge: per worker, but at least kMinWindow and, beyond two per
-    // worker, at most kMaxWindow (each page in flight holds its words).
-    static constexpr size_t kWindowPerJob = 8;
-    static constexpr size_t kMinWindow = 64;
-    static constexpr size_t kMaxWindow = 256;
+    // How far the workers may parse ahead of the merge: at most kWindow pages, and beyond the
+    // first kBatch of them no more while the pages parsed and not yet merged hold kMaxWordsAhead
+    // words (each page in flight holds its words). The window is wide because one very large
+    // page holds up the merge of every page after it: the other workers go on meanwhile, and
+    // it is the words they gather, not their number of pages, that must stay bounded. It is no
+    // wider because the merge would then read words long gone from the processors' caches.
+    static constexpr size_t kWindow = 512;
+    static constexpr size_t kMaxWordsAhead = 1 << 19;
+    // The run's thread, when it waits for pages, wakes for a batch of them rather than for
+    // each; the workers, when they wait for room, wake for a batch of free slots.
+    static constexpr size_t kBatch = 32;
     // The memory of the parsers' lexicons together (each gets its share, at least kMinLexicon).
     static constexpr size_t kLexiconBytes = 8 << 20;
     static constexpr size_t kMinLexicon = 1 << 20;
@@ -75,7 +82,10 @@ private:
     struct Slot {
         TParsedPage Page;
         bool Done = false;  // guarded by mutex_
+        size_t Words = 0;   // the page's words, once done; guarded by mutex_
     };
+    // Whether a worker may take the next page; with mutex_ held.
+    bool MayClaim() const;
 
     void Work();
     // Parses page `index` into `page`, gathering its words in `gathered` (which may be the
@@ -87,6 +97,7 @@ private:
     std::vector<std::unique_ptr<Slot>> slots_;
     std::unique_ptr<THtmlParser> ownParser_;  // without workers
     size_t lexiconBytes_ = kLexiconBytes;     // each worker's parser's
+    const size_t maxWordsAhead_;
 
     std::mutex mutex_;
     std::condition_variable pageDone_;
@@ -95,6 +106,7 @@ private:
     size_t released_ = 0;        // pages given up by the run: their slots are free
     size_t awaited_ = SIZE_MAX;  // the page the run waits for
     size_t idleWorkers_ = 0;     // workers waiting for room in the window
+    size_t wordsAhead_ = 0;      // the words of the pages done and not yet given up
     bool stop_ = false;
     size_t nextToHand_ = 0;  // the run's thread only
     std::vector<std::thread> workers_;

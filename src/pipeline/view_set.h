@@ -20,7 +20,7 @@ namespace tarnwick {
 // shorter than 4 GB.
 class TViewSlots {
 public:
-    TViewSlots() : slots_(kInitialSlots) {}
+    TViewSlots() : slots_(kFirstSlots) {}
 
     // The position of the slot holding `text`, or of the free slot where it belongs.
     size_t Probe(std::string_view text, std::uint64_t hash) const {
@@ -48,11 +48,12 @@ public:
 
     size_t Size() const { return used_.size(); }
 
-    // Empties the table. A table grown for a large page is given up when the page used a small
-    // part of it, so that the pages after it probe a table that stays in the cache.
+    // Empties the table, which keeps its size for the next page. A table grown for a large page
+    // is given up when the page used a small part of it, so that the pages after it probe a
+    // table that stays in the cache.
     void Clear() {
-        if (slots_.SlotCount() > kInitialSlots && used_.size() * 16 < slots_.SlotCount()) {
-            size_t size = kInitialSlots;
+        if (slots_.SlotCount() > kKeptSlots && used_.size() * 16 < slots_.SlotCount()) {
+            size_t size = kKeptSlots;
             while (size < used_.size() * 4) {
                 size *= 2;
             }
@@ -75,7 +76,10 @@ private:
         std::uint32_t HashTag = 0;  // the high half of the hash; the low bits pick the slot
         bool Free() const { return Text == nullptr; }
     };
-    static constexpr size_t kInitialSlots = 1024;
+    // A table starts small, as one that is never offered a word should cost little (a page's
+    // words handed on), and grows to what the pages need.
+    static constexpr size_t kFirstSlots = 16;
+    static constexpr size_t kKeptSlots = 1024;
     static constexpr size_t kKeptUsed = 1 << 14;
     static constexpr const char* kEmpty = "";
 

@@ -217,6 +217,33 @@ TEST_F(ParseThreadsTest, CancelTakesEffectAtTheSameFile) {
     }
 }
 
+TEST_F(ParseThreadsTest, WorkersHeldToFewWordsAheadStillHandOnEveryPage) {
+    // The workers take no more pages while those parsed and not yet merged hold too many words.
+    // Held to none or a handful, they must still hand every page on, in order, with its words.
+    TPageSource source;
+    source.Folder = folder_.Folder();
+    source.Files = &files_;
+    source.Options = kParseBody | kParseTitle | kParseKeywords | kParseDescription;
+    auto pages = [&](int jobs, size_t maxWordsAhead) {
+        TPagePipeline pipeline(source, jobs, maxWordsAhead);
+        Strings seen;
+        for (size_t i = 0; i < files_.size(); ++i) {
+            const TParsedPage& page = pipeline.Next(nullptr);
+            std::string line = page.Unopenable ? "unopenable:" : ":";
+            for (const TFileWord& word : page.Words.Words()) {
+                line += " " + std::string(word.Word);
+            }
+            seen.push_back(line);
+        }
+        return seen;
+    };
+    const Strings single = pages(1, TPagePipeline::kMaxWordsAhead);
+    ASSERT_GT(single.size(), 160u);
+    for (size_t bound : {0, 1, 200}) {
+        EXPECT_EQ(pages(3, bound), single) << bound << " words ahead";
+    }
+}
+
 TEST_F(ParseThreadsTest, FewerFilesThanJobs) {
     for (const Strings& files :
          {Strings{}, Strings{"page1.htm"}, Strings{"gone.htm", "page1.htm"}}) {
