@@ -1,6 +1,7 @@
 #include "pipeline/hhp_scanner.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "pipeline/word_order.h"
 #include "platform/file_system.h"
@@ -94,7 +95,20 @@ std::optional<size_t> THhpScanner::FindSection(std::string_view buffer, std::str
         return std::nullopt;
     }
     const size_t lastStart = buffer.size() - header.size() - 1;
+    // A section missing from a project of thousands of topics is looked for through all of it:
+    // only the starts that hold the header's first byte (either case of a letter) are compared.
+    const char first = header[0];
+    const bool letter = (first | 0x20) >= 'a' && (first | 0x20) <= 'z';
     for (size_t p = 0; p <= lastStart; ++p) {
+        if (!letter) {
+            const void* hit = std::memchr(buffer.data() + p, first, lastStart + 1 - p);
+            if (!hit) {
+                return std::nullopt;
+            }
+            p = static_cast<size_t>(static_cast<const char*>(hit) - buffer.data());
+        } else if ((buffer[p] | 0x20) != (first | 0x20)) {
+            continue;
+        }
         if (EqualsAsciiNoCase(buffer.substr(p, header.size()), header)) {
             return p + header.size();
         }

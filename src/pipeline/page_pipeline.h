@@ -82,7 +82,7 @@ private:
     struct Slot {
         TParsedPage Page;
         bool Done = false;  // guarded by mutex_
-        size_t Words = 0;   // the page's words, once done; guarded by mutex_
+        size_t Words = 0;   // how many words the page holds, once done; guarded by mutex_
     };
     // Whether a worker may take the next page; with mutex_ held.
     bool MayClaim() const;

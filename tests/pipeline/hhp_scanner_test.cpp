@@ -30,6 +30,8 @@ TEST(FindSectionTest, AsciiLettersInEitherCaseOtherBytesExact) {
     // 0xC9 is the capital of 0xE9 in Windows-1252, but only ASCII letters fold here.
     EXPECT_EQ(THhpScanner::FindSection("[\xE9]\n", "[\xC9]"), std::nullopt);
     EXPECT_EQ(THhpScanner::FindSection("[ FILES]\n", "[FILES]"), std::nullopt);
+    // A key that starts with a letter, met in the other case after a byte that is no letter.
+    EXPECT_EQ(THhpScanner::FindSection("@`[iNDEX file=a\n", "Index file"), 13u);
 }
 
 struct KeyCase {
