@@ -1,8 +1,8 @@
 #include "pipeline/hhp_scanner.h"
 
 #include <algorithm>
-#include <cstring>
 
+#include "pipeline/markup.h"
 #include "pipeline/word_order.h"
 #include "platform/file_system.h"
 #include "platform/os.h"
@@ -94,26 +94,12 @@ std::optional<size_t> THhpScanner::FindSection(std::string_view buffer, std::str
     if (header.empty() || buffer.size() <= header.size()) {
         return std::nullopt;
     }
-    const size_t lastStart = buffer.size() - header.size() - 1;
-    // A section missing from a project of thousands of topics is looked for through all of it:
-    // only the starts that hold the header's first byte (either case of a letter) are compared.
-    const char first = header[0];
-    const bool letter = (first | 0x20) >= 'a' && (first | 0x20) <= 'z';
-    for (size_t p = 0; p <= lastStart; ++p) {
-        if (!letter) {
-            const void* hit = std::memchr(buffer.data() + p, first, lastStart + 1 - p);
-            if (!hit) {
-                return std::nullopt;
-            }
-            p = static_cast<size_t>(static_cast<const char*>(hit) - buffer.data());
-        } else if ((buffer[p] | 0x20) != (first | 0x20)) {
-            continue;
-        }
-        if (EqualsAsciiNoCase(buffer.substr(p, header.size()), header)) {
-            return p + header.size();
-        }
+    // Without the buffer's last byte, the last start cannot match.
+    const size_t at = markup::FindNoCase(buffer.substr(0, buffer.size() - 1), header, 0);
+    if (at == std::string_view::npos) {
+        return std::nullopt;
     }
-    return std::nullopt;
+    return at + header.size();
 }
 
 std::string THhpScanner::ReadKeyValue(std::string_view buffer, std::string_view key) {

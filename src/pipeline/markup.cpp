@@ -3,12 +3,27 @@
 namespace tarnwick::markup {
 
 size_t FindNoCase(std::string_view raw, std::string_view text, size_t from) {
+    // Only the positions that hold the first byte of `text` (either case of a letter) are
+    // compared.
+    const char first = text[0];
+    const char folded = static_cast<char>(first | 0x20);
+    const bool letter = folded >= 'a' && folded <= 'z';
     while (from < raw.size()) {
-        const void* hit = std::memchr(raw.data() + from, text[0], raw.size() - from);
-        if (!hit) {
-            return std::string_view::npos;
+        size_t at = from;
+        if (letter) {
+            while (at < raw.size() && static_cast<char>(raw[at] | 0x20) != folded) {
+                ++at;
+            }
+            if (at == raw.size()) {
+                return std::string_view::npos;
+            }
+        } else {
+            const void* hit = std::memchr(raw.data() + from, first, raw.size() - from);
+            if (!hit) {
+                return std::string_view::npos;
+            }
+            at = static_cast<size_t>(static_cast<const char*>(hit) - raw.data());
         }
-        const size_t at = static_cast<size_t>(static_cast<const char*>(hit) - raw.data());
         if (MatchesAt(raw, at, text)) {
             return at;
         }

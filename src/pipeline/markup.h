@@ -26,7 +26,8 @@ inline bool MatchesAt(std::string_view raw, size_t at, std::string_view text) {
            EqualsAsciiNoCase(raw.substr(at, text.size()), text);
 }
 
-// The first position from `from` at which `text` (lower case ASCII) stands, or npos.
+// The first position from `from` at which `text` stands, its ASCII letters in either case, or
+// npos.
 size_t FindNoCase(std::string_view raw, std::string_view text, size_t from);
 
 // The first position from `from` that holds `c`, or npos.
