@@ -116,7 +116,7 @@ TParseResult RunParse(const TdlgParse_InitData& input, TParseProgress& progress)
     }
     result.FileIndex = fileIndex;
 
-    wordList.SortWordList();
+    wordList.SortWordList(jobs);
     progress.WordsSorted();
 
     if (fileIndex < result.FileCount) {

@@ -146,13 +146,13 @@ void TWordList::MergeFileWords(TFileWords& fileWords, TopicIndex file,
     }
 }
 
-void TWordList::SortWordList() {
+void TWordList::SortWordList(int threads) {
     // The run is over: what the merge remembered of the parsers' stores is of no more use.
     remembered_ = std::vector<StoreEntries>();
 
     // Keys sort in word order, and no two entries share a key.
-    const std::vector<std::uint32_t> order =
-        OrderByKey(store_.size(), [this](size_t i) { return keys_[i]; });
+    const std::vector<std::uint32_t> order = OrderByKey(
+        store_.size(), [this](size_t i) { return keys_[i]; }, threads);
     for (size_t k = 0; k < order.size(); ++k) {
         entries_[k] = &store_[order[k]];
     }

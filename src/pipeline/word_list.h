@@ -92,8 +92,8 @@ public:
     // call, only when there are any.
     void MergeFileWords(TFileWords& fileWords, TopicIndex file,
                         const NewWordsSink& onNewWords = {});
-    // Sorts the entries by Word under the word comparison.
-    void SortWordList();
+    // Sorts the entries by Word under the word comparison, on up to `threads` threads.
+    void SortWordList(int threads = 1);
     // Takes out of the list, once it is sorted, every entry for which `drop` says so; the others
     // keep their order. What is taken out is gone from the list for good (it is no longer merged
     // into), but its memory stays until ClearWordList.

@@ -7,8 +7,10 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <exception>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -47,6 +49,10 @@ private:
     TTextArena keyTexts_;
 };
 
+// Below this many keys, OrderByKey sorts on one thread whatever it is given: a second thread would
+// cost more than it saves.
+inline constexpr size_t kParallelOrderFrom = 1 << 15;
+
 // The first sixteen bytes of a comparison key as two big-endian numbers, zero-padded. Keys hold no
 // zero byte, so different prefixes order as the whole keys do; sorts compare these numbers and
 // read the keys themselves only past equal prefixes.
@@ -75,29 +81,72 @@ inline bool KeyLess(const TKeyPrefix& prefixA, std::string_view a, const TKeyPre
 }
 
 // Positions 0 .. count - 1 in the order of their keys, `keyOf(i)` being the key of position i
-// (a view that stays valid through the call); equal keys keep their order.
+// (a view that stays valid through the call); equal keys keep their order. With `threads` of 2 or
+// more, a long list is sorted in two halves at once, `keyOf` then being called from two threads;
+// the order is the same.
 template <class KeyOf>
-std::vector<std::uint32_t> OrderByKey(size_t count, const KeyOf& keyOf) {
+std::vector<std::uint32_t> OrderByKey(size_t count, const KeyOf& keyOf, int threads = 1) {
     // Sorting small records of prefix, key and position moves far less than sorting the items.
     struct Ranked {
         TKeyPrefix Prefix;
         std::string_view Key;
         std::uint32_t Position;
     };
-    std::vector<Ranked> ranked;
-    ranked.reserve(count);
-    for (size_t i = 0; i < count; ++i) {
-        const std::string_view key = keyOf(i);
-        ranked.push_back({TKeyPrefix::Of(key), key, static_cast<std::uint32_t>(i)});
-    }
-    std::sort(ranked.begin(), ranked.end(), [](const Ranked& a, const Ranked& b) {
+    // Positions break ties, so no two records are equal and any way of sorting gives one order.
+    const auto less = [](const Ranked& a, const Ranked& b) {
         const int order = KeyCompare(a.Prefix, a.Key, b.Prefix, b.Key);
         return order < 0 || (order == 0 && a.Position < b.Position);
-    });
+    };
+    const auto sorted = [&](size_t first, size_t last) {
+        std::vector<Ranked> ranked;
+        ranked.reserve(last - first);
+        for (size_t i = first; i < last; ++i) {
+            const std::string_view key = keyOf(i);
+            ranked.push_back({TKeyPrefix::Of(key), key, static_cast<std::uint32_t>(i)});
+        }
+        std::sort(ranked.begin(), ranked.end(), less);
+        return ranked;
+    };
     std::vector<std::uint32_t> order;
     order.reserve(count);
-    for (const Ranked& r : ranked) {
-        order.push_back(r.Position);
+    if (threads < 2 || count < kParallelOrderFrom) {
+        for (const Ranked& r : sorted(0, count)) {
+            order.push_back(r.Position);
+        }
+        return order;
+    }
+    const size_t half = count / 2;
+    std::vector<Ranked> second;
+    std::exception_ptr failed;
+    std::thread helper([&] {
+        try {
+            second = sorted(half, count);
+        } catch (...) {
+            failed = std::current_exception();
+        }
+    });
+    std::vector<Ranked> first;
+    try {
+        first = sorted(0, half);
+    } catch (...) {
+        helper.join();
+        throw;
+    }
+    helper.join();
+    if (failed) {
+        std::rethrow_exception(failed);
+    }
+    // The halves merged straight into positions: no third list of records.
+    auto a = first.begin();
+    auto b = second.begin();
+    while (a != first.end() && b != second.end()) {
+        order.push_back(less(*b, *a) ? (b++)->Position : (a++)->Position);
+    }
+    for (; a != first.end(); ++a) {
+        order.push_back(a->Position);
+    }
+    for (; b != second.end(); ++b) {
+        order.push_back(b->Position);
     }
     return order;
 }

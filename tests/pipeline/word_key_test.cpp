@@ -11,6 +11,7 @@
 #include "pipeline/exclude_list.h"
 #include "pipeline/file_words.h"
 #include "pipeline/html_parser.h"
+#include "pipeline/word_order.h"
 #include "support/word_compare.h"
 
 namespace tarnwick {
@@ -123,6 +124,31 @@ TEST(KeyPrefixTest, PrefixOrderIsByteOrder) {
             const int byPrefix = KeyCompare(TKeyPrefix::Of(a), a, TKeyPrefix::Of(b), b);
             ASSERT_EQ((byBytes > 0) - (byBytes < 0), (byPrefix > 0) - (byPrefix < 0))
                 << testing::PrintToString(a) << " / " << testing::PrintToString(b);
+        }
+    }
+}
+
+TEST(KeyPrefixTest, OrderByKeyOnTwoThreadsIsTheOrderOfTheBytes) {
+    // Few distinct keys, so that equal keys fall in both halves and must keep their positions,
+    // with long shared beginnings and the empty key; odd counts split unevenly.
+    std::mt19937 random(7);
+    const std::string stem(20, '\x30');
+    for (const size_t count : {kParallelOrderFrom - 1, kParallelOrderFrom + 1, size_t{100001}}) {
+        std::vector<std::string> keys;
+        for (size_t i = 0; i < count; ++i) {
+            const unsigned pick = random() % 64;
+            keys.push_back(pick == 0 ? std::string() : stem.substr(0, pick % 21) + char(pick));
+        }
+        std::vector<std::uint32_t> expected(count);
+        for (size_t i = 0; i < count; ++i) {
+            expected[i] = static_cast<std::uint32_t>(i);
+        }
+        std::stable_sort(expected.begin(), expected.end(),
+                         [&](std::uint32_t a, std::uint32_t b) { return keys[a] < keys[b]; });
+        for (const int threads : {1, 2}) {
+            const auto keyOf = [&](size_t i) { return std::string_view(keys[i]); };
+            EXPECT_EQ(OrderByKey(count, keyOf, threads), expected)
+                << count << " keys, " << threads << " threads";
         }
     }
 }
