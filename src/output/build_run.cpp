@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <future>
 #include <limits>
 #include <new>
 #include <stdexcept>
+#include <system_error>
 
 #include "output/html_index_file.h"
 #include "output/map_file.h"
@@ -314,8 +316,11 @@ void TBuildRun::RunIndex() {
     std::string errorText;
     bool succeeded = false;
     try {
+        // A big index's size is a walk over millions of postings, and opening the file reads the
+        // whole folder (for what an interrupted write left there): the two go on at once.
+        std::future<std::uint64_t> size = IndexFileSizeSoon();
         THtmlIndexFile file(result_.IndexPath, FileSystem());
-        file.Reserve(IndexFileSize());
+        file.Reserve(size.get());
         file.WriteHeader();
         while (result_.WordsDone < result_.WordCount) {
             progress_.PumpEvents();
@@ -351,6 +356,18 @@ void TBuildRun::RunIndex() {
     result_.Index = canceled ? IndexEnd::Canceled : IndexEnd::Completed;
     result_.ResultCaption = canceled ? kBuildCanceledCaption : kBuildOkCaption;
     SetMessage(std::string(kIndexCreatedMessage));
+}
+
+std::future<std::uint64_t> TBuildRun::IndexFileSizeSoon() const {
+    const auto size = [this] { return IndexFileSize(); };
+    if (result_.WordCount >= kSizeAlongsideFrom) {
+        try {
+            return std::async(std::launch::async, size);
+        } catch (const std::system_error&) {
+            // No thread to be had: the size is made when it is asked for.
+        }
+    }
+    return std::async(std::launch::deferred, size);
 }
 
 std::uint64_t TBuildRun::IndexFileSize() const {

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <future>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -182,6 +183,9 @@ public:
 
     const TBuildResult& Result() const { return result_; }
 
+    // From this many words on, the index file's size is worked out while the file is opened.
+    static constexpr int kSizeAlongsideFrom = 1 << 15;
+
 private:
     void StepProgress();
     void ShowWordCount();
@@ -191,6 +195,8 @@ private:
     const std::string& TopicName(TopicIndex topic) const;
     // The size of the whole index file the word list makes.
     std::uint64_t IndexFileSize() const;
+    // The same, made on a thread of its own for a list of at least kSizeAlongsideFrom words.
+    std::future<std::uint64_t> IndexFileSizeSoon() const;
     TFileSystem& FileSystem() const;
     const std::vector<std::string>& Topics() const;
 

@@ -2,7 +2,9 @@
 #include "output/build_run.h"
 
 #include <gtest/gtest.h>
+
 #include <sys/stat.h>
+#include <cstdio>
 
 #include <filesystem>
 
@@ -255,6 +257,27 @@ TEST_F(BuildRunTest, IndexThatCannotBeCreatedIsAborted) {
     EXPECT_EQ(result.ResultCaption, "Aborted");
     EXPECT_EQ(result.Message, "A problem occured: Cannot create file \"" +
                                   folder.File("gone/Index.hhk") + "\". No such file or directory");
+}
+
+TEST_F(BuildRunTest, BigListIsSizedWhileTheFileOpensAndWrittenWhole) {
+    // Enough words for the size to be made on a thread of its own, which must neither outlive a
+    // file that cannot be created nor change what is written.
+    words.ClearWordList();
+    std::string expected = kHead;
+    for (int i = 0; i < TBuildRun::kSizeAlongsideFrom; ++i) {
+        char word[16];
+        std::snprintf(word, sizeof word, "w%06d", i);
+        testing::MergeWord(words, word, static_cast<TopicIndex>(i % 3));
+        expected += Block(word, files[static_cast<size_t>(i % 3)]);
+    }
+    expected += kTail;
+    words.SortWordList();
+
+    input.ProjectFile = folder.File("gone/Help.hhp");
+    EXPECT_EQ(Build(true, false).ResultCaption, "Aborted");
+    input.ProjectFile = folder.File("Help.hhp");
+    EXPECT_EQ(Build(true, false).Index, IndexEnd::Completed);
+    EXPECT_TRUE(Index() == expected);  // not printed: megabytes
 }
 
 TEST_F(BuildRunTest, TopicOutsideTheTopicListIsAbortedNotACrash) {
