@@ -10,6 +10,7 @@
 #include <exception>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -109,22 +110,31 @@ std::vector<std::uint32_t> OrderByKey(size_t count, const KeyOf& keyOf, int thre
     };
     std::vector<std::uint32_t> order;
     order.reserve(count);
-    if (threads < 2 || count < kParallelOrderFrom) {
+    const auto alone = [&] {
         for (const Ranked& r : sorted(0, count)) {
             order.push_back(r.Position);
         }
+    };
+    if (threads < 2 || count < kParallelOrderFrom) {
+        alone();
         return order;
     }
     const size_t half = count / 2;
     std::vector<Ranked> second;
     std::exception_ptr failed;
-    std::thread helper([&] {
-        try {
-            second = sorted(half, count);
-        } catch (...) {
-            failed = std::current_exception();
-        }
-    });
+    std::thread helper;
+    try {
+        helper = std::thread([&] {
+            try {
+                second = sorted(half, count);
+            } catch (...) {
+                failed = std::current_exception();
+            }
+        });
+    } catch (const std::system_error&) {
+        alone();  // no second thread to be had
+        return order;
+    }
     std::vector<Ranked> first;
     try {
         first = sorted(0, half);
