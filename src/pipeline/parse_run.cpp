@@ -51,6 +51,13 @@ std::string ProjectFolderOf(std::string_view projectFile) {
     return std::string(projectFile.substr(0, slash));
 }
 
+namespace {
+
+// The words of a page merged between two looks at the events.
+constexpr size_t kMergePart = 8192;
+
+}  // namespace
+
 TParseResult RunParse(const TdlgParse_InitData& input, TParseProgress& progress) {
     if (!input.WordList) {
         throw std::invalid_argument("RunParse needs a word list");
@@ -110,7 +117,17 @@ TParseResult RunParse(const TdlgParse_InitData& input, TParseProgress& progress)
             progress.ReportError(UnopenedFileMessage(page.Path));
             result.UnopenedFiles.push_back(static_cast<TopicIndex>(fileIndex));
         }
-        wordList.MergeFileWords(page.Words, static_cast<TopicIndex>(fileIndex), newWords);
+        // A page of very many new words (a listing with its line numbers kept) takes a while to
+        // merge: it goes in parts, with the events seen to in between. The page is merged whole
+        // whatever they ask.
+        const size_t words = page.Words.Count();
+        for (size_t from = 0; from == 0 || from < words; from += kMergePart) {
+            if (from > 0) {
+                progress.PumpEvents();
+            }
+            wordList.MergeFileWords(page.Words, static_cast<TopicIndex>(fileIndex), newWords, from,
+                                    kMergePart);
+        }
         progress.ShowCount(ParseCountText(fileIndex + 1, result.FileCount), fileIndex + 1);
         ++fileIndex;
     }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <span>
 #include <utility>
 
 #include "pipeline/text_hash.h"
@@ -57,8 +58,11 @@ TWordList::StoreEntries* TWordList::RememberedFor(std::uint64_t serial) {
 }
 
 void TWordList::MergeFileWords(TFileWords& fileWords, TopicIndex file,
-                               const NewWordsSink& onNewWords) {
-    const std::vector<TFileWord>& words = fileWords.Words();
+                               const NewWordsSink& onNewWords, size_t from, size_t wordCount) {
+    const std::vector<TFileWord>& all = fileWords.Words();
+    from = std::min(from, all.size());
+    const std::span<const TFileWord> words(all.data() + from,
+                                           std::min(wordCount, all.size() - from));
     StoreEntries* const known = RememberedFor(fileWords.StoreSerial());
     // The entries and their file lists are far larger than the caches, and a merge does little
     // with what it fetches. So the words go in groups: first the entries of the whole group are

@@ -90,8 +90,11 @@ public:
     // in word order, as if the words were taken in the order of fileWords.SortedWords().
     // `onNewWords` (when set) receives the words of the new entries, in that order, once per
     // call, only when there are any.
-    void MergeFileWords(TFileWords& fileWords, TopicIndex file,
-                        const NewWordsSink& onNewWords = {});
+    // A file of very many words may be merged in parts: the call then takes only its words
+    // `from` to `from + wordCount - 1` in the order of fileWords.Words(), and its new entries are
+    // in word order within that part. Every part is merged, once, before the next file.
+    void MergeFileWords(TFileWords& fileWords, TopicIndex file, const NewWordsSink& onNewWords = {},
+                        size_t from = 0, size_t wordCount = SIZE_MAX);
     // Sorts the entries by Word under the word comparison, on up to `threads` threads.
     void SortWordList(int threads = 1);
     // Takes out of the list, once it is sorted, every entry for which `drop` says so; the others

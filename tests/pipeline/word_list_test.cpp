@@ -160,6 +160,51 @@ TEST(WordListTest, NoSinkCallForAFileWithoutNewWords) {
     EXPECT_EQ(calls, 0);
 }
 
+TEST(WordListTest, FileMergedInPartsMakesTheSameEntries) {
+    // Words known from an earlier file and new ones, in parts that cut anywhere, the last one
+    // short, and parts past the end.
+    Strings page;
+    for (int i = 0; i < 40; ++i) {
+        page.push_back((i % 3 == 0 ? "Known" : "new") + std::to_string(i));
+    }
+    Strings known;
+    for (int i = 0; i < 40; i += 3) {
+        known.push_back("KNOWN" + std::to_string(i));
+    }
+    auto entriesOf = [](const TWordList& list) {
+        std::vector<std::pair<std::string, Files>> entries;
+        for (const TIndexEntry& entry : list) {
+            entries.emplace_back(entry.Word, entry.Files);
+        }
+        return entries;
+    };
+    TWordList whole;
+    TFileWords fileWords;
+    MergeFile(whole, fileWords, known, 0);
+    MergeFile(whole, fileWords, page, 1);
+    whole.SortWordList();
+    for (const size_t part : {size_t{1}, size_t{7}, size_t{40}}) {
+        TWordList list;
+        MergeFile(list, fileWords, known, 0);
+        fileWords.Clear();
+        for (const std::string& word : page) {
+            testing::AddWord(fileWords, word);
+        }
+        Strings created;
+        for (size_t from = 0; from < 50; from += part) {
+            list.MergeFileWords(
+                fileWords, 1,
+                [&](const auto& words) {
+                    created.insert(created.end(), words.begin(), words.end());
+                },
+                from, part);
+        }
+        EXPECT_EQ(created.size(), 26u) << part;
+        list.SortWordList();
+        EXPECT_EQ(entriesOf(list), entriesOf(whole)) << part;
+    }
+}
+
 // Words equal under the word comparison must meet in one entry through the hash index, for words
 // that differ in case, accents, punctuation and bytes the collator ignores.
 TEST(WordListTest, EqualWordsShareOneEntry) {
