@@ -118,8 +118,8 @@ TParseResult RunParse(const TdlgParse_InitData& input, TParseProgress& progress)
             result.UnopenedFiles.push_back(static_cast<TopicIndex>(fileIndex));
         }
         // A page of very many new words (a listing with its line numbers kept) takes a while to
-        // merge: it goes in parts, with the events seen to in between. The page is merged whole
-        // whatever they ask.
+        // merge: it goes in parts, with the events seen to in between. A Cancel among them still
+        // waits for the whole page.
         const size_t words = page.Words.Count();
         for (size_t from = 0; from == 0 || from < words; from += kMergePart) {
             if (from > 0) {

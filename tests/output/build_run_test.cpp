@@ -2,10 +2,9 @@
 #include "output/build_run.h"
 
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
-#include <cstdio>
 
+#include <cstdio>
 #include <filesystem>
 
 #include "common/faulty_file_system.h"
