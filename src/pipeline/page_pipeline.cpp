@@ -28,11 +28,7 @@ TPagePipeline::TPagePipeline(const TPageSource& source, int jobs, size_t maxWord
             workers_.emplace_back(&TPagePipeline::Work, this);
         }
     } catch (...) {
-        {
-            std::lock_guard lock(mutex_);
-            stop_ = true;
-        }
-        roomFree_.notify_all();
+        Stop();
         for (std::thread& worker : workers_) {
             worker.join();
         }
@@ -41,11 +37,7 @@ TPagePipeline::TPagePipeline(const TPageSource& source, int jobs, size_t maxWord
 }
 
 TPagePipeline::~TPagePipeline() {
-    {
-        std::lock_guard lock(mutex_);
-        stop_ = true;
-    }
-    roomFree_.notify_all();
+    Stop();
     for (std::thread& worker : workers_) {
         worker.join();
     }
@@ -110,6 +102,14 @@ void TPagePipeline::Work() {
             pageDone_.notify_one();
         }
     }
+}
+
+void TPagePipeline::Stop() {
+    {
+        std::lock_guard lock(mutex_);
+        stop_ = true;
+    }
+    roomFree_.notify_all();
 }
 
 bool TPagePipeline::MayClaim() const {

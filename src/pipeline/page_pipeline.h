@@ -61,6 +61,10 @@ public:
     // without being opened. While the page is still being parsed, `idle` is called about every
     // kIdleInterval.
     TParsedPage& Next(const std::function<void()>& idle);
+    // Lets the workers take no more pages: each finishes the page it is reading and ends. For a
+    // run that stops early, so that pages nobody will merge no longer take the processors from
+    // what the run does next. No Next after it.
+    void Stop();
 
     static constexpr std::chrono::milliseconds kIdleInterval{50};
     // How far the workers may parse ahead of the merge: at most kWindow pages, and beyond the

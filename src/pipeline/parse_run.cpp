@@ -132,8 +132,16 @@ TParseResult RunParse(const TdlgParse_InitData& input, TParseProgress& progress)
         ++fileIndex;
     }
     result.FileIndex = fileIndex;
+    // After a Cancel the workers would go on reading pages ahead, on the processors the sort
+    // needs.
+    pages.Stop();
 
+    // The sort of a large list and its hand-over to the window each take a while: the events
+    // are seen to between the two. What the window shows meanwhile is its own copy of the words
+    // in the order they came, which the sort leaves alone; the new order reaches it at
+    // WordsSorted.
     wordList.SortWordList(jobs);
+    progress.PumpEvents();
     progress.WordsSorted();
 
     if (fileIndex < result.FileCount) {
