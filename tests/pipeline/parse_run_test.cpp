@@ -128,7 +128,7 @@ TEST_F(ParseRunTest, CancelDuringTheThirdFileFinishesIt) {
 TEST_F(ParseRunTest, CancelDuringTheLastFileIsASuccess) {
     folder_.Write("a.htm", "a");
     folder_.Write("b.htm", "b");
-    progress_.cancelAtPump = 3;  // there is no third pump
+    progress_.cancelAtPump = 3;  // the third pump comes after the last file is merged
     EXPECT_EQ(Run({"a.htm", "b.htm"}).End, ParseEnd::Completed);
 }
 
