@@ -1,6 +1,7 @@
 #include "output/build_run.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <future>
 #include <limits>
@@ -336,7 +337,7 @@ void TBuildRun::RunIndex() {
         }
         StepProgress();
         file.WriteFooter();
-        file.Close();
+        CloseSeeingToEvents([&file] { file.Close(); });
         if (!file.BackupPath().empty()) {
             result_.Notes.push_back(BackupNote(path, file.BackupPath()));
         }
@@ -356,6 +357,23 @@ void TBuildRun::RunIndex() {
     result_.Index = canceled ? IndexEnd::Canceled : IndexEnd::Completed;
     result_.ResultCaption = canceled ? kBuildCanceledCaption : kBuildOkCaption;
     SetMessage(std::string(kIndexCreatedMessage));
+}
+
+void TBuildRun::CloseSeeingToEvents(const std::function<void()>& close) {
+    // Closing waits for the disk to take what is still in the system's cache, then for the folder
+    // to record the new name: a fifth of a second for a big index on a slow disk, too long for a
+    // window to go unanswered. The close goes on on a thread of its own meanwhile.
+    std::future<void> closed;
+    try {
+        closed = std::async(std::launch::async, close);
+    } catch (const std::system_error&) {
+        close();  // no thread to be had: the window waits
+        return;
+    }
+    while (closed.wait_for(kClosePumpInterval) != std::future_status::ready) {
+        progress_.PumpEvents();
+    }
+    closed.get();
 }
 
 std::future<std::uint64_t> TBuildRun::IndexFileSizeSoon() const {
@@ -415,7 +433,7 @@ void TBuildRun::RunMapFiles() {
                 TAliasFile alias(MapFilePath(input_.ProjectFile, aliasName), topics, FileSystem());
                 alias.SetNameWidth(settings.MaxNameLength);
                 alias.WriteMapFile(0);
-                alias.Close();
+                CloseSeeingToEvents([&alias] { alias.Close(); });
                 if (!alias.BackupPath().empty()) {
                     result_.Notes.push_back(BackupNote(aliasName, alias.BackupPath()));
                 }
@@ -448,7 +466,7 @@ void TBuildRun::RunMapFiles() {
                 data.MaxNameLength = settings.MaxNameLength;
                 header.SetMapData(data);
                 header.WriteMapFile(settings.Options);
-                header.Close();
+                CloseSeeingToEvents([&header] { header.Close(); });
                 if (!header.BackupPath().empty()) {
                     result_.Notes.push_back(BackupNote(mapName, header.BackupPath()));
                 }

@@ -4,6 +4,7 @@
 // parse run's TParseProgress.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <future>
@@ -57,7 +58,9 @@ struct TdlgBuildNdx_InitData {
 class TBuildProgress {
 public:
     virtual ~TBuildProgress() = default;
-    // Lets the GUI's event loop run; called before each word, right before CancelRequested.
+    // Lets the GUI's event loop run; called before each word, right before CancelRequested, and
+    // every 20 ms while a written file is closed (which waits for the disk and cannot be
+    // canceled).
     virtual void PumpEvents() {}
     // Whether the user asked to stop; read before each word, after PumpEvents. The map run is
     // not cancellable.
@@ -197,6 +200,10 @@ private:
     std::uint64_t IndexFileSize() const;
     // The same, made on a thread of its own for a list of at least kSizeAlongsideFrom words.
     std::future<std::uint64_t> IndexFileSizeSoon() const;
+    // Runs `close` (a written file's Close) while the events are seen to; its exception is
+    // rethrown here.
+    void CloseSeeingToEvents(const std::function<void()>& close);
+    static constexpr std::chrono::milliseconds kClosePumpInterval{20};
     TFileSystem& FileSystem() const;
     const std::vector<std::string>& Topics() const;
 

@@ -4,8 +4,11 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <thread>
 
 #include "common/faulty_file_system.h"
 #include "common/temp_folder.h"
@@ -277,6 +280,25 @@ TEST_F(BuildRunTest, BigListIsSizedWhileTheFileOpensAndWrittenWhole) {
     input.ProjectFile = folder.File("Help.hhp");
     EXPECT_EQ(Build(true, false).Index, IndexEnd::Completed);
     EXPECT_TRUE(Index() == expected);  // not printed: megabytes
+}
+
+// Closing the index waits for the disk; the window is answered all the while.
+TEST_F(BuildRunTest, EventsAreSeenToWhileTheDiskTakesTheIndex) {
+    struct SlowDisk : TFileSystem {
+        int Sync(int fd) override {
+            syncing = true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            syncing = false;
+            return TFileSystem::Sync(fd);
+        }
+        std::atomic<bool> syncing = false;
+    } disk;
+    input.FileSystem = &disk;
+    int pumpsWhileSyncing = 0;
+    progress.onPump = [&](int) { pumpsWhileSyncing += disk.syncing ? 1 : 0; };
+    EXPECT_EQ(Build(true, false).Index, IndexEnd::Completed);
+    EXPECT_EQ(Index(), kFullIndex);
+    EXPECT_GE(pumpsWhileSyncing, 1);
 }
 
 TEST_F(BuildRunTest, TopicOutsideTheTopicListIsAbortedNotACrash) {
