@@ -7,7 +7,7 @@ TARNWICK_PACKAGES=(
     cmake ninja-build g++ pkg-config ccache
     qt6-base-dev qt6-qpa-plugins libgl-dev
     libicu-dev libcli11-dev libgtest-dev libgmock-dev libbenchmark-dev
-    libchm-dev libchm1 fp-utils clang libclang-rt-14-dev
+    libchm-dev libchm1 libjemalloc-dev fp-utils clang libclang-rt-14-dev
     fonts-dejavu-core
     shared-mime-info desktop-file-utils xdg-utils libglib2.0-bin
 )
