@@ -96,6 +96,17 @@ std::string NormalisedRelative(std::string_view path, bool& escapes) {
     return joined;
 }
 
+// `work` run on a thread of its own, or, when no thread is to be had, by the first wait for its
+// result.
+template <class Work>
+auto OnItsOwnThread(const Work& work) -> std::future<decltype(work())> {
+    try {
+        return std::async(std::launch::async, work);
+    } catch (const std::system_error&) {
+        return std::async(std::launch::deferred, work);
+    }
+}
+
 }  // namespace
 
 std::string OutputNameProblem(std::string_view projectFile, std::string_view name,
@@ -362,15 +373,10 @@ void TBuildRun::RunIndex() {
 void TBuildRun::CloseSeeingToEvents(const std::function<void()>& close) {
     // Closing waits for the disk to take what is still in the system's cache, then for the folder
     // to record the new name: a fifth of a second for a big index on a slow disk, too long for a
-    // window to go unanswered. The close goes on on a thread of its own meanwhile.
-    std::future<void> closed;
-    try {
-        closed = std::async(std::launch::async, close);
-    } catch (const std::system_error&) {
-        close();  // no thread to be had: the window waits
-        return;
-    }
-    while (closed.wait_for(kClosePumpInterval) != std::future_status::ready) {
+    // window to go unanswered. The close goes on on a thread of its own meanwhile (without one, it
+    // runs in get() and the window waits).
+    std::future<void> closed = OnItsOwnThread(close);
+    while (closed.wait_for(kClosePumpInterval) == std::future_status::timeout) {
         progress_.PumpEvents();
     }
     closed.get();
@@ -378,14 +384,8 @@ void TBuildRun::CloseSeeingToEvents(const std::function<void()>& close) {
 
 std::future<std::uint64_t> TBuildRun::IndexFileSizeSoon() const {
     const auto size = [this] { return IndexFileSize(); };
-    if (result_.WordCount >= kSizeAlongsideFrom) {
-        try {
-            return std::async(std::launch::async, size);
-        } catch (const std::system_error&) {
-            // No thread to be had: the size is made when it is asked for.
-        }
-    }
-    return std::async(std::launch::deferred, size);
+    return result_.WordCount >= kSizeAlongsideFrom ? OnItsOwnThread(size)
+                                                   : std::async(std::launch::deferred, size);
 }
 
 std::uint64_t TBuildRun::IndexFileSize() const {
